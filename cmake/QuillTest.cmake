@@ -1,0 +1,14 @@
+# quill_add_test(<name> SOURCES ... [LIBS ...] [TIMEOUT s])
+# One QtTest executable, run by CTest headless with a bound on its time.
+function(quill_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 60)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1;TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1")
+endfunction()
