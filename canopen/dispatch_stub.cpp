@@ -1,0 +1,4 @@
+#include "canopen/port.h"
+
+// Placeholder until frame dispatch lands.
+void dispatchCanFrame(CanOpenNode*, const CanFrame*) {}

@@ -1,0 +1,211 @@
+#include "link/slcanadapter.h"
+
+#include "canopen/port.h"
+#include "link/slcanparser.h"
+#include "platform/boundedthread.h"
+#include "platform/serialport.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <map>
+#include <thread>
+
+namespace {
+
+// One open adapter. The handle the stack holds is the address of this record;
+// it stays valid until close has seen every reader leave.
+struct SlcanPort {
+    SerialPort serial;
+    SlcanLineParser parser;
+    int readers = 0;        // threads inside receive, guarded by registryMutex
+    bool closing = false;   // guarded by registryMutex
+};
+
+struct QueuedLine {
+    char text[SLCAN_MAX_LINE + 2];
+    int length;
+    SlcanPort* port;
+};
+
+std::mutex registryMutex;
+std::condition_variable registryCond;
+std::map<SlcanPort*, std::unique_ptr<SlcanPort>> livePorts;
+
+// Writer state; the queue itself is guarded by the stack mutex.
+std::deque<QueuedLine> writerQueue;
+BoundedThread writerThread;
+std::atomic<bool> writerStop{false};
+std::atomic<bool> writerRunning{false};
+
+SlcanPort* acquire(CanHandle h)
+{
+    std::lock_guard<std::mutex> lock(registryMutex);
+    auto* port = reinterpret_cast<SlcanPort*>(h);
+    if (!livePorts.count(port) || port->closing)
+        return nullptr;
+    ++port->readers;
+    return port;
+}
+
+void release(SlcanPort* port)
+{
+    std::lock_guard<std::mutex> lock(registryMutex);
+    --port->readers;
+    registryCond.notify_all();
+}
+
+void writerLoop()
+{
+    while (!writerStop.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QueuedLine line;
+        bool have = false;
+        {
+            CanOpenLock lock;
+            if (!writerQueue.empty()) {
+                line = writerQueue.front();
+                writerQueue.pop_front();
+                have = true;
+            }
+        }
+        if (!have)
+            continue;
+        if (SlcanPort* port = acquire(reinterpret_cast<CanHandle>(line.port))) {
+            port->serial.write(line.text, size_t(line.length), SLCAN_WAIT_MS);
+            release(port);
+        }
+    }
+}
+
+void stopWriter()
+{
+    writerStop.store(true);
+    writerThread.join(1000);
+    writerRunning.store(false);
+    CanOpenLock lock;
+    writerQueue.clear();
+}
+
+bool writeCommand(SlcanPort* port, const char* text, size_t n)
+{
+    return port->serial.write(text, n, SLCAN_WAIT_MS);
+}
+
+} // namespace
+
+int bindCanAdapterDriver(void)
+{
+    static const CanAdapterDriver driver = {
+        slcanAdapterReceive, slcanAdapterSend, slcanAdapterOpen, slcanAdapterClose, slcanAdapterSetBitRate,
+    };
+    return setCanAdapterDriver(&driver);
+}
+
+CanHandle slcanAdapterOpen(const CanBoard* board)
+{
+    if (!board)
+        return 0;
+    char* end = nullptr;
+    const unsigned long speed = std::strtoul(board->baudrate.c_str(), &end, 10);
+    if (board->baudrate.empty() || *end != '\0')
+        return 0;
+    auto port = std::make_unique<SlcanPort>();
+    if (!port->serial.open(board->busname, uint32_t(speed))) {
+        std::printf("%s\n", port->serial.error().c_str());
+        return 0;
+    }
+    if (!writeCommand(port.get(), "O\r", 2)) {
+        std::printf("q1\n");
+        return 0;
+    }
+    std::printf("333\n");
+    SlcanPort* raw = port.get();
+    std::lock_guard<std::mutex> lock(registryMutex);
+    livePorts.emplace(raw, std::move(port));
+    return reinterpret_cast<CanHandle>(raw);
+}
+
+uint8_t slcanAdapterSend(CanHandle h, const CanFrame* frame)
+{
+    if (!h || !frame)
+        return 1;
+    if (!writerRunning.exchange(true)) {
+        writerStop.store(false);
+        writerThread.start(writerLoop);
+    }
+    CanOpenLock lock;
+    QueuedLine line;
+    line.length = slcanEncodeFrame(frame, line.text);
+    if (line.length < 0)
+        return 1;
+    line.port = reinterpret_cast<SlcanPort*>(h);
+    writerQueue.push_back(line);
+    return 0;
+}
+
+uint8_t slcanAdapterReceive(CanHandle h, CanFrame* out)
+{
+    SlcanPort* port = acquire(h);
+    if (!port)
+        return 0;
+    uint8_t count = 0;
+    if (!port->parser.hasLine()) {
+        char buf[250];
+        int n = port->serial.read(buf, sizeof buf, SLCAN_WAIT_MS);
+        if (n > 0) {
+            port->parser.feed(buf, size_t(n));
+        } else if (n < 0) {
+            // The line is gone (adapter unplugged): wait a little instead of
+            // spinning.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    count = uint8_t(port->parser.takeFrames(out, SLCAN_FRAMES_PER_RECEIVE));
+    release(port);
+    return count;
+}
+
+uint8_t slcanAdapterSetBitRate(CanHandle h, const char* code)
+{
+    if (!code || !code[0])
+        return 1;
+    SlcanPort* port = acquire(h);
+    if (!port)
+        return 1;
+    const char line[3] = {'S', code[0], '\r'};
+    const bool ok = writeCommand(port, line, 3);
+    release(port);
+    return ok ? 0 : 1;
+}
+
+uint8_t slcanAdapterClose(CanHandle h)
+{
+    auto* port = reinterpret_cast<SlcanPort*>(h);
+    {
+        std::lock_guard<std::mutex> lock(registryMutex);
+        if (!h || !livePorts.count(port) || port->closing)
+            return 0;
+        port->closing = true;
+    }
+    // Writer first, so nothing is written after C; queued lines are dropped.
+    stopWriter();
+    const bool sent = writeCommand(port, "C\r", 2);
+    // Wake a waiting read and wait until every reader has left before the
+    // descriptor goes.
+    {
+        std::unique_lock<std::mutex> lock(registryMutex);
+        port->serial.wake();
+        while (port->readers > 0) {
+            if (registryCond.wait_for(lock, std::chrono::milliseconds(100)) == std::cv_status::timeout)
+                port->serial.wake();
+        }
+        livePorts.erase(port); // closes the descriptor
+    }
+    return sent ? 1 : 0;
+}

@@ -1,0 +1,180 @@
+#include "platform/boundedthread.h"
+#include "platform/oneshottimer.h"
+#include "platform/serialport.h"
+#include "platform/tick.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+uint32_t fakeNow = 0;
+uint32_t fakeTick() { return fakeNow; }
+
+using Clock = std::chrono::steady_clock;
+long msSince(Clock::time_point t)
+{
+    return long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+}
+
+class TstPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void devicePath_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("usb") << "ttyUSB0" << "/dev/ttyUSB0";
+        QTest::newRow("acm two digits") << "ttyACM12" << "/dev/ttyACM12";
+        QTest::newRow("path kept whole") << "/dev/serial/by-id/usb-x-if00" << "/dev/serial/by-id/usb-x-if00";
+        QTest::newRow("pty path") << "/dev/pts/7" << "/dev/pts/7";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("bare number") << "12" << "";
+    }
+    void devicePath()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, path);
+        QCOMPARE(QString::fromStdString(SerialPort::devicePath(name.toStdString())), path);
+    }
+
+    void tickWrapsAndCanBeReplaced()
+    {
+        setPlatformTickSource(fakeTick);
+        fakeNow = 0xFFFFFFF0u;
+        const uint32_t before = platformTickMs();
+        fakeNow += 0x20;
+        QCOMPARE(uint32_t(platformTickMs() - before), 0x20u);
+        setPlatformTickSource(nullptr);
+        const uint32_t a = platformTickMs();
+        QTest::qWait(20);
+        QVERIFY(uint32_t(platformTickMs() - a) >= 19);
+    }
+
+    void timerNeverFiresEarly_data()
+    {
+        QTest::addColumn<int>("ms");
+        QTest::newRow("0") << 0;
+        QTest::newRow("5") << 5;
+        QTest::newRow("40") << 40;
+    }
+    void timerNeverFiresEarly()
+    {
+        QFETCH(int, ms);
+        OneShotTimer timer;
+        const auto start = Clock::now();
+        timer.arm(uint32_t(ms));
+        QVERIFY(timer.wait());
+        QVERIFY(msSince(start) >= ms);
+        QVERIFY(!timer.armed());
+    }
+
+    void rearmReplacesAndStopWakes()
+    {
+        OneShotTimer timer;
+        timer.arm(1000);
+        const auto start = Clock::now();
+        std::thread rearm([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            timer.arm(20);
+        });
+        QVERIFY(timer.wait());
+        rearm.join();
+        QVERIFY(msSince(start) >= 29);
+        QVERIFY(msSince(start) < 900);
+
+        // An idle waiter is woken by stop and told so.
+        std::atomic<int> result{-1};
+        std::thread waiter([&] { result = timer.wait() ? 1 : 0; });
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        timer.stop();
+        waiter.join();
+        QCOMPARE(result.load(), 0);
+        timer.clearStop();
+        timer.arm(0);
+        QVERIFY(timer.wait());
+    }
+
+    void boundedJoin()
+    {
+        BoundedThread t;
+        std::atomic<bool> stop{false};
+        t.start([&] { while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+        stop = true;
+        QVERIFY(t.join(1000));
+        QVERIFY(!t.running());
+    }
+
+    void serialIsRaw8N1AndWakes_data()
+    {
+        QTest::addColumn<int>("bps");
+        QTest::addColumn<int>("code");
+        QTest::newRow("2400") << 2400 << int(B2400);
+        QTest::newRow("4800") << 4800 << int(B4800);
+    }
+    void serialIsRaw8N1AndWakes()
+    {
+        QFETCH(int, bps);
+        QFETCH(int, code);
+        int master, slave;
+        char name[256];
+        QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        SerialPort port;
+        QVERIFY2(port.open(name, uint32_t(bps)), port.error().c_str());
+        termios tio;
+        QCOMPARE(tcgetattr(master, &tio), 0);
+        QCOMPARE(int(cfgetospeed(&tio)), code);
+        QCOMPARE(int(tio.c_cflag & CSIZE), int(CS8));
+        QVERIFY(!(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS)));
+        QVERIFY(!(tio.c_lflag & (ICANON | ECHO)));
+        QVERIFY(!(tio.c_iflag & (IXON | IXOFF | ICRNL)));
+
+        // Exclusive: a second open of the same line fails (root may override).
+        SerialPort second;
+        if (geteuid() != 0)
+            QVERIFY(!second.open(name, uint32_t(bps)));
+
+        QVERIFY(port.write("O\r", 2, 500));
+        char buf[8] = {};
+        QCOMPARE(int(::read(master, buf, sizeof buf)), 2);
+        QCOMPARE(QByteArray(buf, 2), QByteArray("O\r"));
+
+        // A read with nothing coming ends on its bound, or at once when woken.
+        auto start = Clock::now();
+        QCOMPARE(port.read(buf, sizeof buf, 50), 0);
+        QVERIFY(msSince(start) >= 45);
+        std::thread waker([&] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); port.wake(); });
+        start = Clock::now();
+        QCOMPARE(port.read(buf, sizeof buf, 5000), 0);
+        waker.join();
+        QVERIFY(msSince(start) < 1000);
+
+        // The other end hanging up is a failure, not a silent zero.
+        ::close(slave);
+        ::close(master);
+        QCOMPARE(port.read(buf, sizeof buf, 500), -1);
+    }
+
+    void serialRefusesBadNamesAndSpeeds()
+    {
+        SerialPort port;
+        QVERIFY(!port.open("", 2400));
+        QVERIFY(!port.open("3", 2400));
+        QVERIFY(!port.open("/nonexistent/tty", 2400));
+        QVERIFY(!port.error().empty());
+        int master, slave;
+        char name[256];
+        QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        QVERIFY(!port.open(name, 12345));
+        ::close(master);
+        ::close(slave);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstPlatform)
+#include "tst_platform.moc"
