@@ -1,0 +1,101 @@
+#include "pages/customparam.h"
+
+std::mutex paramValueMutex;
+
+CustomParam::CustomParam(const QString &index, const QString &subindex, const QString &name,
+                         const QSharedPointer<ParamDataType> &dataType, bool loggingEnabled,
+                         bool exportEnabled)
+    : m_name(name),
+      m_dataType(dataType),
+      m_index(index),
+      m_subindex(subindex),
+      m_loggingEnabled(loggingEnabled),
+      m_exportEnabled(exportEnabled)
+{
+}
+
+QByteArray CustomParam::value() const
+{
+    const std::lock_guard<std::mutex> lock(paramValueMutex);
+    return m_value;
+}
+
+void CustomParam::setValue(const QByteArray &value)
+{
+    const std::lock_guard<std::mutex> lock(paramValueMutex);
+    m_value = value;
+}
+
+bool CustomParam::edited() const
+{
+    const std::lock_guard<std::mutex> lock(paramValueMutex);
+    return m_edited;
+}
+
+void CustomParam::setEdited(bool edited)
+{
+    const std::lock_guard<std::mutex> lock(paramValueMutex);
+    m_edited = edited;
+}
+
+bool CustomParam::editedValue(QByteArray *value) const
+{
+    const std::lock_guard<std::mutex> lock(paramValueMutex);
+    if (m_edited && value)
+        *value = m_value;
+    return m_edited;
+}
+
+CustomParam::ReadResult CustomParam::storeReadValue(const QByteArray &bytes)
+{
+    const std::lock_guard<std::mutex> lock(paramValueMutex);
+    if (m_edited)
+        return ReadResult::SkippedEdited;
+    // The first read always counts, even when the device sent no bytes.
+    const bool changed = m_value.isEmpty() || m_value != bytes;
+    m_value = bytes;
+    return changed ? ReadResult::Changed : ReadResult::Unchanged;
+}
+
+bool CustomParam::clearEditedIfValue(const QByteArray &written)
+{
+    const std::lock_guard<std::mutex> lock(paramValueMutex);
+    if (m_value != written)
+        return false;
+    m_edited = false;
+    return true;
+}
+
+bool CustomParam::writeField(const QString &fieldName, const QVariant &value, QString *error)
+{
+    if (!m_dataType) {
+        if (error)
+            *error = QStringLiteral("у параметра \"%1\" нет типа данных").arg(m_name);
+        return false;
+    }
+    const std::lock_guard<std::mutex> lock(paramValueMutex);
+    if (!m_dataType->writeField(m_value, value, fieldName, error))
+        return false;
+    m_edited = true;
+    return true;
+}
+
+QVariant CustomParam::readField(const QString &fieldName) const
+{
+    if (!m_dataType)
+        return QVariant();
+    return m_dataType->readField(fieldName, value());
+}
+
+std::unique_ptr<CustomParam> CustomParam::cloneForWrite() const
+{
+    auto copy = std::make_unique<CustomParam>(m_index, m_subindex, m_name, m_dataType,
+                                              m_loggingEnabled, m_exportEnabled);
+    copy->m_value = value();
+    return copy;
+}
+
+void registerCustomParamMetaType()
+{
+    qRegisterMetaType<SPCustomParam>("SPCustomParam");
+}
