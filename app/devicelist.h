@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/connectionsettings.h"
+#include "link/connectionsettings.h"
 #include "app/logsink.h"
 
 #include <QString>

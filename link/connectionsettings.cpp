@@ -1,4 +1,4 @@
-#include "app/connectionsettings.h"
+#include "link/connectionsettings.h"
 
 ConnectionSettings& connectionSettings()
 {
