@@ -5,7 +5,7 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${1:-"$here/build"}
+build=$(realpath -m "${1:-$here/build}")
 
 packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev
