@@ -41,6 +41,11 @@ void realFire(CanOpenNode*, uint32_t)
     std::lock_guard<std::mutex> lock(realMutex);
     realFires.push_back(Clock::now());
 }
+size_t realFireCount()
+{
+    std::lock_guard<std::mutex> lock(realMutex);
+    return realFires.size();
+}
 }
 
 class TstAlarms : public QObject {
@@ -163,7 +168,7 @@ private slots:
             scheduleAlarm(nullptr, 1, realFire, 30, 0);
             scheduleAlarm(nullptr, 2, realFire, 60, 0);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(realFires.size(), size_t(3), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(realFireCount(), size_t(3), 2000);
         static std::atomic<bool> exitRan{false};
         stopCanOpenTimerLoop([](CanOpenNode* node, uint32_t id) { exitRan = node == nullptr && id == 0; });
         QVERIFY(exitRan.load());
