@@ -5,6 +5,7 @@
 #pragma once
 
 #include "canopen/canframe.h"
+#include "canopen/servicestate.h"
 
 #include <cstdint>
 
@@ -93,10 +94,9 @@ struct SdoLine {
     uint8_t peerCrc;
     uint8_t blockSize;
     uint8_t lastSeq;      // last segment received in order in this sub-block
-    uint32_t objectSize;
     uint32_t blockStart;  // offset before the last sub-block sent
     uint8_t seq;          // segments sent in the last sub-block
-    uint8_t noData;       // bytes without data in the last segment
+    uint8_t emptyAck;     // an acknowledgement of nothing went out since the last progress
     uint32_t step;        // 0 initiate answer awaited, 1 segments, 2 end awaited
     uint8_t lastSegment[8];
     uint8_t dataType;
@@ -182,9 +182,18 @@ struct CanOpenNode {
     RemoteStateHook onRemoteStateChange = nullptr;
 
     CanPort* port = nullptr; // the open port slot, null while closed
+
+    // Process data and network services (canopen/servicestate.h).
+    PdoStatus pdoStatus[TPDO_STATUS_MAX];
+    SyncState sync;
+    EmcyState emcy;
+    LssState lss;
+    DcfState dcf;
 };
 
 // Fills a node record for a dictionary: lookup and range check, service
 // positions, pointers to the error-control objects, all lines free, every
-// timer handle -1, NMT state unknown, every remote node unknown, node id 0.
+// timer handle -1, NMT state unknown, every remote node unknown, node id 0;
+// the port is kept. A record in use has its lines reset (resetSdoLines) and
+// its error-control alarms stopped first. The dictionary starts with 0x1000.
 void initCanOpenNode(CanOpenNode* node, const ObjectEntry* dictionary, uint16_t size);

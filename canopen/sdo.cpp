@@ -84,10 +84,9 @@ void startSdoLine(CanOpenNode* node, int number, uint8_t service, uint16_t index
     line.peerCrc = 0;
     line.blockSize = 0;
     line.lastSeq = 0;
-    line.objectSize = 0;
     line.blockStart = 0;
     line.seq = 0;
-    line.noData = 0;
+    line.emptyAck = 0;
     line.step = 0;
     std::memset(line.lastSegment, 0, sizeof line.lastSegment);
     std::free(line.buffer);

@@ -59,8 +59,7 @@ void sendSubBlock(CanOpenNode* node, SdoLine* line)
 void sendBlockEnd(CanOpenNode* node, SdoLine* line)
 {
     uint8_t d[8] = {};
-    line->noData = bytesWithoutData(line);
-    d[0] = uint8_t(0xC1 | line->noData << 2);
+    d[0] = uint8_t(0xC1 | bytesWithoutData(line) << 2);
     if (line->role == SDO_SERVER && line->peerCrc) {
         const uint16_t crc = sdoBlockCrc(sdoLineData(line), line->count);
         d[1] = uint8_t(crc);
@@ -95,7 +94,9 @@ void blockAcknowledged(CanOpenNode* node, SdoLine* line, uint8_t ackSeq, uint8_t
     }
     line->offset = uint32_t(offset);
     line->blockSize = nextSize;
-    restartSdoTimeout(node, line);
+    // A receiver that keeps acknowledging nothing is ended by the time-out.
+    if (ackSeq)
+        restartSdoTimeout(node, line);
     sendSubBlock(node, line);
 }
 
@@ -122,9 +123,9 @@ void sendShortAnswer(CanOpenNode* node, SdoLine* line, uint8_t byte0)
 
 void clientBlockDownload(CanOpenNode* node, SdoLine* line, const uint8_t* d)
 {
-    if (line->step == 0 && (d[0] & 0xE3) == 0xA0) {
-        if (!sdoNamesLine(*line, d))
-            return; // the answer to another request
+    if (line->step == 0) {
+        if ((d[0] & 0xE3) != 0xA0 || !sdoNamesLine(*line, d))
+            return; // a leftover of an abandoned transfer
         if (!validBlockSize(d[4])) {
             failSdoLine(node, line, ABORT_BLOCK_SIZE);
             return;
@@ -144,12 +145,11 @@ void clientBlockDownload(CanOpenNode* node, SdoLine* line, const uint8_t* d)
 
 void clientBlockUpload(CanOpenNode* node, SdoLine* line, const uint8_t* d)
 {
-    if (line->step == 0 && (d[0] & 0xE1) == 0xC0) {
-        if (!sdoNamesLine(*line, d))
-            return; // the answer to another request
+    if (line->step == 0) {
+        if ((d[0] & 0xE1) != 0xC0 || !sdoNamesLine(*line, d))
+            return; // a leftover of an abandoned transfer
         line->peerCrc = (d[0] >> 2) & 1;
         line->count = (d[0] & 2) ? sdoU32(d + 4) : 0;
-        line->objectSize = line->count;
         if (line->count > SDO_MAX_RECEIVE) {
             failSdoLine(node, line, ABORT_OUT_OF_MEMORY);
             return;
@@ -203,7 +203,6 @@ void serverBlockUploadInitiate(CanOpenNode* node, uint8_t service, SdoLine* busy
         return;
     }
     line->count = size;
-    line->objectSize = size;
     uint8_t reply[8];
     sdoInitFrame(reply, 0xC6, line->index, line->subIndex); // CRC offered, size indicated
     sdoPutU32(reply + 4, size);
@@ -231,7 +230,6 @@ void serverBlockDownloadInitiate(CanOpenNode* node, uint8_t service, SdoLine* bu
     line->role = SDO_SERVER;
     line->peerCrc = (d[0] >> 2) & 1;
     line->count = count;
-    line->objectSize = count;
     line->blockSize = SDO_SERVER_BLOCK_SIZE;
     line->lastSeq = 0;
     line->step = 1;
@@ -278,8 +276,10 @@ void receiveBlockSegment(CanOpenNode* node, SdoLine* line, const uint8_t* d)
     const uint8_t seq = d[0] & 0x7F;
     const bool last = d[0] & 0x80;
     bool lastInOrder = false;
-    restartSdoTimeout(node, line);
     if (seq == line->lastSeq + 1 && seq <= line->blockSize) {
+        // Only progress keeps the transfer alive.
+        restartSdoTimeout(node, line);
+        line->emptyAck = 0;
         line->lastSeq = seq;
         if (last) {
             // Kept until the end frame says how many of its bytes are data.
@@ -293,6 +293,14 @@ void receiveBlockSegment(CanOpenNode* node, SdoLine* line, const uint8_t* d)
     // sender repeat them.
     if (seq < line->blockSize && !last)
         return;
+    // Acknowledging nothing twice in a row would answer a peer that is itself
+    // acknowledging (a frame 0xA2 reads as a last segment) for ever; the
+    // second time the time-out decides instead.
+    if (line->lastSeq == 0) {
+        if (line->emptyAck)
+            return;
+        line->emptyAck = 1;
+    }
     uint8_t ack[8] = {};
     ack[0] = 0xA2;
     ack[1] = line->lastSeq;

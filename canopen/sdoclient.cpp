@@ -44,9 +44,11 @@ void sendUploadSegmentRequest(CanOpenNode* node, SdoLine* line)
 void handleDownloadAnswer(CanOpenNode* node, SdoLine* line, const uint8_t* d)
 {
     const uint8_t command = d[0] >> 5;
-    if (line->step == 0 && command == 3) {
-        if (!sdoNamesLine(*line, d))
-            return; // the answer to another request, not to this one
+    if (line->step == 0) {
+        // Only an initiate answer naming this object belongs to this
+        // transfer; anything else is a leftover of an abandoned one.
+        if (command != 3 || !sdoNamesLine(*line, d))
+            return;
         if (line->offset >= line->count) {
             finishSdoLine(node, line);
             return;
@@ -77,9 +79,9 @@ void handleDownloadAnswer(CanOpenNode* node, SdoLine* line, const uint8_t* d)
 void handleUploadAnswer(CanOpenNode* node, SdoLine* line, const uint8_t* d)
 {
     const uint8_t command = d[0] >> 5;
-    if (line->step == 0 && command == 2) {
-        if (!sdoNamesLine(*line, d))
-            return; // the answer to another request, not to this one
+    if (line->step == 0) {
+        if (command != 2 || !sdoNamesLine(*line, d))
+            return; // a leftover of an abandoned transfer
         const bool sizeIndicated = d[0] & 1;
         if (d[0] & 2) {
             const uint32_t n = sizeIndicated ? (d[0] >> 2) & 3 : 0;
@@ -158,7 +160,6 @@ int sdoWriteRemote(CanOpenNode* node, uint8_t nodeId, uint16_t index, uint8_t su
 
     uint8_t d[8];
     if (block) {
-        line->objectSize = count;
         sdoInitFrame(d, 0xC2, index, subIndex);
         sdoPutU32(d + 4, count);
     } else if (count >= 1 && count <= 4) {

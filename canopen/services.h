@@ -1,6 +1,5 @@
 // The PDO, SYNC, EMCY and LSS services as the NMT state switch and the frame
-// dispatch reach them. Until those services are built, services_stub.cpp
-// stands in with operations that do nothing.
+// dispatch reach them (pdo.cpp, sync.cpp, emcy.cpp, lss.cpp, lssslave.cpp).
 #pragma once
 
 #include "canopen/canframe.h"

@@ -1,5 +1,6 @@
 #include "canopen/tooldict.h"
 
+#include "canopen/lifeguard.h"
 #include "canopen/sdo.h"
 
 namespace {
@@ -132,6 +133,8 @@ CanOpenNode toolNode = makeToolNode();
 void resetToolNode(void)
 {
     resetSdoLines(&toolNode);
+    stopHeartbeat(&toolNode);
+    stopNodeGuarding(&toolNode);
     v = ToolValues{};
     for (ObjectCallback& c : callbacks1005)
         c = nullptr;

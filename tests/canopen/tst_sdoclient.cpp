@@ -218,9 +218,20 @@ private slots:
             << QStringList{"> 620 40 00 10 00 00 00 00 00", "< 5A0 E0 00 10 00 00 00 00 00",
                            abortSent(0x1000, 0, 0x05040001)}
             << 0x85 << none << 0u << 1;
-        QTest::newRow("segment where the initiate answer belongs")
+        QTest::newRow("leftover segment before the initiate answer")
             << true << false << none
             << QStringList{"> 620 40 00 10 00 00 00 00 00", "< 5A0 00 01 02 03 04 05 06 07",
+                           "< 5A0 43 00 10 00 91 01 00 00"}
+            << 1 << QByteArray::fromHex("91010000") << 0u << 1;
+        QTest::newRow("leftover acknowledgement before the initiate answer")
+            << false << false << counting(4)
+            << QStringList{"> 620 23 00 10 00 01 02 03 04", "< 5A0 30 00 00 00 00 00 00 00",
+                           "< 5A0 60 00 10 00 00 00 00 00"}
+            << 1 << none << 0u << 1;
+        QTest::newRow("initiate answer again during the segments")
+            << true << false << none
+            << QStringList{"> 620 40 00 10 00 00 00 00 00", "< 5A0 41 00 10 00 0A 00 00 00",
+                           "> 620 60 00 00 00 00 00 00 00", "< 5A0 41 00 10 00 0A 00 00 00",
                            abortSent(0x1000, 0, 0x05040001)}
             << 0x85 << none << 0u << 1;
         QTest::newRow("block write of 10 bytes")

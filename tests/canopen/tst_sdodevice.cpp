@@ -112,6 +112,12 @@ void exitNode(CanOpenNode*, uint32_t)
     setNodeState(&toolNode, NMT_STOPPED);
 }
 
+uint32_t toolState()
+{
+    CanOpenLock lock;
+    return toolNode.nmtState;
+}
+
 QByteArray pattern(int n, int seed)
 {
     QByteArray b;
@@ -145,14 +151,14 @@ private slots:
         QVERIFY(openCanPort(&board, &toolNode));
         QCOMPARE(int(setCanBitRate(toolNode.port, "5")), 0);
         startCanOpenTimerLoop(startUp);
-        QTRY_COMPARE_WITH_TIMEOUT(toolNode.nmtState, uint32_t(NMT_PRE_OPERATIONAL), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(toolState(), uint32_t(NMT_PRE_OPERATIONAL), 2000);
         CanOpenLock lock;
         claimSdoClient(&toolNode, kDevice);
     }
     void cleanupTestCase()
     {
         stopCanOpenTimerLoop(exitNode);
-        QCOMPARE(toolNode.nmtState, uint32_t(NMT_STOPPED));
+        QCOMPARE(toolState(), uint32_t(NMT_STOPPED));
         closeCanPort(&toolNode);
         sim.reset();
         resetToolNode();

@@ -203,6 +203,26 @@ private slots:
         }
     }
 
+    // Both sides waiting for segments: each one's acknowledgement reads as a
+    // last segment to the other. The exchange dies out at once.
+    void receiversFacingEachOther()
+    {
+        {
+            CanOpenLock lock;
+            QCOMPARE(sdoReadRemote(&toolNode, kServer, 0x2200, 2, CO_DOMAIN, onDone, 1), 0);
+        }
+        bus->deliver(&server, parseFrame("610 C2 00 22 02 07 00 00 00"));
+        bus->deliver(&toolNode, parseFrame("590 C2 00 22 02 07 00 00 00"));
+        bus->takeSent(&toolNode);
+        bus->takeSent(&server);
+        bus->deliver(&toolNode, parseFrame("590 A2 00 7F 00 00 00 00 00"));
+        QVERIFY(bus->pump(nullptr, 1000) < 10);
+        bus->advance(SDO_TIMEOUT_MS);
+        QCOMPARE(callbacks, 1);
+        for (const SdoLine& line : server.sdo)
+            QCOMPARE(int(line.state), int(SDO_FREE));
+    }
+
     void crc()
     {
         QCOMPARE(sdoBlockCrc(reinterpret_cast<const uint8_t*>("123456789"), 9), uint16_t(0x31C3));
@@ -241,6 +261,12 @@ private slots:
             << QStringList{"< 610 C6 00 22 02 07 00 00 00", "> 590 A4 00 22 02 7F 00 00 00",
                            "< 610 81 01 02 03 04 05 06 07", "> 590 A2 01 7F 00 00 00 00 00",
                            "< 610 C1 00 00 00 00 00 00 00", "> 590 80 00 22 02 04 00 04 05"}
+            << initial;
+        QTest::newRow("block download, acknowledgements of nothing")
+            << QStringList{"< 610 C2 00 22 02 07 00 00 00", "> 590 A4 00 22 02 7F 00 00 00",
+                           "< 610 A2 00 10 00 00 00 00 00", "> 590 A2 00 7F 00 00 00 00 00",
+                           "< 610 A2 00 10 00 00 00 00 00", "< 610 A2 00 10 00 00 00 00 00",
+                           "+ 2999", "+ 1", "> 590 80 00 22 02 00 00 04 05"}
             << initial;
         QTest::newRow("block upload asking block size 0")
             << QStringList{"< 610 A0 00 22 02 00 00 00 00", "> 590 80 00 22 02 02 00 04 05"} << initial;

@@ -109,10 +109,10 @@ void TestBus::deliver(CanOpenNode* node, const CanFrame& frame)
     dispatchCanFrame(node, &frame);
 }
 
-int TestBus::pump(const std::function<bool(const CanFrame&)>& keep)
+int TestBus::pump(const std::function<bool(const CanFrame&)>& keep, int limit)
 {
     int moved = 0;
-    for (;;) {
+    while (moved < limit) {
         CanOpenNode* from = nullptr;
         std::vector<CanFrame> frames;
         std::vector<CanOpenNode*> others;
@@ -139,6 +139,7 @@ int TestBus::pump(const std::function<bool(const CanFrame&)>& keep)
                 deliver(to, f);
         }
     }
+    return moved;
 }
 
 void TestBus::advance(uint32_t ms)

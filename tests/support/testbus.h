@@ -31,9 +31,10 @@ public:
     std::vector<CanFrame> takeSent(CanOpenNode* node);
     // Hands one frame to the node as its receive thread would.
     void deliver(CanOpenNode* node, const CanFrame& frame);
-    // Moves sent frames to the other nodes until the bus is quiet; a filter
-    // returning false drops a frame on the wire. Frames moved.
-    int pump(const std::function<bool(const CanFrame&)>& keep = nullptr);
+    // Moves sent frames to the other nodes until the bus is quiet or limit
+    // frames have moved; a filter returning false drops a frame on the wire.
+    // Frames moved.
+    int pump(const std::function<bool(const CanFrame&)>& keep = nullptr, int limit = 1000000);
 
     // Lets ms pass on the fake clock, running every alarm that falls due.
     void advance(uint32_t ms);
