@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <functional>
+
+class QDataTypeWgt;
+class QGroupBox;
+class QStackedWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+class myLoader;
+class SingleParamUIController;
+
+// The folder of a device's page data: ConfigurationData/UiData/<device> beside the
+// executable.
+QString pageDataFolder(const QString &deviceName);
+
+// Builds the configuration pages of one device from its page data folder into a page
+// tree and a stacked widget, and tears them down again. The main window owns one and
+// delegates to it; the built pages live in the containers of pagecontainers.h.
+//
+// The data source is reached by its slots `slotLoad(SPCustomParam,
+// std::function<void(bool)>)` and `slotSave(SPCustomParam, std::function<void(bool)>)`
+// (QCustomDS has them). Before anything is deleted the teardown runs the hook given to
+// setBeforeTeardown, which must stop the data source's load worker and drop both
+// workers' queues; after a build the caller starts the load worker and calls readAll().
+//
+// Faults in the page data (missing forms or types, malformed rules, an unreadable tree)
+// skip the item concerned and are reported by toLog(text, false); the rest is built.
+class PageBuilder : public QObject
+{
+    Q_OBJECT
+public:
+    PageBuilder(QTreeWidget *tree, QStackedWidget *pages, QObject *dataSource,
+                QObject *parent = nullptr);
+    ~PageBuilder() override;
+
+    void setBeforeTeardown(std::function<void()> hook) { m_beforeTeardown = std::move(hook); }
+
+    // Tears down whatever is built, then builds the pages of `folder`.
+    void buildCustomUiPages(const QString &folder);
+    // Empties the tree, the pages and every container.
+    void clearCustomUi();
+
+    // Set by a build, also when the device's data held no page or no parameter.
+    bool isBuilt() const { return m_built; }
+    QString builtFolder() const { return m_folder; }
+
+    // Every page group asks the data source for its parameters' values.
+    void readAll();
+
+signals:
+    void toLog(QString msg, bool success);
+
+public slots:
+    void slotBtnSaveAllClick();
+    void slotBtnCancelAllClick();
+    void onCustomUiTreeItmChanged(QTreeWidgetItem *current, QTreeWidgetItem *previous);
+    void slotChangeGroupBoxVisibility(QObject *sender);
+
+private:
+    void buildCustomUiTree(const QString &folder);
+    void buildPage(const QString &folder, QWidget *page);
+    void readGroupBoxRules(QWidget *form);
+    void buildParamWidget(const QString &folder, QDataTypeWgt *w, myLoader &loader);
+    void bindFieldWidgets(QWidget *form, SingleParamUIController *ctl, const QString &paramName);
+    void connectGroupButtons(QWidget *form);
+    void connectDependences();
+    void connectGroupBoxes();
+    bool isClean() const;
+    void releaseAll();
+    void fault(const QString &msg) { emit toLog(msg, false); }
+
+    QPointer<QTreeWidget> m_tree;
+    QPointer<QStackedWidget> m_pages;
+    QPointer<QObject> m_dataSource;
+    std::function<void()> m_beforeTeardown;
+    bool m_built = false;
+    QString m_folder;
+};
