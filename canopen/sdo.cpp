@@ -193,6 +193,18 @@ uint8_t* sdoLineData(SdoLine* line)
     return line->buffer ? line->buffer : line->data;
 }
 
+bool takeSdoSegment(SdoLine* line, uint8_t* d)
+{
+    const uint32_t remaining = line->count - line->offset;
+    const uint32_t take = remaining < 7 ? remaining : 7;
+    const bool last = remaining <= 7;
+    std::memset(d, 0, 8);
+    d[0] = uint8_t(line->toggle << 4 | (last ? (7 - take) << 1 | 1 : 0));
+    std::memcpy(d + 1, sdoLineData(line) + line->offset, take);
+    line->offset += take;
+    return last;
+}
+
 bool reserveSdoData(SdoLine* line, uint32_t size)
 {
     if (size <= line->bufferSize || (!line->buffer && size <= SDO_INLINE_BYTES))

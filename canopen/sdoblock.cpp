@@ -178,22 +178,14 @@ void clientBlockUpload(CanOpenNode* node, SdoLine* line, const uint8_t* d)
 
 void serverBlockUploadInitiate(CanOpenNode* node, uint8_t service, SdoLine* busy, const uint8_t* d)
 {
-    if (busy) {
-        failSdoTransfer(node, service, SDO_SERVER, sdoIndex(d), d[3], ABORT_LOCAL_CONTROL);
+    const int number = takeServerLine(node, service, busy, d, SDO_BLOCK_UPLOAD_IN_PROGRESS);
+    if (number < 0)
         return;
-    }
-    if (!validBlockSize(d[4])) {
-        sendSdoAbort(node, service, SDO_SERVER, sdoIndex(d), d[3], ABORT_BLOCK_SIZE);
-        return;
-    }
-    const int number = firstFreeSdoLine(node);
-    if (number < 0) {
-        sendSdoAbort(node, service, SDO_SERVER, sdoIndex(d), d[3], ABORT_LOCAL_CONTROL);
-        return;
-    }
-    startSdoLine(node, number, service, sdoIndex(d), d[3], SDO_BLOCK_UPLOAD_IN_PROGRESS);
     SdoLine* line = &node->sdo[number];
-    line->role = SDO_SERVER;
+    if (!validBlockSize(d[4])) {
+        failSdoLine(node, line, ABORT_BLOCK_SIZE);
+        return;
+    }
     line->peerCrc = (d[0] >> 2) & 1;
     line->blockSize = d[4];
     uint32_t size = 0;
@@ -211,23 +203,15 @@ void serverBlockUploadInitiate(CanOpenNode* node, uint8_t service, SdoLine* busy
 
 void serverBlockDownloadInitiate(CanOpenNode* node, uint8_t service, SdoLine* busy, const uint8_t* d)
 {
-    if (busy) {
-        failSdoTransfer(node, service, SDO_SERVER, sdoIndex(d), d[3], ABORT_LOCAL_CONTROL);
+    const int number = takeServerLine(node, service, busy, d, SDO_BLOCK_DOWNLOAD_IN_PROGRESS);
+    if (number < 0)
         return;
-    }
+    SdoLine* line = &node->sdo[number];
     const uint32_t count = (d[0] & 2) ? sdoU32(d + 4) : 0;
     if (count > SDO_MAX_RECEIVE) {
-        sendSdoAbort(node, service, SDO_SERVER, sdoIndex(d), d[3], ABORT_OUT_OF_MEMORY);
+        failSdoLine(node, line, ABORT_OUT_OF_MEMORY);
         return;
     }
-    const int number = firstFreeSdoLine(node);
-    if (number < 0) {
-        sendSdoAbort(node, service, SDO_SERVER, sdoIndex(d), d[3], ABORT_LOCAL_CONTROL);
-        return;
-    }
-    startSdoLine(node, number, service, sdoIndex(d), d[3], SDO_BLOCK_DOWNLOAD_IN_PROGRESS);
-    SdoLine* line = &node->sdo[number];
-    line->role = SDO_SERVER;
     line->peerCrc = (d[0] >> 2) & 1;
     line->count = count;
     line->blockSize = SDO_SERVER_BLOCK_SIZE;

@@ -5,7 +5,6 @@
 #include "canopen/od.h"
 #include "canopen/timer.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,14 +22,8 @@ int takeClientLine(CanOpenNode* node, uint8_t nodeId, uint8_t* service)
 
 void sendDownloadSegment(CanOpenNode* node, SdoLine* line)
 {
-    const uint32_t remaining = line->count - line->offset;
-    const uint32_t take = std::min<uint32_t>(remaining, 7);
-    uint8_t d[8] = {};
-    d[0] = uint8_t(line->toggle << 4);
-    if (remaining <= 7)
-        d[0] |= uint8_t((7 - remaining) << 1 | 1);
-    std::memcpy(d + 1, sdoLineData(line) + line->offset, take);
-    line->offset += take;
+    uint8_t d[8];
+    takeSdoSegment(line, d);
     sendSdoFrame(node, line->service, SDO_CLIENT, d);
 }
 

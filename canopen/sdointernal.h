@@ -45,6 +45,9 @@ uint8_t sdoPeerNodeId(CanOpenNode* node, uint8_t service);
 
 // The value bytes of a line (its buffer or its inline data).
 uint8_t* sdoLineData(SdoLine* line);
+// Fills a segment (up to 7 bytes from the offset, the line's toggle, n and c)
+// and advances the offset; true for the value's last segment.
+bool takeSdoSegment(SdoLine* line, uint8_t* d);
 // Appends received bytes, growing the buffer; past SDO_MAX_RECEIVE or on a
 // failed allocation the line is ended locally and false returned.
 bool storeSdoData(CanOpenNode* node, SdoLine* line, const uint8_t* bytes, uint32_t n);
@@ -52,6 +55,10 @@ bool storeSdoData(CanOpenNode* node, SdoLine* line, const uint8_t* bytes, uint32
 // buffer could be had.
 bool reserveSdoData(SdoLine* line, uint32_t size);
 
+// Takes a free server line for a new initiate in state; a busy service
+// (busy: its active line) or a full table is refused with an abort. The
+// line's number, -1 when refused.
+int takeServerLine(CanOpenNode* node, uint8_t service, SdoLine* busy, const uint8_t* d, uint8_t state);
 // Reads the object a server line names (into its buffer when over 32 bytes);
 // 0 or the abort code, *size the bytes read.
 uint32_t readServedObject(CanOpenNode* node, SdoLine* line, uint32_t* size);

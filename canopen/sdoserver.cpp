@@ -4,31 +4,12 @@
 
 #include "canopen/od.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
 void answer(CanOpenNode* node, uint8_t service, const uint8_t* d)
 {
     sendSdoFrame(node, service, SDO_SERVER, d);
-}
-
-// Takes a free server line for a new initiate; a busy service or a full table
-// is refused with an abort. -1 when refused.
-int takeServerLine(CanOpenNode* node, uint8_t service, SdoLine* busy, const uint8_t* d, uint8_t state)
-{
-    if (busy) {
-        failSdoTransfer(node, service, SDO_SERVER, sdoIndex(d), d[3], ABORT_LOCAL_CONTROL);
-        return -1;
-    }
-    const int number = firstFreeSdoLine(node);
-    if (number < 0) {
-        sendSdoAbort(node, service, SDO_SERVER, sdoIndex(d), d[3], ABORT_LOCAL_CONTROL);
-        return -1;
-    }
-    startSdoLine(node, number, service, sdoIndex(d), d[3], state);
-    node->sdo[number].role = SDO_SERVER;
-    return number;
 }
 
 void initiateDownload(CanOpenNode* node, uint8_t service, SdoLine* busy, const uint8_t* d)
@@ -109,13 +90,8 @@ void downloadSegment(CanOpenNode* node, uint8_t service, SdoLine* line, const ui
 
 void sendUploadSegment(CanOpenNode* node, uint8_t service, SdoLine* line)
 {
-    const uint32_t remaining = line->count - line->offset;
-    const uint32_t take = std::min<uint32_t>(remaining, 7);
-    const bool last = remaining <= 7;
-    uint8_t d[8] = {};
-    d[0] = uint8_t(line->toggle << 4 | (7 - take) << 1 | (last ? 1 : 0));
-    std::memcpy(d + 1, sdoLineData(line) + line->offset, take);
-    line->offset += take;
+    uint8_t d[8];
+    const bool last = takeSdoSegment(line, d);
     line->toggle ^= 1;
     if (last)
         resetSdoLine(node, lineNumber(node, line));
@@ -164,6 +140,22 @@ void initiateUpload(CanOpenNode* node, uint8_t service, SdoLine* busy, const uin
     line->step = 1;
     answer(node, service, reply);
 }
+}
+
+int takeServerLine(CanOpenNode* node, uint8_t service, SdoLine* busy, const uint8_t* d, uint8_t state)
+{
+    if (busy) {
+        failSdoTransfer(node, service, SDO_SERVER, sdoIndex(d), d[3], ABORT_LOCAL_CONTROL);
+        return -1;
+    }
+    const int number = firstFreeSdoLine(node);
+    if (number < 0) {
+        sendSdoAbort(node, service, SDO_SERVER, sdoIndex(d), d[3], ABORT_LOCAL_CONTROL);
+        return -1;
+    }
+    startSdoLine(node, number, service, sdoIndex(d), d[3], state);
+    node->sdo[number].role = SDO_SERVER;
+    return number;
 }
 
 uint32_t readServedObject(CanOpenNode* node, SdoLine* line, uint32_t* size)
