@@ -11,6 +11,7 @@ packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev
   qtbase5-dev qtbase5-dev-tools qttools5-dev libqt5serialport5-dev
   libusb-1.0-0-dev libmodbus-dev
+  fonts-dejavu-core
 )
 
 missing=()

@@ -1,0 +1,6 @@
+#pragma once
+
+class QWidget;
+
+// Moves a top-level window to the middle of the primary screen.
+void centreOnPrimaryScreen(QWidget& window);
