@@ -202,6 +202,18 @@ void SimCanDevice::answerNames(uint8_t* d, uint16_t index, uint8_t subIndex) con
     d[3] = subIndex;
 }
 
+uint32_t SimCanDevice::lookUp(uint16_t index, uint8_t subIndex, Object** object)
+{
+    auto it = m_objects.find(key(index, subIndex));
+    if (it != m_objects.end()) {
+        *object = &it->second;
+        return 0;
+    }
+    auto any = m_objects.lower_bound(key(index, 0));
+    const bool indexKnown = any != m_objects.end() && (any->first >> 8) == index;
+    return indexKnown ? kNoSubIndex : kNoObject;
+}
+
 uint32_t SimCanDevice::checkWrite(const Object& object, int size) const
 {
     if (object.access == ReadOnly)
@@ -240,13 +252,10 @@ SimCanDevice::Reply SimCanDevice::initiateDownload(const uint8_t* d)
     const Faults f = faultsFor(index, subIndex);
     if (f.abortCode)
         return abortReply(index, subIndex, f.abortCode);
-    auto it = m_objects.find(key(index, subIndex));
-    if (it == m_objects.end()) {
-        auto any = m_objects.lower_bound(key(index, 0));
-        const bool indexKnown = any != m_objects.end() && (any->first >> 8) == index;
-        return abortReply(index, subIndex, indexKnown ? kNoSubIndex : kNoObject);
-    }
-    Object& object = it->second;
+    Object* found = nullptr;
+    if (const uint32_t code = lookUp(index, subIndex, &found))
+        return abortReply(index, subIndex, code);
+    Object& object = *found;
     const bool expedited = d[0] & 2;
     const bool sized = d[0] & 1;
     if (expedited) {
@@ -326,15 +335,12 @@ SimCanDevice::Reply SimCanDevice::initiateUpload(const uint8_t* d)
     const Faults f = faultsFor(index, subIndex);
     if (f.abortCode)
         return abortReply(index, subIndex, f.abortCode);
-    auto it = m_objects.find(key(index, subIndex));
-    if (it == m_objects.end()) {
-        auto any = m_objects.lower_bound(key(index, 0));
-        const bool indexKnown = any != m_objects.end() && (any->first >> 8) == index;
-        return abortReply(index, subIndex, indexKnown ? kNoSubIndex : kNoObject);
-    }
-    if (it->second.access == WriteOnly)
+    Object* found = nullptr;
+    if (const uint32_t code = lookUp(index, subIndex, &found))
+        return abortReply(index, subIndex, code);
+    if (found->access == WriteOnly)
         return abortReply(index, subIndex, kWriteOnly);
-    const QByteArray& value = it->second.value;
+    const QByteArray& value = found->value;
     uint8_t a[8] = {};
     if (value.size() >= 1 && value.size() <= 4) {
         a[0] = uint8_t(0x43 | (4 - value.size()) << 2);

@@ -100,6 +100,8 @@ private:
     Reply uploadSegment(const uint8_t* d);
     Reply abortReply(uint16_t index, uint8_t subIndex, uint32_t code);
     Reply frameReply(const uint8_t* d) const;
+    // 0 and the object, or the abort code for a missing object or sub-index.
+    uint32_t lookUp(uint16_t index, uint8_t subIndex, Object** object);
     uint32_t checkWrite(const Object& object, int size) const;
     Faults faultsFor(uint16_t index, uint8_t subIndex) const;
     void answerNames(uint8_t* d, uint16_t index, uint8_t subIndex) const;
