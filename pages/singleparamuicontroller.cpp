@@ -2,7 +2,8 @@
 
 #include "pages/paramfielduicontroller.h"
 
-#include <QCoreApplication>
+#include "pages/guiinbox.h"
+
 #include <QPointer>
 
 SingleParamUIController::SingleParamUIController(const SPCustomParam &param,
@@ -10,6 +11,7 @@ SingleParamUIController::SingleParamUIController(const SPCustomParam &param,
                                                  QObject *parent)
     : QObject(parent), cParam(param), cDependences(rules)
 {
+    GuiInbox::ensure();
 }
 
 std::function<void(bool)> SingleParamUIController::completion(
@@ -17,15 +19,12 @@ std::function<void(bool)> SingleParamUIController::completion(
 {
     QPointer<SingleParamUIController> self(this);
     return [self, handler](bool ok) {
-        // Posted to the application object, which outlives every page: posting to the
-        // controller itself could race with its deletion on the GUI thread.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, handler, ok] {
-                if (self)
-                    handler(self.data(), ok);
-            },
-            Qt::QueuedConnection);
+        // Not posted to the controller itself: that could race with its deletion on
+        // the GUI thread. The pointer is looked at there only.
+        GuiInbox::post([self, handler, ok] {
+            if (self)
+                handler(self.data(), ok);
+        });
     };
 }
 
