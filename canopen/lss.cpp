@@ -46,7 +46,7 @@ void switchAlarm(CanOpenNode* node, uint32_t)
     if (lss.switchStep == 0) {
         lss.switchStep = 1;
         const char* code = adapterBitRateCode(lss.bitRate);
-        if (!code || setCanBitRate(lss.savedPort, lss.bitRate) != 0)
+        if (!code || setCanBitRate(lss.savedPort, code) != 0)
             lss.switchStep = 2; // remembered for the master's result
         return;
     }
