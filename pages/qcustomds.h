@@ -60,5 +60,5 @@ private:
     bool m_connected = false;
 };
 
-// The adapter's one-character bit-rate code for a bit rate given as decimal text.
-char canBitRateCode(const QString& bitRate);
+// canBitRateCode, the adapter's one-character bit-rate code, comes with the link code.
+#include "link/canlink.h"

@@ -1,0 +1,152 @@
+// Serves a simulated SLCAN adapter with a CANopen device behind it on a
+// pseudo-terminal until SIGINT or SIGTERM; the tool opens the printed path as
+// its port.
+//
+//   quillbex-simdevice [--node ID] [--type N] [--object INDEX:SUB:TYPE:HEX]...
+#include "canopen/node.h"
+#include "simdevice.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <pthread.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+void usage()
+{
+    std::fprintf(stderr,
+                 "usage: quillbex-simdevice [--node ID] [--type N] [--object INDEX:SUB:TYPE:HEX]...\n"
+                 "  --node ID    the device's node id, 1 to 127 (default 31)\n"
+                 "  --type N     device type number the device reports in 0x2000 sub 1 (default 1)\n"
+                 "  --object     one more object, all fields hex: 2100:1:7:78563412 is an\n"
+                 "               UNSIGNED32 at 0x2100 sub 1 holding 0x12345678 (bytes as on the bus)\n");
+}
+
+bool addObject(SimCanDevice& device, const QString& spec)
+{
+    const QStringList f = spec.split(':');
+    if (f.size() != 4)
+        return false;
+    bool okIndex = false, okSub = false, okType = false;
+    const uint index = f[0].toUInt(&okIndex, 16);
+    const uint sub = f[1].toUInt(&okSub, 16);
+    const uint type = f[2].toUInt(&okType, 16);
+    const QByteArray hex = f[3].toLatin1();
+    const QByteArray value = QByteArray::fromHex(hex);
+    if (!okIndex || !okSub || !okType || index > 0xFFFF || sub > 0xFF || type > 0xFF || value.isEmpty()
+        || value.toHex() != hex.toLower())
+        return false;
+    device.addObject(uint16_t(index), uint8_t(sub), uint8_t(type), value);
+    return true;
+}
+
+QByteArray le(uint32_t v, int bytes)
+{
+    QByteArray b;
+    for (int i = 0; i < bytes; ++i)
+        b.append(char(v >> (8 * i)));
+    return b;
+}
+
+void addStandardObjects(SimCanDevice& device, uint16_t type)
+{
+    device.addObject(0x1000, 0, CO_UNSIGNED32, le(0x00000191, 4), SimCanDevice::ReadOnly);
+    device.addObject(0x1008, 0, CO_VISIBLE_STRING, "Quillbex simulated device", SimCanDevice::ReadOnly);
+    device.addObject(0x1011, 0, CO_UNSIGNED8, le(1, 1), SimCanDevice::ReadOnly);
+    device.addObject(0x1011, 1, CO_UNSIGNED32, le(1, 4)); // "load" restores the defaults
+    device.addObject(0x1018, 0, CO_UNSIGNED8, le(4, 1), SimCanDevice::ReadOnly);
+    for (uint8_t sub = 1; sub <= 4; ++sub)
+        device.addObject(0x1018, sub, CO_UNSIGNED32, le(sub, 4), SimCanDevice::ReadOnly);
+    device.addObject(0x2000, 0, CO_UNSIGNED8, le(1, 1), SimCanDevice::ReadOnly);
+    device.addObject(0x2000, 1, CO_UNSIGNED16, le(type, 2), SimCanDevice::ReadOnly);
+    // "boot" written here restarts the device: silent, then its boot-up frame.
+    device.addObject(0x2001, 0x0A, CO_UNSIGNED32, le(0, 4));
+    device.setRebootOnWrite(0x2001, 0x0A, 2000);
+}
+}
+
+int main(int argc, char** argv)
+{
+    // Blocked before any thread starts, so every thread inherits the mask and
+    // the signals wait for sigwait below. A shell starts background jobs with
+    // SIGINT ignored, and an ignored signal never reaches sigwait.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    int nodeId = 31;
+    uint type = 1;
+    QStringList objects;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        const bool hasValue = i + 1 < argc;
+        bool ok = hasValue;
+        if (arg == "--node" && hasValue) {
+            nodeId = QString::fromLocal8Bit(argv[++i]).toInt(&ok, 0);
+            ok = ok && nodeId >= 1 && nodeId <= 127;
+        } else if (arg == "--type" && hasValue) {
+            type = QString::fromLocal8Bit(argv[++i]).toUInt(&ok, 0);
+            ok = ok && type <= 0xFFFF;
+        } else if (arg == "--object" && hasValue) {
+            objects << QString::fromLocal8Bit(argv[++i]);
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            usage();
+            return 2;
+        }
+    }
+
+    auto sim = std::make_unique<SimDeviceOnPty>(uint8_t(nodeId));
+    if (!sim->adapter.ok()) {
+        std::fprintf(stderr, "cannot open a pseudo-terminal pair\n");
+        return 1;
+    }
+    addStandardObjects(sim->device, uint16_t(type));
+    for (const QString& spec : objects) {
+        if (!addObject(sim->device, spec)) {
+            std::fprintf(stderr, "bad object '%s'\n", qPrintable(spec));
+            usage();
+            return 2;
+        }
+    }
+
+    std::printf("%s\n", qPrintable(sim->adapter.slavePath()));
+    std::fflush(stdout);
+    std::fprintf(stderr, "Simulated adapter ready; CANopen device at node id %d, device type %u. "
+                         "Open the path above as the port. Stop with Ctrl+C.\n",
+                 nodeId, type);
+
+    // The host opens its port exclusively, and the pty keeps that mark while
+    // the adapter's own end stays open, which would refuse the next connect.
+    // So the mark comes off as soon as the host closes the channel (and
+    // whenever it is closed, for a host that went without a word).
+    const int slave = ::open(sim->adapter.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const timespec noWait = {0, 0};
+    int lines = 0;
+    for (;;) {
+        const int received = sigtimedwait(&stopSignals, nullptr, &noWait);
+        if (received == SIGINT || received == SIGTERM)
+            break;
+        if (sim->adapter.waitForLines(lines + 1, 100))
+            lines = sim->adapter.lines().size();
+        if (slave >= 0 && !sim->adapter.channelOpen())
+            ioctl(slave, TIOCNXCL);
+    }
+    if (slave >= 0)
+        ::close(slave);
+    sim.reset();
+    return 0;
+}
