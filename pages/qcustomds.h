@@ -5,6 +5,7 @@
 #pragma once
 
 #include "pages/customparam.h"
+#include "pages/sdochannel.h"
 
 #include <QObject>
 #include <QString>
@@ -16,11 +17,23 @@
 class CustomDSLoadThread;
 class CustomDSSaveThread;
 
+// Rounds and waits of the data source. The SDO response time-out comes from the
+// connection settings; tests shorten the rest.
+struct DataSourceTiming {
+    int roundIntervalMs = 1000;
+    int probeWaitMs = SdoChannel::kWaitStackTimeout;  // per probe try
+    int writeWaitMs = SdoChannel::kWaitStackTimeout;  // per write try
+};
+
 class QCustomDS : public QObject {
     Q_OBJECT
 public:
+    // Over the USB-CAN link of the process.
     explicit QCustomDS(QObject* parent = nullptr);
+    QCustomDS(std::shared_ptr<SdoChannel> channel, QObject* parent = nullptr);
     ~QCustomDS() override; // stops and joins both workers
+
+    void setTiming(const DataSourceTiming& timing) { m_timing = timing; }
 
     bool connectDevice();
     bool disconnectDevice();
@@ -55,9 +68,16 @@ public slots:
     void slotAfterReboot();
 
 private:
+    // The load worker runs again only when no write is pending and the link is up.
+    void startLoadWhenClear();
+    void stopWorkers();
+
+    std::shared_ptr<SdoChannel> m_channel;
     std::unique_ptr<CustomDSLoadThread> m_load;
     std::unique_ptr<CustomDSSaveThread> m_save;
+    DataSourceTiming m_timing;
     bool m_connected = false;
+    bool m_linkLost = false; // reported once per connection
 };
 
 // canBitRateCode, the adapter's one-character bit-rate code, comes with the link code.

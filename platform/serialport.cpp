@@ -106,6 +106,9 @@ void SerialPort::close()
 {
     if (m_fd >= 0) {
         std::lock_guard<std::mutex> lock(m_writeMutex);
+        // The exclusive mark outlives our descriptor on a line whose other end
+        // stays open (a pty): drop it, or the next open is refused.
+        ioctl(m_fd, TIOCNXCL);
         ::close(m_fd);
         m_fd = -1;
     }

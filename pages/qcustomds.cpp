@@ -1,0 +1,221 @@
+#include "pages/qcustomds.h"
+
+#include "link/connectionsettings.h"
+#include "pages/canlinkchannel.h"
+#include "pages/customdsloadthread.h"
+#include "pages/customdssavethread.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+
+#include <vector>
+
+namespace {
+constexpr uint8_t kFallbackNodeIds[] = {31, 127};
+}
+
+QCustomDS::QCustomDS(QObject* parent) : QCustomDS(std::make_shared<CanLinkChannel>(), parent)
+{
+}
+
+QCustomDS::QCustomDS(std::shared_ptr<SdoChannel> channel, QObject* parent)
+    : QObject(parent),
+      m_channel(std::move(channel)),
+      m_load(std::make_unique<CustomDSLoadThread>(m_channel)),
+      m_save(std::make_unique<CustomDSSaveThread>(m_channel))
+{
+    registerCustomParamMetaType();
+    CustomDSLoadThread* load = m_load.get();
+    CustomDSSaveThread* save = m_save.get();
+    connect(load, &CustomDSLoadThread::paramLoaded, this, &QCustomDS::slotParamLoaded);
+    connect(load, &CustomDSLoadThread::connectionError, this, &QCustomDS::slotConnectionError);
+    connect(save, &CustomDSSaveThread::paramSaved, this, &QCustomDS::slotParamSaved);
+    connect(save, &CustomDSSaveThread::paramsSaved, this, &QCustomDS::slotParamsSaved);
+    connect(save, &CustomDSSaveThread::connectionError, this, &QCustomDS::slotConnectionError);
+    connect(save, &CustomDSSaveThread::paramSavingFail, this, &QCustomDS::slotParamSaveError);
+    connect(save, &CustomDSSaveThread::afterRestoredDefault, this, &QCustomDS::slotAfterRestoredDefault);
+    connect(save, &CustomDSSaveThread::afterReboot, this, &QCustomDS::slotAfterReboot);
+    connect(this, &QCustomDS::signalClearData, save, &CustomDSSaveThread::clearData, Qt::DirectConnection);
+    connect(this, &QCustomDS::signalClearData, load, &CustomDSLoadThread::clearData, Qt::DirectConnection);
+}
+
+QCustomDS::~QCustomDS()
+{
+    // The link's own threads end with it; disconnectDevice stops the workers first.
+    disconnectDevice();
+    // Both end before either goes: a round may be waiting on the other's exchange.
+    m_load->stopProcess();
+    m_save->stopProcess();
+    m_load.reset();
+    m_save.reset();
+}
+
+bool QCustomDS::connectDevice()
+{
+    if (m_connected)
+        return true;
+    emit setToolsEnabled(true);
+    // No worker talks to the device until it is found, and nothing they
+    // reported about an earlier link is taken for news of this one.
+    stopWorkers();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+
+    ConnectionSettings& settings = connectionSettings();
+    // The port keeps the name the user gave (ttyUSB0 or a path).
+    switch (m_channel->openLink(settings.portName, settings.canBusAccess, settings.baudRate)) {
+    case SdoChannel::LinkOpen::Open:
+        break;
+    case SdoChannel::LinkOpen::NoPort:
+        emit toLog(QStringLiteral("Не удалось установить usb-can соединение."), false);
+        emit setToolsEnabled(false);
+        return false;
+    case SdoChannel::LinkOpen::NoBitRate:
+        emit toLog(QStringLiteral("Не удалось установить скорость соединения."), false);
+        emit setToolsEnabled(false);
+        return false;
+    }
+
+    // An id outside 1..127 is no CANopen node: go straight to the well-known ids.
+    std::vector<uint8_t> candidates;
+    if (isValidNodeId(settings.nodeId))
+        candidates.push_back(settings.nodeId);
+    for (uint8_t id : kFallbackNodeIds)
+        if (candidates.empty() || candidates.front() != id)
+            candidates.push_back(id);
+    bool found = false;
+    for (uint8_t id : candidates) {
+        if (probeNode(id)) {
+            settings.nodeId = id;
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        // Nobody answered: no log line, the main window decides what follows.
+        emit setToolsEnabled(false);
+        m_channel->closeLink();
+        return false;
+    }
+
+    m_connected = true;
+    m_linkLost = false;
+    WorkerSettings ws;
+    ws.nodeId = settings.nodeId;
+    ws.responseTimeoutMs = settings.responseTimeoutMs;
+    ws.writeWaitMs = m_timing.writeWaitMs;
+    ws.roundIntervalMs = m_timing.roundIntervalMs;
+    m_load->setSettings(ws);
+    m_save->setSettings(ws);
+    m_load->startProcess();
+    m_save->startProcess();
+    return true;
+}
+
+bool QCustomDS::probeNode(uint8_t nodeId)
+{
+    if (!isValidNodeId(nodeId))
+        return false;
+    const std::lock_guard<std::mutex> exchange(m_channel->requestLock());
+    m_channel->pointClientAt(nodeId);
+    // Any answer counts: the value is not looked at.
+    for (int i = 0; i < SDO_REQUEST_TRIES; ++i)
+        if (m_channel->read(nodeId, 0x2000, 1, 0x06, m_timing.probeWaitMs).ok)
+            return true;
+    return false;
+}
+
+bool QCustomDS::disconnectDevice()
+{
+    if (!m_connected)
+        return true;
+    // The workers end before the link goes from under them.
+    stopWorkers();
+    const bool closed = m_channel->closeLink();
+    if (!closed)
+        emit toLog(QStringLiteral("Не удалось разорвать usb-can соединение."), false);
+    m_connected = false;
+    return closed;
+}
+
+void QCustomDS::stopWorkers()
+{
+    m_load->stopProcess();
+    m_save->stopProcess();
+    if (!m_load->stopAndJoin(m_load->joinBoundMs()))
+        qWarning() << "data source: the load worker is still in an exchange";
+    if (!m_save->stopAndJoin(m_save->joinBoundMs()))
+        qWarning() << "data source: the save worker is still in an exchange";
+}
+
+void QCustomDS::clearData()
+{
+    emit signalClearData();
+}
+
+void QCustomDS::slotSave(SPCustomParam param, std::function<void(bool)> callback)
+{
+    if (!param)
+        return;
+    stopLoad();
+    m_save->enqueue(param, std::move(callback));
+}
+
+void QCustomDS::slotLoad(SPCustomParam param, std::function<void(bool)> callback)
+{
+    m_load->enqueue(param, std::move(callback));
+}
+
+void QCustomDS::slotParamLoaded(QString)
+{
+}
+
+void QCustomDS::slotParamSaved(QString)
+{
+}
+
+void QCustomDS::slotParamsSaved()
+{
+    startLoadWhenClear();
+}
+
+void QCustomDS::slotParamSaveError(QString errorMsg)
+{
+    startLoadWhenClear();
+    emit toLog(errorMsg, false);
+}
+
+void QCustomDS::slotConnectionError()
+{
+    // Both workers may find the link gone; the main window hears it once.
+    if (!m_connected || m_linkLost)
+        return;
+    m_linkLost = true;
+    emit signalConnectionError();
+}
+
+void QCustomDS::stopLoad()
+{
+    if (!m_load->stopAndJoin(m_load->joinBoundMs()))
+        qWarning() << "data source: the load worker is still in an exchange";
+}
+
+void QCustomDS::startLoad()
+{
+    startLoadWhenClear();
+}
+
+void QCustomDS::startLoadWhenClear()
+{
+    if (m_connected && !m_linkLost && m_save->pendingCount() == 0)
+        m_load->startProcess();
+}
+
+void QCustomDS::slotAfterRestoredDefault()
+{
+    emit signalAfterRestoredDefault();
+}
+
+void QCustomDS::slotAfterReboot()
+{
+    emit signalAfterReboot();
+}

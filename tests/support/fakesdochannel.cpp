@@ -1,0 +1,173 @@
+#include "fakesdochannel.h"
+
+#include <chrono>
+#include <thread>
+
+void FakeSdoChannel::setObject(uint8_t nodeId, uint16_t index, uint8_t subIndex, const QByteArray& value)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_objects[Key(nodeId, index, subIndex)] = value;
+}
+
+QByteArray FakeSdoChannel::object(uint8_t nodeId, uint16_t index, uint8_t subIndex) const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_objects.find(Key(nodeId, index, subIndex));
+    return it == m_objects.end() ? QByteArray() : it->second;
+}
+
+void FakeSdoChannel::failNext(uint16_t index, uint8_t subIndex, int times, uint32_t abortCode)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_failures[{index, subIndex}] = Failure{times, abortCode};
+}
+
+void FakeSdoChannel::setSilent(bool silent)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_silent = silent;
+}
+
+void FakeSdoChannel::setLatencyMs(int ms)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_latencyMs = ms;
+}
+
+void FakeSdoChannel::setOnExchange(std::function<void(const Call&)> hook)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_hook = std::move(hook);
+}
+
+void FakeSdoChannel::setOpenResult(LinkOpen result)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_open = result;
+}
+
+void FakeSdoChannel::setCloseResult(bool ok)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_closeOk = ok;
+}
+
+std::vector<FakeSdoChannel::Call> FakeSdoChannel::calls() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_calls;
+}
+
+QStringList FakeSdoChannel::linkCalls() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_linkCalls;
+}
+
+void FakeSdoChannel::clearCalls()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_calls.clear();
+    m_linkCalls.clear();
+}
+
+bool FakeSdoChannel::waitForCalls(size_t n, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_calls.size() >= n; });
+}
+
+SdoChannel::LinkOpen FakeSdoChannel::openLink(const QString& portName, int canBusAccess, const QString& bitRate)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_linkCalls << QStringLiteral("open %1 %2 %3").arg(portName).arg(canBusAccess).arg(bitRate);
+    return m_open;
+}
+
+bool FakeSdoChannel::closeLink()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_linkCalls << QStringLiteral("close");
+    return m_closeOk;
+}
+
+void FakeSdoChannel::pointClientAt(uint8_t nodeId)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_linkCalls << QStringLiteral("point %1").arg(nodeId);
+}
+
+SdoReply FakeSdoChannel::read(uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType, int waitMs)
+{
+    Call call;
+    call.nodeId = nodeId;
+    call.index = index;
+    call.subIndex = subIndex;
+    call.dataType = dataType;
+    call.waitMs = waitMs;
+    return exchange(call);
+}
+
+SdoReply FakeSdoChannel::write(uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType,
+                               const QByteArray& data, int waitMs)
+{
+    Call call;
+    call.write = true;
+    call.nodeId = nodeId;
+    call.index = index;
+    call.subIndex = subIndex;
+    call.dataType = dataType;
+    call.data = data;
+    call.waitMs = waitMs;
+    return exchange(call);
+}
+
+SdoReply FakeSdoChannel::exchange(Call call)
+{
+    if (m_inFlight.fetch_add(1) > 0)
+        ++m_overlaps;
+    std::function<void(const Call&)> hook;
+    int latency = 0;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        hook = m_hook;
+        latency = m_latencyMs;
+    }
+    if (latency > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(latency));
+    if (hook)
+        hook(call);
+
+    SdoReply reply;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        const Key key(call.nodeId, call.index, call.subIndex);
+        auto object = m_objects.find(key);
+        auto failure = m_failures.find({call.index, call.subIndex});
+        if (m_silent || object == m_objects.end()) {
+            reply.abortCode = m_silent ? 0 : 0x06020000;
+        } else if (failure != m_failures.end() && failure->second.times != 0) {
+            reply.abortCode = failure->second.abortCode;
+            if (failure->second.times > 0)
+                --failure->second.times;
+        } else {
+            reply.ok = true;
+            if (call.write)
+                object->second = call.data;
+            else
+                reply.data = object->second;
+        }
+        call.ok = reply.ok;
+        m_calls.push_back(call);
+    }
+    m_cond.notify_all();
+    m_inFlight.fetch_sub(1);
+    return reply;
+}
+
+QString FakeSdoChannel::abortCodeName(uint32_t abortCode) const
+{
+    if (abortCode == 0)
+        return QString();
+    return QStringLiteral("ABORT_%1").arg(abortCode, 8, 16, QLatin1Char('0'));
+}
