@@ -1,18 +1,16 @@
-#include <QApplication>
-#include <QScreen>
-#include <cstdio>
-
 #include "app/mainwindow.h"
+#include "app/screenplacement.h"
+
+#include <QApplication>
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
-    setvbuf(stdout, nullptr, _IONBF, 0);
     QApplication app(argc, argv);
-    MainWindow w;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect g = screen->geometry();
-        w.move((g.width() - w.width()) / 2, (g.height() - w.height()) / 2);
-    }
-    w.show();
+    MainWindow window;
+    // Trace lines of the firmware engine reach a pipe at once.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    centreOnPrimaryScreen(window);
+    window.show();
     return app.exec();
 }

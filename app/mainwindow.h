@@ -1,9 +1,128 @@
 #pragma once
 
-#include <QMainWindow>
+#include "app/windowcanlink.h"
 
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+
+class ConnectionAdapter;
+class LoadCanDataThread;
+class QCustomDS;
+class QSignalMapper;
+class QTreeWidgetItem;
+class SaveCanDataThread;
+
+// The tool's frame: form, log pane, progress bar, the switching of the device
+// tools and the per-user settings. It owns the long-lived workers and stops and
+// joins every one of them before it goes.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    QCustomDS* dataSource() const { return m_dataSource.get(); }
+    LoadCanDataThread* canLoadThread() const { return m_canLoadThread.get(); }
+    SaveCanDataThread* canSaveThread() const { return m_canSaveThread.get(); }
+    QSignalMapper* groupBoxMapper() const { return m_groupBoxMapper; }
+    ConnectionAdapter* connectionAdapter() const { return m_connectionAdapter; }
+    QString lastImportFile() const { return m_lastImportFile; }
+
+    // The window's own CAN link (the data source keeps a link of its own).
+    bool openCanConnection();
+    int testCanConnection();
+    int connectCan();
+    void disconnectCan();
+    bool linkOpen() const { return m_linkOpen; }
+
+    // Classic pages' state that the window's slots look at.
+    QString classicMode() const { return m_classicMode; }
+    void setClassicMode(const QString& mode) { m_classicMode = mode; }
+    bool classicModeFlag() const { return m_classicModeFlag; }
+    bool refreshStopped() const { return m_refreshStopped; }
+
+signals:
+    void exitApp();
+
+public slots:
+    void toLog(QString msg, bool success);
+    void toLog(QString msg);
+    // Lines from a worker thread arrive queued, so they carry their own copy.
+    void toLogStrSlot(QString msg, int success);
+    void toLogStrSlot(const char* msg, int success);
+    void setToolsEnabled(bool connected);
+    void progressBarChangeStepSlot(int step);
+    void setProgressBarVisibleSlot(bool visible);
+    void onExit();
+    void onAboutClicked();
+
+    void slotCalibrate();
+    void slotAfterConnection();
+    void slotAfterDiconnection();
+    void onBtnRefreshEditableParamsClick();
+    void slotCanIndexParamsLoaded();
+    void mainBrowsserSliderMoved(int shift);
+    void valueChanged(int);
+    void sliderPressed();
+    void sliderMoved(int);
+    void sliderReleased();
+
+    // Connect flow and device commands.
+    void onBtnConnectClick();
+    void onBtnDisconnectClick();
+    void slotBtnRebootClick();
+    void slotBtnRestoreDefaultSettings();
+    void slotAfterRestoredDefault();
+    void slotAfterReboot();
+    // Configuration pages.
+    void slotBtnSaveAllClick();
+    void slotBtnCancelAllClick();
+    void slotChangeGroupBoxVisibility(QObject* groupBox);
+    // JSON parameter file.
+    void onCanExport();
+    void onCanImport();
+
+    // Lost link and the classic pages' workers.
+    void slotConnectionError();
+    void slotCanParamsLoaded();
+    void slotCanParamLoaded(QString param_name);
+    void slotCanParamsLoadingFail();
+    void slotCanParamLoadingFail(QString message);
+    void slotTest(int num);
+    void slotCanParamSavingSuccess(QString paramName);
+    void slotCanParamSavingFail(QString paramName, QString reason);
+    void onTabChanged(int index);
+    void onCheckDefault();
+    void onImportSubmit();
+    void onEndImportMode();
+
+private:
+    void connectActions();
+    void connectWorkers();
+    void setupFirmwareWorker();
+    void stopFirmwareWorker();
+    void readSettings();
+    void writeSettings();
+    void closeModbus();
+    void resetSdoFailureCounter();
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    QString m_lastImportFile;
+    // Created without parent and deleted by the destructor once joined.
+    std::unique_ptr<LoadCanDataThread> m_canLoadThread;
+    std::unique_ptr<SaveCanDataThread> m_canSaveThread;
+    std::unique_ptr<QCustomDS> m_dataSource;
+    QSignalMapper* m_groupBoxMapper = nullptr;
+    ConnectionAdapter* m_connectionAdapter = nullptr;
+    WindowCanLink m_canLink;
+    bool m_linkOpen = false;
+
+    QString m_classicMode;       // "export", "import" or "checkDefault" while one runs
+    bool m_classicModeFlag = false;
+    bool m_refreshStopped = false;
 };

@@ -1,31 +1,32 @@
 #include "classic/loadcandatathread.h"
 
-#include <QMutexLocker>
-
 LoadCanDataThread::LoadCanDataThread(QObject* parent) : QThread(parent) {}
 
 LoadCanDataThread::~LoadCanDataThread()
 {
     stopProcess();
     wait();
+    // The thread's last step under the mutex orders its end before our
+    // destruction for the thread checker, which cannot see QThread::wait.
+    std::lock_guard<std::mutex> lock(m_mutex);
 }
 
 void LoadCanDataThread::stopProcess()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_stop = true;
 }
 
 bool LoadCanDataThread::stopRequested() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_stop;
 }
 
 void LoadCanDataThread::startProcess()
 {
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_stop = false;
     }
     start();
@@ -35,4 +36,5 @@ void LoadCanDataThread::run()
 {
     // The classic parameter record brings the work of a round; without it the
     // queue stays empty and the thread ends at once.
+    std::lock_guard<std::mutex> lock(m_mutex);
 }

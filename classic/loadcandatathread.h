@@ -3,9 +3,10 @@
 // classic parameter record, until then a round finds nothing to do.
 #pragma once
 
-#include <QMutex>
 #include <QStringList>
 #include <QThread>
+
+#include <mutex>
 
 class LoadCanDataThread : public QThread {
     Q_OBJECT
@@ -30,7 +31,8 @@ protected:
     void run() override;
 
 private:
-    mutable QMutex m_mutex;
+    // A standard mutex, so that the thread checker sees the hand-overs.
+    mutable std::mutex m_mutex;
     bool m_stop = false;
     QStringList m_pending; // parameter names queued for the next round
 };
