@@ -1,4 +1,5 @@
 #include "link/canlink.h"
+#include "canopen/tooldict.h"
 
 #include "canopen/nmt.h"
 #include "canopen/od.h"
@@ -28,7 +29,7 @@ bool closeLocked(const LinkLog& log)
     if (!linkOpen.load())
         return true;
     stopCanOpenTimerLoop(canLinkExit);
-    const uint8_t closed = closeCanPort(toolNode());
+    const uint8_t closed = closeCanPort(&toolNode);
     if (!closed)
         toLinkLog(log, QStringLiteral("Не удалось разорвать usb-can соединение."), false);
     linkOpen.store(false);
@@ -50,7 +51,7 @@ char canBitRateCode(const QString& bitRate)
 void canLinkStartup(CanOpenNode*, uint32_t)
 {
     CanOpenLock lock;
-    CanOpenNode* node = toolNode();
+    CanOpenNode* node = &toolNode;
     assignNodeId(node, 1);
     setNodeState(node, NMT_INITIALISATION);
 }
@@ -59,7 +60,7 @@ void canLinkExit(CanOpenNode*, uint32_t)
 {
     CanOpenLock lock;
     setSdoAccessOnline(false);
-    setNodeState(toolNode(), NMT_STOPPED);
+    setNodeState(&toolNode, NMT_STOPPED);
 }
 
 CanLinkResult openCanLink(const QString& portName, int canBusAccess, const QString& bitRateText,
@@ -73,7 +74,7 @@ CanLinkResult openCanLink(const QString& portName, int canBusAccess, const QStri
     CanBoard board;
     board.busname = portName.toLocal8Bit().toStdString();
     board.baudrate = canBusAccess ? "2400" : "4800";
-    CanPort* port = openCanPort(&board, toolNode());
+    CanPort* port = openCanPort(&board, &toolNode);
     if (!port) {
         toLinkLog(log, QStringLiteral("Не удалось установить usb-can соединение."), false);
         return CAN_LINK_NO_PORT;
@@ -81,7 +82,7 @@ CanLinkResult openCanLink(const QString& portName, int canBusAccess, const QStri
     const char code[2] = {canBitRateCode(bitRateText), '\0'};
     if (setCanBitRate(port, code) != 0) {
         toLinkLog(log, QStringLiteral("Не удалось установить скорость соединения."), false);
-        closeCanPort(toolNode());
+        closeCanPort(&toolNode);
         return CAN_LINK_NO_BIT_RATE;
     }
     startCanOpenTimerLoop(canLinkStartup);

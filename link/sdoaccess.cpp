@@ -2,6 +2,7 @@
 // schedules the request callback on the timer thread and waits, bounded, for
 // the completion that answers this very request.
 #include "link/sdoaccess.h"
+#include "canopen/tooldict.h"
 #include "link/sdoflight.h"
 
 #include "canopen/od.h"
@@ -13,7 +14,6 @@
 #include <cstring>
 #include <thread>
 
-CanOpenNode* linkToolNodeRecord(void); // toolnoderecord.cpp
 
 namespace {
 std::atomic<int> delayBeforeWaitMs{0};
@@ -61,7 +61,7 @@ SdoOutcome runRequest(uint8_t kind, uint8_t nodeId, uint16_t index, uint8_t subI
     bool scheduled = false;
     {
         CanOpenLock stack;
-        scheduled = sdoAccessOnline() && scheduleAlarm(toolNode(), nodeId, requestCallback(kind), 0, 0) >= 0;
+        scheduled = sdoAccessOnline() && scheduleAlarm(&toolNode, nodeId, requestCallback(kind), 0, 0) >= 0;
     }
     if (scheduled && delayBeforeWaitMs.load() > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(delayBeforeWaitMs.load()));
@@ -85,7 +85,7 @@ SdoOutcome runRequest(uint8_t kind, uint8_t nodeId, uint16_t index, uint8_t subI
     if (!done && onLine) {
         // Given up: free the line now rather than after the stack's time-out.
         CanOpenLock stack;
-        closeActiveSdoTransfer(toolNode(), nodeId);
+        closeActiveSdoTransfer(&toolNode, nodeId);
     }
     return result;
 }
@@ -125,18 +125,13 @@ std::mutex& sdoFlightLock(void)
     return *lock;
 }
 
-CanOpenNode* toolNode(void)
-{
-    return linkToolNodeRecord();
-}
-
 void pointSdoClientAt(uint8_t nodeId)
 {
     if (!isNodeId(nodeId))
         return;
     std::lock_guard<std::mutex> flight(sdoFlightLock());
     CanOpenLock stack;
-    CanOpenNode* node = toolNode();
+    CanOpenNode* node = &toolNode;
     const uint8_t* current = static_cast<const uint8_t*>(objectValue(node, 0x1280, 3, 1));
     // The line belongs to the entry, not to the device: free it for the next one.
     if (current && *current != nodeId && *current != 0)

@@ -62,9 +62,6 @@ std::condition_variable& sdoDoneCondition(void);
 // by sdoRead/sdoWrite/probeCanDevice, which take it themselves.
 std::mutex& sdoRequestLock(void);
 
-// The tool's own node record (one for the process).
-CanOpenNode* toolNode(void);
-
 // Points the client entry 0x1280 at nodeId (0x600 + id, 0x580 + id, id). A
 // transfer still on the line for the previous device is dropped first.
 void pointSdoClientAt(uint8_t nodeId);

@@ -2,6 +2,7 @@
 // completion callbacks that store their results. All run with the stack mutex
 // held; the exchange's lock is always taken after it, never before.
 #include "link/sdoaccess.h"
+#include "canopen/tooldict.h"
 #include "link/sdoflight.h"
 
 #include "canopen/sdo.h"
@@ -20,7 +21,7 @@ bool answersRequestInFlight(const SdoExchange& x, uint8_t nodeId)
 void startRequest(CanOpenNode* node, uint32_t id, uint8_t kind)
 {
     if (!node)
-        node = toolNode();
+        node = &toolNode;
     SdoExchange& x = sdoExchange();
     uint8_t data[SDO_DATA_BUFFER];
     std::unique_lock<std::mutex> lock(x.mutex);
@@ -66,7 +67,7 @@ void startRequest(CanOpenNode* node, uint32_t id, uint8_t kind)
 void finishUpload(CanOpenNode* node, uint8_t nodeId, uint8_t* dest, uint32_t room)
 {
     if (!node)
-        node = toolNode();
+        node = &toolNode;
     SdoExchange& x = sdoExchange();
     {
         std::lock_guard<std::mutex> lock(x.mutex);
@@ -119,7 +120,7 @@ void sdoReadEdsDone(CanOpenNode* node, uint8_t nodeId)
 void sdoWriteDone(CanOpenNode* node, uint8_t nodeId)
 {
     if (!node)
-        node = toolNode();
+        node = &toolNode;
     SdoExchange& x = sdoExchange();
     {
         std::lock_guard<std::mutex> lock(x.mutex);
