@@ -4,8 +4,8 @@
 #include "pages/canlinkchannel.h"
 #include "pages/customdsloadthread.h"
 #include "pages/customdssavethread.h"
+#include "pages/guiinbox.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 
 #include <vector>
@@ -25,22 +25,44 @@ QCustomDS::QCustomDS(std::shared_ptr<SdoChannel> channel, QObject* parent)
       m_save(std::make_unique<CustomDSSaveThread>(m_channel))
 {
     registerCustomParamMetaType();
+    GuiInbox::ensure();
     CustomDSLoadThread* load = m_load.get();
     CustomDSSaveThread* save = m_save.get();
-    connect(load, &CustomDSLoadThread::paramLoaded, this, &QCustomDS::slotParamLoaded);
-    connect(load, &CustomDSLoadThread::connectionError, this, &QCustomDS::slotConnectionError);
-    connect(save, &CustomDSSaveThread::paramSaved, this, &QCustomDS::slotParamSaved);
-    connect(save, &CustomDSSaveThread::paramsSaved, this, &QCustomDS::slotParamsSaved);
-    connect(save, &CustomDSSaveThread::connectionError, this, &QCustomDS::slotConnectionError);
-    connect(save, &CustomDSSaveThread::paramSavingFail, this, &QCustomDS::slotParamSaveError);
-    connect(save, &CustomDSSaveThread::afterRestoredDefault, this, &QCustomDS::slotAfterRestoredDefault);
-    connect(save, &CustomDSSaveThread::afterReboot, this, &QCustomDS::slotAfterReboot);
+    // The workers' reports reach the slots on the GUI thread through the inbox,
+    // whose hand-over the thread checker sees (Qt's own event queue it cannot).
+    connect(load, &CustomDSLoadThread::paramLoaded, this,
+            [this](QString name) { toGui([this, name] { slotParamLoaded(name); }); }, Qt::DirectConnection);
+    connect(load, &CustomDSLoadThread::connectionError, this,
+            [this] { toGui([this] { slotConnectionError(); }); }, Qt::DirectConnection);
+    connect(save, &CustomDSSaveThread::paramSaved, this,
+            [this](QString name) { toGui([this, name] { slotParamSaved(name); }); }, Qt::DirectConnection);
+    connect(save, &CustomDSSaveThread::paramsSaved, this,
+            [this] { toGui([this] { slotParamsSaved(); }); }, Qt::DirectConnection);
+    connect(save, &CustomDSSaveThread::connectionError, this,
+            [this] { toGui([this] { slotConnectionError(); }); }, Qt::DirectConnection);
+    connect(save, &CustomDSSaveThread::paramSavingFail, this,
+            [this](QString message) { toGui([this, message] { slotParamSaveError(message); }); },
+            Qt::DirectConnection);
+    connect(save, &CustomDSSaveThread::afterRestoredDefault, this,
+            [this] { toGui([this] { slotAfterRestoredDefault(); }); }, Qt::DirectConnection);
+    connect(save, &CustomDSSaveThread::afterReboot, this,
+            [this] { toGui([this] { slotAfterReboot(); }); }, Qt::DirectConnection);
     connect(this, &QCustomDS::signalClearData, save, &CustomDSSaveThread::clearData, Qt::DirectConnection);
     connect(this, &QCustomDS::signalClearData, load, &CustomDSLoadThread::clearData, Qt::DirectConnection);
 }
 
+void QCustomDS::toGui(std::function<void()> slot)
+{
+    // Runs only while this object lives and the link is the one it was posted for.
+    GuiInbox::post([alive = m_alive, epoch = m_epoch.load(), slot = std::move(slot), this] {
+        if (*alive && epoch == m_epoch.load())
+            slot();
+    });
+}
+
 QCustomDS::~QCustomDS()
 {
+    *m_alive = false;
     // The link's own threads end with it; disconnectDevice stops the workers first.
     disconnectDevice();
     // Both end before either goes: a round may be waiting on the other's exchange.
@@ -58,7 +80,7 @@ bool QCustomDS::connectDevice()
     // No worker talks to the device until it is found, and nothing they
     // reported about an earlier link is taken for news of this one.
     stopWorkers();
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    ++m_epoch;
 
     ConnectionSettings& settings = connectionSettings();
     // The port keeps the name the user gave (ttyUSB0 or a path).
@@ -134,6 +156,7 @@ bool QCustomDS::disconnectDevice()
     if (!closed)
         emit toLog(QStringLiteral("Не удалось разорвать usb-can соединение."), false);
     m_connected = false;
+    ++m_epoch;
     return closed;
 }
 

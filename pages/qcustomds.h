@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -71,6 +72,8 @@ private:
     // The load worker runs again only when no write is pending and the link is up.
     void startLoadWhenClear();
     void stopWorkers();
+    // Hands a worker's report to the GUI thread.
+    void toGui(std::function<void()> slot);
 
     std::shared_ptr<SdoChannel> m_channel;
     std::unique_ptr<CustomDSLoadThread> m_load;
@@ -78,6 +81,9 @@ private:
     DataSourceTiming m_timing;
     bool m_connected = false;
     bool m_linkLost = false; // reported once per connection
+    // Reports from before the last connect or disconnect are dropped.
+    std::atomic<uint64_t> m_epoch{0};
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true); // GUI thread only
 };
 
 // canBitRateCode, the adapter's one-character bit-rate code, comes with the link code.

@@ -152,10 +152,11 @@ SdoReply FakeSdoChannel::exchange(Call call)
                 --failure->second.times;
         } else {
             reply.ok = true;
+            // Deep copies: the device's bytes are never shared with the requester's.
             if (call.write)
-                object->second = call.data;
+                object->second = QByteArray(call.data.constData(), call.data.size());
             else
-                reply.data = object->second;
+                reply.data = QByteArray(object->second.constData(), object->second.size());
         }
         call.ok = reply.ok;
         m_calls.push_back(call);
