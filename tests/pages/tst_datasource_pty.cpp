@@ -18,7 +18,8 @@ namespace {
 
 QByteArray u16(uint16_t v)
 {
-    return QByteArray{char(v & 0xFF), char(v >> 8)};
+    const char bytes[2] = {char(v & 0xFF), char(v >> 8)};
+    return QByteArray(bytes, 2);
 }
 
 // Stands between the adapter and the device: hands each request to the device
