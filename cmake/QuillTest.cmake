@@ -5,6 +5,11 @@ function(quill_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 60)
   endif()
+  # Under the thread checker every test carries the suppressions for Qt's own
+  # uninstrumented internals (QtTest's watchdog, shared byte arrays).
+  if(QUILL_TSAN AND NOT T_SOURCES MATCHES "tsanqtest")
+    list(APPEND T_SOURCES ${CMAKE_SOURCE_DIR}/tests/support/tsanqtest.cpp)
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
   add_test(NAME ${name} COMMAND ${name})

@@ -57,8 +57,13 @@ SimAdapter::~SimAdapter()
 
 QStringList SimAdapter::lines() const
 {
+    // A deep copy: a shared one would hand the adapter thread's later append a
+    // list whose reference count only Qt's uninstrumented code sees.
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_lines;
+    QStringList copy;
+    for (const QString& line : m_lines)
+        copy << QString(line.constData(), line.size());
+    return copy;
 }
 
 std::vector<int64_t> SimAdapter::lineTimesUs() const
