@@ -59,15 +59,13 @@ void switchAlarm(CanOpenNode* node, uint32_t)
         finishRequest(node, LSS_DONE, refused ? LSS_ADAPTER_REFUSED : LSS_SWITCHED, 0);
 }
 
-bool expectsAnswer(uint8_t command)
+// Requests a slave answers with a frame of the same command code.
+bool answeredInKind(uint8_t command)
 {
     switch (command) {
     case LSS_CONFIGURE_NODE_ID:
     case LSS_CONFIGURE_BIT_TIMING:
     case LSS_STORE_CONFIGURATION:
-    case LSS_SWITCH_SELECTIVE_SERIAL:
-    case LSS_IDENTIFY_SERIAL_HIGH:
-    case LSS_IDENTIFY_NON_CONFIGURED:
     case LSS_INQUIRE_VENDOR:
     case LSS_INQUIRE_PRODUCT:
     case LSS_INQUIRE_REVISION:
@@ -76,6 +74,20 @@ bool expectsAnswer(uint8_t command)
         return true;
     default:
         return false;
+    }
+}
+
+bool expectsAnswer(uint8_t command)
+{
+    switch (command) {
+    // Answered with a code of their own: the last request of a switch
+    // selective or an identify sequence, and the non-configured query.
+    case LSS_SWITCH_SELECTIVE_SERIAL:
+    case LSS_IDENTIFY_SERIAL_HIGH:
+    case LSS_IDENTIFY_NON_CONFIGURED:
+        return true;
+    default:
+        return answeredInKind(command);
     }
 }
 
@@ -91,15 +103,6 @@ void putU32(uint8_t* d, uint32_t v)
 bool answers(uint8_t answer, uint8_t pending)
 {
     switch (answer) {
-    case LSS_CONFIGURE_NODE_ID:
-    case LSS_CONFIGURE_BIT_TIMING:
-    case LSS_STORE_CONFIGURATION:
-    case LSS_INQUIRE_VENDOR:
-    case LSS_INQUIRE_PRODUCT:
-    case LSS_INQUIRE_REVISION:
-    case LSS_INQUIRE_SERIAL:
-    case LSS_INQUIRE_NODE_ID:
-        return answer == pending;
     case LSS_SWITCH_SELECTIVE_ANSWER:
         return pending >= LSS_SWITCH_SELECTIVE_VENDOR && pending <= LSS_SWITCH_SELECTIVE_SERIAL;
     case LSS_IDENTIFY_ANSWER:
@@ -107,7 +110,7 @@ bool answers(uint8_t answer, uint8_t pending)
     case LSS_NON_CONFIGURED_ANSWER:
         return pending == LSS_IDENTIFY_NON_CONFIGURED;
     default:
-        return false;
+        return answer == pending && answeredInKind(answer);
     }
 }
 }

@@ -47,16 +47,19 @@ bool identityIs(CanOpenNode* node, uint8_t subIndex, uint32_t value)
     return identity(node, subIndex, &own) && own == value;
 }
 
-bool identityAtLeast(CanOpenNode* node, uint8_t subIndex, uint32_t low)
+// One part of an identify request (0 vendor, 1 product, 2-3 revision low
+// and high, 4-5 serial low and high): vendor and product must be the node's
+// own, revision and serial within the bounds.
+bool identifyPartMatches(CanOpenNode* node, uint8_t part, uint32_t value)
 {
+    if (part < 2)
+        return identityIs(node, uint8_t(part + 1), value);
     uint32_t own = 0;
-    return identity(node, subIndex, &own) && own >= low;
-}
-
-bool identityAtMost(CanOpenNode* node, uint8_t subIndex, uint32_t high)
-{
-    uint32_t own = 0;
-    return identity(node, subIndex, &own) && own <= high;
+    const uint8_t subIndex = part < 4 ? 3 : 4; // revision, serial
+    if (!identity(node, subIndex, &own))
+        return false;
+    const bool lowBound = part % 2 == 0;
+    return lowBound ? own >= value : own <= value;
 }
 
 uint32_t u32At(const uint8_t* d)
@@ -148,26 +151,21 @@ void handleLssSlaveFrame(CanOpenNode* node, const CanFrame* frame)
         break;
     }
     case LSS_IDENTIFY_VENDOR:
-        lss.identifyStep = nextStep(lss.identifyStep, 0, identityIs(node, 1, value));
-        break;
     case LSS_IDENTIFY_PRODUCT:
-        lss.identifyStep = nextStep(lss.identifyStep, 1, identityIs(node, 2, value));
-        break;
     case LSS_IDENTIFY_REVISION_LOW:
-        lss.identifyStep = nextStep(lss.identifyStep, 2, identityAtLeast(node, 3, value));
-        break;
     case LSS_IDENTIFY_REVISION_HIGH:
-        lss.identifyStep = nextStep(lss.identifyStep, 3, identityAtMost(node, 3, value));
-        break;
     case LSS_IDENTIFY_SERIAL_LOW:
-        lss.identifyStep = nextStep(lss.identifyStep, 4, identityAtLeast(node, 4, value));
+    case LSS_IDENTIFY_SERIAL_HIGH: {
+        const uint8_t part = uint8_t(d[0] - LSS_IDENTIFY_VENDOR);
+        lss.identifyStep = nextStep(lss.identifyStep, part, identifyPartMatches(node, part, value));
+        // The serial's high bound ends the request: answered only when every part matched.
+        if (d[0] == LSS_IDENTIFY_SERIAL_HIGH) {
+            if (lss.identifyStep == 6)
+                answer(node, LSS_IDENTIFY_ANSWER, 0, 0);
+            lss.identifyStep = 0;
+        }
         break;
-    case LSS_IDENTIFY_SERIAL_HIGH:
-        lss.identifyStep = nextStep(lss.identifyStep, 5, identityAtMost(node, 4, value));
-        if (lss.identifyStep == 6)
-            answer(node, LSS_IDENTIFY_ANSWER, 0, 0);
-        lss.identifyStep = 0;
-        break;
+    }
     case LSS_IDENTIFY_NON_CONFIGURED:
         if (node->nodeId == 255)
             answer(node, LSS_NON_CONFIGURED_ANSWER, 0, 0);

@@ -329,6 +329,14 @@ private slots:
             << QStringList{"46 ABCD", "47 12345678", "48 10003", "49 1FFFF", "4A 0", "4B FFFF"} << false;
         QTest::newRow("identify: serial above the range")
             << QStringList{"46 ABCD", "47 12345678", "48 10000", "49 1FFFF", "4A 0", "4B CAFD"} << false;
+        QTest::newRow("identify: bounds equal to its own")
+            << QStringList{"46 ABCD", "47 12345678", "48 10002", "49 10002", "4A CAFE", "4B CAFE"} << true;
+        QTest::newRow("identify: wrong product")
+            << QStringList{"46 ABCD", "47 12345679", "48 10000", "49 1FFFF", "4A 0", "4B FFFF"} << false;
+        QTest::newRow("identify: revision above the range")
+            << QStringList{"46 ABCD", "47 12345678", "48 10000", "49 10001", "4A 0", "4B FFFF"} << false;
+        QTest::newRow("identify: serial below the range")
+            << QStringList{"46 ABCD", "47 12345678", "48 10000", "49 1FFFF", "4A CAFF", "4B FFFF"} << false;
     }
     void selectiveSwitch()
     {
