@@ -10,6 +10,7 @@
 #include "canopen/timer.h"
 #include "canopen/tooldict.h"
 #include "sdoscript.h"
+#include "toolbus.h"
 
 #include <QtTest>
 
@@ -133,17 +134,8 @@ void bringUp(CanOpenNode* node, uint8_t id)
 class TstPdoSync : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        bus = std::make_unique<TestBus>();
-        QVERIFY(bus->attach(&toolNode));
-        QVERIFY(bus->attach(&device));
-    }
-    void cleanupTestCase()
-    {
-        bus.reset();
-        resetToolNode();
-    }
+    void initTestCase() { QVERIFY(openToolBus(&bus, &device)); }
+    void cleanupTestCase() { closeToolBus(&bus); }
     void init()
     {
         CanOpenLock lock;

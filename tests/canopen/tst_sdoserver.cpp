@@ -1,12 +1,11 @@
 // Our client against our server: block transfers (the running tool never uses
 // them), plain transfers for comparison, and the server role's answers.
-#include "canopen/nmt.h"
 #include "canopen/od.h"
 #include "canopen/port.h"
 #include "canopen/sdo.h"
-#include "canopen/timer.h"
 #include "canopen/tooldict.h"
 #include "sdoscript.h"
+#include "toolbus.h"
 
 #include <QtTest>
 
@@ -65,17 +64,9 @@ void onDone(CanOpenNode*, uint8_t) { ++callbacks; }
 void startNodes()
 {
     CanOpenLock lock;
-    initCanOpenTimer();
-    resetToolNode();
-    assignNodeId(&toolNode, 1);
-    setNodeState(&toolNode, NMT_INITIALISATION);
-    claimSdoClient(&toolNode, kServer);
-    resetSdoLines(&server);
     serverRx = 0x600;
     serverTx = 0x580;
-    initCanOpenNode(&server, serverDictionary, 3);
-    assignNodeId(&server, kServer);
-    setNodeState(&server, NMT_INITIALISATION);
+    startToolAndServer(&server, serverDictionary, 3, kServer);
     bus->pump();
     callbacks = 0;
 }
@@ -89,16 +80,10 @@ QString hexBytes(const QByteArray& b)
 class TstSdoServer : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        bus = std::make_unique<TestBus>();
-        QVERIFY(bus->attach(&toolNode));
-        QVERIFY(bus->attach(&server));
-    }
+    void initTestCase() { QVERIFY(openToolBus(&bus, &server)); }
     void cleanupTestCase()
     {
-        bus.reset();
-        resetToolNode();
+        closeToolBus(&bus);
         resetSdoLines(&server);
     }
     void init() { startNodes(); }

@@ -7,9 +7,9 @@
 #include "canopen/od.h"
 #include "canopen/port.h"
 #include "canopen/sdo.h"
-#include "canopen/timer.h"
 #include "canopen/tooldict.h"
 #include "testbus.h"
+#include "toolbus.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -55,17 +55,9 @@ void onDone(CanOpenNode* node, uint8_t nodeId)
 void startNodes()
 {
     CanOpenLock lock;
-    initCanOpenTimer();
-    resetToolNode();
-    assignNodeId(&toolNode, 1);
-    setNodeState(&toolNode, NMT_INITIALISATION);
-    claimSdoClient(&toolNode, kServer);
-    resetSdoLines(&server);
     serverRx = 0x600;
     serverTx = 0x580;
-    initCanOpenNode(&server, serverDictionary, 3);
-    assignNodeId(&server, kServer);
-    setNodeState(&server, NMT_INITIALISATION);
+    startToolAndServer(&server, serverDictionary, 3, kServer);
 }
 
 void startTransfer(uint8_t how)

@@ -1,4 +1,5 @@
 #include "pages/customparam.h"
+#include "pairtype.h"
 
 #include <QScopeGuard>
 #include <QtTest>
@@ -7,24 +8,7 @@
 
 namespace {
 
-QSharedPointer<ParamDataType> twoFieldType()
-{
-    auto type = QSharedPointer<ParamDataType>::create(QStringLiteral("Pair"), 2, 0x06);
-    ParamDataField lo;
-    lo.name = QStringLiteral("lo");
-    lo.type = FieldType::UInt8;
-    lo.startbit = 0;
-    lo.endbit = 7;
-    type->setField(lo);
-    ParamDataField hi = lo;
-    hi.name = QStringLiteral("hi");
-    hi.startbit = 8;
-    hi.endbit = 15;
-    type->setField(hi);
-    return type;
-}
-
-SPCustomParam makeParam(const QSharedPointer<ParamDataType> &type = twoFieldType())
+SPCustomParam makeParam(const QSharedPointer<ParamDataType> &type = pairType())
 {
     return SPCustomParam::create(QStringLiteral("2000"), QStringLiteral("1"), QStringLiteral("p"), type,
                                  true, false);
@@ -102,7 +86,7 @@ void TstCustomParam::refusedEditChangesNothing()
     QFETCH(QString, field);
     QFETCH(QVariant, input);
 
-    const SPCustomParam p = makeParam(withType ? twoFieldType() : QSharedPointer<ParamDataType>());
+    const SPCustomParam p = makeParam(withType ? pairType() : QSharedPointer<ParamDataType>());
     p->setValue(value);
     QString error;
     QVERIFY(!p->writeField(field, input, &error));

@@ -6,6 +6,7 @@
 #include "pages/customdsloadthread.h"
 #include "pages/customdssavethread.h"
 #include "pages/qcustomds.h"
+#include "ptydatasource.h"
 #include "simdevice.h"
 
 #include <QSignalSpy>
@@ -132,17 +133,7 @@ struct PtyRig {
     {
         device.addObject(0x2000, 1, CO_UNSIGNED16, u16(0x0107));
         device.addObject(0x1000, 0, CO_UNSIGNED32, QByteArray::fromHex("91010000"));
-        ConnectionSettings& s = connectionSettings();
-        s = ConnectionSettings();
-        s.portName = adapter.slavePath();
-        s.nodeId = configuredId;
-        s.responseTimeoutMs = 300;
-        ds = std::make_unique<QCustomDS>();
-        DataSourceTiming t;
-        t.roundIntervalMs = 20;
-        t.probeWaitMs = 300;
-        t.writeWaitMs = 300;
-        ds->setTiming(t);
+        ds = dataSourceOnPty(adapter.slavePath(), configuredId, 20);
     }
     ~PtyRig() { ds.reset(); } // the link closes before the device goes
 

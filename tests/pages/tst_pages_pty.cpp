@@ -1,7 +1,6 @@
 // The sample device's pages end to end: pages built from ConfigurationData, the
 // data source over the real link on a pty, the simulated adapter and the
 // simulated device serving the sample object table.
-#include "link/connectionsettings.h"
 #include "pages/pagebuilder.h"
 #include "pages/pagecontainers.h"
 #include "pages/qcheckboxwgt.h"
@@ -11,6 +10,7 @@
 #include "pages/qgroupbtnwgt.h"
 #include "pages/qlabelwgt.h"
 #include "pages/qlineeditwgt.h"
+#include "ptydatasource.h"
 #include "simdevicejson.h"
 
 #include <QHBoxLayout>
@@ -29,17 +29,7 @@ struct Rig
     {
         QString error;
         nodeId = loadSimDeviceJson(kSample + "/simdevice.json", &sim.device, &error);
-        ConnectionSettings &s = connectionSettings();
-        s = ConnectionSettings();
-        s.portName = sim.adapter.slavePath();
-        s.nodeId = uint8_t(qMax(nodeId, 0));
-        s.responseTimeoutMs = 300;
-        ds = std::make_unique<QCustomDS>();
-        DataSourceTiming t;
-        t.roundIntervalMs = 50;
-        t.probeWaitMs = 300;
-        t.writeWaitMs = 300;
-        ds->setTiming(t);
+        ds = dataSourceOnPty(sim.adapter.slavePath(), uint8_t(qMax(nodeId, 0)), 50);
 
         auto *layout = new QHBoxLayout(&window);
         tree = new QTreeWidget;

@@ -1,27 +1,12 @@
 #include "fakedatasource.h"
 #include "pages/paramfielduicontroller.h"
 #include "pages/singleparamuicontroller.h"
+#include "pairtype.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 
 namespace {
-
-QSharedPointer<ParamDataType> pairType()
-{
-    auto type = QSharedPointer<ParamDataType>::create(QStringLiteral("Pair"), 2, 0x06);
-    ParamDataField lo;
-    lo.name = QStringLiteral("lo");
-    lo.type = FieldType::UInt8;
-    lo.startbit = 0;
-    lo.endbit = 7;
-    type->setField(lo);
-    lo.name = QStringLiteral("hi");
-    lo.startbit = 8;
-    lo.endbit = 15;
-    type->setField(lo);
-    return type;
-}
 
 // A controller wired to a fake data source and to one field controller per field.
 struct Rig

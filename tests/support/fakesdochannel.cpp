@@ -99,31 +99,26 @@ void FakeSdoChannel::pointClientAt(uint8_t nodeId)
 
 SdoReply FakeSdoChannel::read(uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType, int waitMs)
 {
-    Call call;
-    call.nodeId = nodeId;
-    call.index = index;
-    call.subIndex = subIndex;
-    call.dataType = dataType;
-    call.waitMs = waitMs;
-    return exchange(call);
+    return exchange(false, nodeId, index, subIndex, dataType, QByteArray(), waitMs);
 }
 
 SdoReply FakeSdoChannel::write(uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType,
                                const QByteArray& data, int waitMs)
 {
+    return exchange(true, nodeId, index, subIndex, dataType, data, waitMs);
+}
+
+SdoReply FakeSdoChannel::exchange(bool write, uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType,
+                                  const QByteArray& data, int waitMs)
+{
     Call call;
-    call.write = true;
+    call.write = write;
     call.nodeId = nodeId;
     call.index = index;
     call.subIndex = subIndex;
     call.dataType = dataType;
     call.data = data;
     call.waitMs = waitMs;
-    return exchange(call);
-}
-
-SdoReply FakeSdoChannel::exchange(Call call)
-{
     if (m_inFlight.fetch_add(1) > 0)
         ++m_overlaps;
     std::function<void(const Call&)> hook;

@@ -65,7 +65,8 @@ private:
         int times = 0;
         uint32_t abortCode = 0;
     };
-    SdoReply exchange(Call call);
+    SdoReply exchange(bool write, uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType,
+                      const QByteArray& data, int waitMs);
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_cond;

@@ -40,6 +40,14 @@ const uint32_t kWriteOnly = 0x06010001;
 const uint32_t kLength = 0x06070010;
 const uint32_t kToggle = 0x05030000;
 const uint32_t kCommand = 0x05040001;
+
+// A write that restarts the device: no answer, silence, then boot-up.
+SimCanDevice::Reply rebootReply(int silenceMs)
+{
+    SimCanDevice::Reply r;
+    r.rebootAfterMs = silenceMs;
+    return r;
+}
 }
 
 SimCanDevice::SimCanDevice(uint8_t nodeId) : m_nodeId(nodeId) {}
@@ -169,7 +177,7 @@ SimCanDevice::Faults SimCanDevice::faultsFor(uint16_t index, uint8_t subIndex) c
     return it == m_faults.end() ? Faults() : it->second;
 }
 
-SimCanDevice::Reply SimCanDevice::frameReply(const uint8_t* d) const
+SimCanDevice::Reply SimCanDevice::frameReply(const uint8_t* d, int delayMs) const
 {
     Reply r;
     CanFrame f;
@@ -177,6 +185,7 @@ SimCanDevice::Reply SimCanDevice::frameReply(const uint8_t* d) const
     f.len = 8;
     std::memcpy(f.data, d, 8);
     r.frames.push_back(f);
+    r.delayMs = delayMs;
     return r;
 }
 
@@ -185,9 +194,7 @@ SimCanDevice::Reply SimCanDevice::abortReply(uint16_t index, uint8_t subIndex, u
     m_transfer = Transfer::None;
     uint8_t d[8] = {0x80, uint8_t(index), uint8_t(index >> 8), subIndex};
     putLe32(d + 4, code);
-    Reply r = frameReply(d);
-    r.delayMs = faultsFor(index, subIndex).delayMs;
-    return r;
+    return frameReply(d, faultsFor(index, subIndex).delayMs);
 }
 
 void SimCanDevice::answerNames(uint8_t* d, uint16_t index, uint8_t subIndex) const
@@ -204,6 +211,8 @@ void SimCanDevice::answerNames(uint8_t* d, uint16_t index, uint8_t subIndex) con
 
 uint32_t SimCanDevice::lookUp(uint16_t index, uint8_t subIndex, Object** object)
 {
+    if (const uint32_t knob = faultsFor(index, subIndex).abortCode)
+        return knob;
     auto it = m_objects.find(key(index, subIndex));
     if (it != m_objects.end()) {
         *object = &it->second;
@@ -222,6 +231,41 @@ uint32_t SimCanDevice::checkWrite(const Object& object, int size) const
     if (fixed && size != fixed)
         return kLength;
     return 0;
+}
+
+uint32_t SimCanDevice::store(Object& object, const QByteArray& value)
+{
+    if (const uint32_t code = checkWrite(object, value.size()))
+        return code;
+    object.value = value;
+    ++object.writes;
+    return 0;
+}
+
+void SimCanDevice::openTransfer(Transfer kind, uint16_t index, uint8_t subIndex, const QByteArray& data)
+{
+    m_transfer = kind;
+    m_index = index;
+    m_subIndex = subIndex;
+    m_data = data;
+    m_position = 0;
+    m_toggle = 0;
+    m_segments = 0;
+}
+
+uint32_t SimCanDevice::segmentRefusal(Transfer expected, int toggle) const
+{
+    if (m_transfer != expected)
+        return kCommand;
+    return toggle != m_toggle ? kToggle : 0;
+}
+
+int SimCanDevice::answerToggle(const Faults& f, int toggle, bool last)
+{
+    const bool spoil = f.wrongToggle && (m_segments == 1 || (last && m_segments == 0));
+    m_toggle ^= 1;
+    ++m_segments;
+    return spoil ? toggle ^ 1 : toggle;
 }
 
 SimCanDevice::Reply SimCanDevice::handleRequest(const uint8_t* d)
@@ -250,8 +294,6 @@ SimCanDevice::Reply SimCanDevice::initiateDownload(const uint8_t* d)
     const uint8_t subIndex = d[3];
     m_transfer = Transfer::None;
     const Faults f = faultsFor(index, subIndex);
-    if (f.abortCode)
-        return abortReply(index, subIndex, f.abortCode);
     Object* found = nullptr;
     if (const uint32_t code = lookUp(index, subIndex, &found))
         return abortReply(index, subIndex, code);
@@ -260,15 +302,10 @@ SimCanDevice::Reply SimCanDevice::initiateDownload(const uint8_t* d)
     const bool sized = d[0] & 1;
     if (expedited) {
         const int size = sized ? 4 - ((d[0] >> 2) & 3) : 4;
-        if (const uint32_t code = checkWrite(object, size))
+        if (const uint32_t code = store(object, QByteArray(reinterpret_cast<const char*>(d + 4), size)))
             return abortReply(index, subIndex, code);
-        object.value = QByteArray(reinterpret_cast<const char*>(d + 4), size);
-        ++object.writes;
-        if (f.rebootSilenceMs >= 0) {
-            Reply r;
-            r.rebootAfterMs = f.rebootSilenceMs;
-            return r;
-        }
+        if (f.rebootSilenceMs >= 0)
+            return rebootReply(f.rebootSilenceMs);
     } else {
         m_announced = sized ? int(le32(d + 4)) : -1;
         if (sized)
@@ -276,55 +313,35 @@ SimCanDevice::Reply SimCanDevice::initiateDownload(const uint8_t* d)
                 return abortReply(index, subIndex, code);
         if (object.access == ReadOnly)
             return abortReply(index, subIndex, kReadOnly);
-        m_transfer = Transfer::Download;
-        m_index = index;
-        m_subIndex = subIndex;
-        m_data.clear();
-        m_toggle = 0;
-        m_segments = 0;
+        openTransfer(Transfer::Download, index, subIndex, QByteArray());
     }
     uint8_t a[8] = {0x60};
     answerNames(a, index, subIndex);
-    Reply r = frameReply(a);
-    r.delayMs = f.delayMs;
-    return r;
+    return frameReply(a, f.delayMs);
 }
 
 SimCanDevice::Reply SimCanDevice::downloadSegment(const uint8_t* d)
 {
-    if (m_transfer != Transfer::Download)
-        return abortReply(m_index, m_subIndex, kCommand);
-    const Faults f = faultsFor(m_index, m_subIndex);
     const int toggle = (d[0] >> 4) & 1;
-    if (toggle != m_toggle)
-        return abortReply(m_index, m_subIndex, kToggle);
+    if (const uint32_t code = segmentRefusal(Transfer::Download, toggle))
+        return abortReply(m_index, m_subIndex, code);
+    const Faults f = faultsFor(m_index, m_subIndex);
     const int bytes = 7 - ((d[0] >> 1) & 7);
     const bool last = d[0] & 1;
     m_data.append(reinterpret_cast<const char*>(d + 1), bytes);
     if (m_announced >= 0 && m_data.size() > m_announced)
         return abortReply(m_index, m_subIndex, kLength);
-    const bool spoil = f.wrongToggle && (m_segments == 1 || (last && m_segments == 0));
-    uint8_t a[8] = {uint8_t(0x20 | (spoil ? toggle ^ 1 : toggle) << 4)};
-    m_toggle ^= 1;
-    ++m_segments;
+    uint8_t a[8] = {uint8_t(0x20 | answerToggle(f, toggle, last) << 4)};
     if (last) {
         m_transfer = Transfer::None;
         if (m_announced >= 0 && m_data.size() != m_announced)
             return abortReply(m_index, m_subIndex, kLength);
-        Object& object = m_objects[key(m_index, m_subIndex)];
-        if (const uint32_t code = checkWrite(object, m_data.size()))
+        if (const uint32_t code = store(m_objects[key(m_index, m_subIndex)], m_data))
             return abortReply(m_index, m_subIndex, code);
-        object.value = m_data;
-        ++object.writes;
-        if (f.rebootSilenceMs >= 0) {
-            Reply r;
-            r.rebootAfterMs = f.rebootSilenceMs;
-            return r;
-        }
+        if (f.rebootSilenceMs >= 0)
+            return rebootReply(f.rebootSilenceMs);
     }
-    Reply r = frameReply(a);
-    r.delayMs = f.delayMs;
-    return r;
+    return frameReply(a, f.delayMs);
 }
 
 SimCanDevice::Reply SimCanDevice::initiateUpload(const uint8_t* d)
@@ -333,8 +350,6 @@ SimCanDevice::Reply SimCanDevice::initiateUpload(const uint8_t* d)
     const uint8_t subIndex = d[3];
     m_transfer = Transfer::None;
     const Faults f = faultsFor(index, subIndex);
-    if (f.abortCode)
-        return abortReply(index, subIndex, f.abortCode);
     Object* found = nullptr;
     if (const uint32_t code = lookUp(index, subIndex, &found))
         return abortReply(index, subIndex, code);
@@ -348,44 +363,29 @@ SimCanDevice::Reply SimCanDevice::initiateUpload(const uint8_t* d)
     } else {
         a[0] = 0x41;
         putLe32(a + 4, uint32_t(value.size()));
-        m_transfer = Transfer::Upload;
-        m_index = index;
-        m_subIndex = subIndex;
         // Announced in full, sent short when asked to.
-        m_data = value.left(std::max(0, value.size() - f.shortBy));
-        m_position = 0;
-        m_toggle = 0;
-        m_segments = 0;
+        openTransfer(Transfer::Upload, index, subIndex, value.left(std::max(0, value.size() - f.shortBy)));
     }
     answerNames(a, index, subIndex);
-    Reply r = frameReply(a);
-    r.delayMs = f.delayMs;
-    return r;
+    return frameReply(a, f.delayMs);
 }
 
 SimCanDevice::Reply SimCanDevice::uploadSegment(const uint8_t* d)
 {
-    if (m_transfer != Transfer::Upload)
-        return abortReply(m_index, m_subIndex, kCommand);
-    const Faults f = faultsFor(m_index, m_subIndex);
     const int toggle = (d[0] >> 4) & 1;
-    if (toggle != m_toggle)
-        return abortReply(m_index, m_subIndex, kToggle);
+    if (const uint32_t code = segmentRefusal(Transfer::Upload, toggle))
+        return abortReply(m_index, m_subIndex, code);
+    const Faults f = faultsFor(m_index, m_subIndex);
     const int remaining = m_data.size() - m_position;
     const int take = std::min(7, remaining);
     const bool last = remaining <= 7;
-    const bool spoil = f.wrongToggle && (m_segments == 1 || (last && m_segments == 0));
     uint8_t a[8] = {};
-    a[0] = uint8_t((spoil ? toggle ^ 1 : toggle) << 4 | (7 - take) << 1 | (last ? 1 : 0));
+    a[0] = uint8_t(answerToggle(f, toggle, last) << 4 | (7 - take) << 1 | (last ? 1 : 0));
     std::memcpy(a + 1, m_data.constData() + m_position, size_t(take));
     m_position += take;
-    m_toggle ^= 1;
-    ++m_segments;
     if (last)
         m_transfer = Transfer::None;
-    Reply r = frameReply(a);
-    r.delayMs = f.delayMs;
-    return r;
+    return frameReply(a, f.delayMs);
 }
 
 void SimCanDevice::attach(SimAdapter* adapter)

@@ -99,10 +99,23 @@ private:
     Reply initiateUpload(const uint8_t* d);
     Reply uploadSegment(const uint8_t* d);
     Reply abortReply(uint16_t index, uint8_t subIndex, uint32_t code);
-    Reply frameReply(const uint8_t* d) const;
-    // 0 and the object, or the abort code for a missing object or sub-index.
+    // The answer frame d, sent after delayMs.
+    Reply frameReply(const uint8_t* d, int delayMs) const;
+    // The object an initiate names: 0 and the object, or the abort code of
+    // the object's abort knob, else for a missing object or sub-index.
     uint32_t lookUp(uint16_t index, uint8_t subIndex, Object** object);
     uint32_t checkWrite(const Object& object, int size) const;
+    // Writes a whole value: 0, or the abort code when the object refuses it.
+    uint32_t store(Object& object, const QByteArray& value);
+    // Opens the one transfer: data is what an upload's segments carry, empty
+    // for a download, whose segments fill it.
+    void openTransfer(Transfer kind, uint16_t index, uint8_t subIndex, const QByteArray& data);
+    // 0 when a segment request carrying toggle goes on the open transfer of
+    // the expected kind, else the abort code.
+    uint32_t segmentRefusal(Transfer expected, int toggle) const;
+    // The toggle bit a segment's answer carries, the other one on the
+    // wrong-toggle knob's segment; counts the segment.
+    int answerToggle(const Faults& f, int toggle, bool last);
     Faults faultsFor(uint16_t index, uint8_t subIndex) const;
     void answerNames(uint8_t* d, uint16_t index, uint8_t subIndex) const;
 
