@@ -2,13 +2,17 @@
 
 #include "app/about.h"
 #include "app/appresources.h"
+#include "app/connectflow.h"
 #include "app/connectionadapter.h"
+#include "app/devicecommands.h"
 #include "app/logpane.h"
+#include "app/paramfileservice.h"
 #include "app/usersettings.h"
 #include "classic/loadcandatathread.h"
 #include "classic/savecandatathread.h"
 #include "link/sdoaccess.h"
 #include "pages/customparam.h"
+#include "pages/pagebuilder.h"
 #include "pages/qcustomds.h"
 #include "ui_mainwindow.h"
 
@@ -60,6 +64,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_canSaveThread = std::make_unique<SaveCanDataThread>();
     setupFirmwareWorker();
     m_dataSource = std::make_unique<QCustomDS>();
+    setupFlows();
     resetSdoFailureCounter();
 
     connectWorkers();
@@ -75,6 +80,10 @@ MainWindow::~MainWindow()
 
     // Every worker stops and is joined before anything it uses goes away.
     m_dataSource->disconnectDevice();
+    m_connectFlow.reset();
+    m_deviceCommands.reset();
+    m_paramFiles.reset();
+    m_pageBuilder.reset();
     m_dataSource.reset();
     m_canLoadThread->stopProcess();
     m_canSaveThread->stopProcess();

@@ -10,8 +10,13 @@ namespace Ui {
 class MainWindow;
 }
 
+class ConnectFlow;
 class ConnectionAdapter;
+class DeviceCommands;
+class FileChooser;
 class LoadCanDataThread;
+class PageBuilder;
+class ParamFileService;
 class QCustomDS;
 class QSignalMapper;
 class QTreeWidgetItem;
@@ -32,6 +37,12 @@ public:
     QSignalMapper* groupBoxMapper() const { return m_groupBoxMapper; }
     ConnectionAdapter* connectionAdapter() const { return m_connectionAdapter; }
     QString lastImportFile() const { return m_lastImportFile; }
+
+    // The connection dialog, then the link, the pages and their first read; a
+    // failed attempt opens the dialog again.
+    void connectWithDialog();
+    // The file dialogs of export and import (tests answer them).
+    void setFileChooser(std::unique_ptr<FileChooser> chooser);
 
     // The window's own CAN link (the data source keeps a link of its own).
     bool openCanConnection();
@@ -110,6 +121,10 @@ private:
     void writeSettings();
     void closeModbus();
     void resetSdoFailureCounter();
+    void setupFlows();
+    // Ends the connection after a reboot or a restore, tells the user to
+    // reconnect and opens the dialog.
+    void dropLinkAfterCommand(const QString& message);
 
     std::unique_ptr<Ui::MainWindow> ui;
     QString m_lastImportFile;
@@ -117,6 +132,10 @@ private:
     std::unique_ptr<LoadCanDataThread> m_canLoadThread;
     std::unique_ptr<SaveCanDataThread> m_canSaveThread;
     std::unique_ptr<QCustomDS> m_dataSource;
+    std::unique_ptr<PageBuilder> m_pageBuilder;
+    std::unique_ptr<ConnectFlow> m_connectFlow;
+    std::unique_ptr<DeviceCommands> m_deviceCommands;
+    std::unique_ptr<ParamFileService> m_paramFiles;
     QSignalMapper* m_groupBoxMapper = nullptr;
     ConnectionAdapter* m_connectionAdapter = nullptr;
     WindowCanLink m_canLink;

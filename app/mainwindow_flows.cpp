@@ -1,24 +1,151 @@
 // Slots of the main window whose work belongs to the connect flow, the device
 // commands, the configuration pages, the JSON parameter file and the firmware
-// update. The constructor wires them; each feature fills its own here.
+// update. The constructor wires them; the work itself is done by the classes
+// the window delegates to.
 #include "app/mainwindow.h"
 
+#include "app/connectflow.h"
+#include "app/devicecommands.h"
+#include "app/filechooser.h"
+#include "app/pageparams.h"
+#include "app/paramfileservice.h"
+#include "link/connectionsettings.h"
+#include "pages/pagebuilder.h"
+#include "pages/qcustomds.h"
+#include "ui_mainwindow.h"
+
+#include <QCoreApplication>
+
+namespace {
+QString configurationDir()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/ConfigurationData");
+}
+
+ParamFileHooks paramFileHooks(MainWindow* window, QCustomDS* dataSource)
+{
+    ParamFileHooks hooks;
+    hooks.log = [window](const QString& msg, bool success) { window->toLog(msg, success); };
+    hooks.stopLoad = [dataSource] { dataSource->stopLoad(); };
+    hooks.startLoad = [dataSource] { dataSource->startLoad(); };
+    // A link lost while a file dialog was open keeps the tools off.
+    hooks.setToolsEnabled = [window, dataSource](bool on) {
+        window->setToolsEnabled(on && dataSource->isConnected());
+    };
+    hooks.pageParams = pageParamsFromControllers;
+    return hooks;
+}
+}
+
+void MainWindow::setupFlows()
+{
+    QCustomDS* ds = m_dataSource.get();
+    m_pageBuilder = std::make_unique<PageBuilder>(ui->wgtCustomUiTree, ui->wgtCustomUiPages, ds);
+    // No worker may hold a request of a controller that is about to go.
+    m_pageBuilder->setBeforeTeardown([ds] {
+        ds->stopLoad();
+        ds->clearData();
+    });
+    connect(m_pageBuilder.get(), &PageBuilder::toLog, this, qOverload<QString, bool>(&MainWindow::toLog));
+
+    ConnectFlow::Hooks connectHooks;
+    connectHooks.log = [this](const QString& msg, bool success) { toLog(msg, success); };
+    connectHooks.repaint = [this] { repaint(); };
+    connectHooks.setTitle = [this](const QString& title) { setWindowTitle(title); };
+    m_connectFlow = std::make_unique<ConnectFlow>(*ds, *m_pageBuilder, std::move(connectHooks), configurationDir());
+
+    DeviceCommands::Hooks commandHooks;
+    commandHooks.log = [this](const QString& msg, bool success) { toLog(msg, success); };
+    commandHooks.setToolsEnabled = [this](bool connected) { setToolsEnabled(connected); };
+    m_deviceCommands = std::make_unique<DeviceCommands>(*ds, std::move(commandHooks));
+
+    setFileChooser(std::make_unique<DialogFileChooser>());
+}
+
+void MainWindow::setFileChooser(std::unique_ptr<FileChooser> chooser)
+{
+    m_paramFiles = std::make_unique<ParamFileService>(paramFileHooks(this, m_dataSource.get()), std::move(chooser),
+                                                      QCoreApplication::applicationDirPath());
+}
+
 // Connect flow and device commands.
-void MainWindow::onBtnConnectClick() {}
-void MainWindow::onBtnDisconnectClick() {}
-void MainWindow::slotBtnRebootClick() {}
-void MainWindow::slotBtnRestoreDefaultSettings() {}
-void MainWindow::slotAfterRestoredDefault() {}
-void MainWindow::slotAfterReboot() {}
+void MainWindow::connectWithDialog()
+{
+    m_connectFlow->connectWithDialog();
+}
+
+void MainWindow::onBtnConnectClick()
+{
+    connectWithDialog();
+}
+
+void MainWindow::onBtnDisconnectClick()
+{
+    toLog(QStringLiteral("Отключено"), false);
+    setToolsEnabled(false);
+    m_dataSource->disconnectDevice();
+    connectWithDialog();
+}
+
+void MainWindow::slotBtnRebootClick()
+{
+    m_deviceCommands->reboot();
+}
+
+void MainWindow::slotBtnRestoreDefaultSettings()
+{
+    m_deviceCommands->restoreDefaults();
+}
+
+void MainWindow::dropLinkAfterCommand(const QString& message)
+{
+    m_dataSource->disconnectDevice();
+    setToolsEnabled(false);
+    toLog(message, false);
+    connectWithDialog();
+}
+
+void MainWindow::slotAfterRestoredDefault()
+{
+    dropLinkAfterCommand(QStringLiteral(
+        "Произведен возврат к заводским настройкам. Соединение разорвано. Переподключите устройство."));
+}
+
+void MainWindow::slotAfterReboot()
+{
+    dropLinkAfterCommand(
+        QStringLiteral("Произведена перезагрузка. Соединение разорвано. Переподключите устройство."));
+}
 
 // Configuration pages.
-void MainWindow::slotBtnSaveAllClick() {}
-void MainWindow::slotBtnCancelAllClick() {}
-void MainWindow::slotChangeGroupBoxVisibility(QObject*) {}
+void MainWindow::slotBtnSaveAllClick()
+{
+    m_pageBuilder->slotBtnSaveAllClick();
+}
+
+void MainWindow::slotBtnCancelAllClick()
+{
+    m_pageBuilder->slotBtnCancelAllClick();
+}
+
+void MainWindow::slotChangeGroupBoxVisibility(QObject* groupBox)
+{
+    m_pageBuilder->slotChangeGroupBoxVisibility(groupBox);
+}
 
 // JSON parameter file.
-void MainWindow::onCanExport() {}
-void MainWindow::onCanImport() {}
+void MainWindow::onCanExport()
+{
+    m_paramFiles->exportParams(connectionSettings().deviceType[0]);
+}
+
+void MainWindow::onCanImport()
+{
+    ParamFileService::ImportOptions options;
+    options.backupBeforeImport = ui->m_backupBeforeImport->isChecked();
+    options.alwaysImportLastFile = ui->m_alwaysImportLastFile->isChecked();
+    m_paramFiles->importParams(connectionSettings().deviceType[0], options, m_lastImportFile);
+}
 
 // Firmware update: the worker is created here (no parent), its logSignal,
 // progressBarStepSignal, setProgressBarVisible and askUserSignal go to

@@ -2,9 +2,12 @@
 // pseudo-terminal until SIGINT or SIGTERM; the tool opens the printed path as
 // its port.
 //
-//   quillbex-simdevice [--node ID] [--type N] [--object INDEX:SUB:TYPE:HEX]...
+//   quillbex-simdevice [--table FILE | --bare] [--node ID] [--type N] [--object INDEX:SUB:TYPE:HEX]...
 #include "canopen/node.h"
 #include "simdevice.h"
+#include "simdevicejson.h"
+
+#include <QFileInfo>
 
 #include <QByteArray>
 #include <QString>
@@ -22,9 +25,14 @@ namespace {
 void usage()
 {
     std::fprintf(stderr,
-                 "usage: quillbex-simdevice [--node ID] [--type N] [--object INDEX:SUB:TYPE:HEX]...\n"
-                 "  --node ID    the device's node id, 1 to 127 (default 31)\n"
-                 "  --type N     device type number the device reports in 0x2000 sub 1 (default 1)\n"
+                 "usage: quillbex-simdevice [--table FILE | --bare] [--node ID] [--type N] "
+                 "[--object INDEX:SUB:TYPE:HEX]...\n"
+                 "  --table FILE an object table (simdevice.json); by default the sample device's\n"
+                 "               table beside this program, so the tool's sample pages fill\n"
+                 "  --bare       no table: only the standard objects\n"
+                 "  --node ID    the device's node id, 1 to 127 (default: the table's, else 31)\n"
+                 "  --type N     device type number the device reports in 0x2000 sub 1 (default 1;\n"
+                 "               a table that holds 0x2000 sub 1 decides instead)\n"
                  "  --object     one more object, all fields hex: 2100:1:7:78563412 is an\n"
                  "               UNSIGNED32 at 0x2100 sub 1 holding 0x12345678 (bytes as on the bus)\n");
 }
@@ -70,6 +78,12 @@ void addStandardObjects(SimCanDevice& device, uint16_t type)
     device.addObject(0x2001, 0x0A, CO_UNSIGNED32, le(0, 4));
     device.setRebootOnWrite(0x2001, 0x0A, 2000);
 }
+
+QString sampleTable()
+{
+    const QString dir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2);
+    return dir + QStringLiteral("/ConfigurationData/UiData/DemoDrive/simdevice.json");
+}
 }
 
 int main(int argc, char** argv)
@@ -85,9 +99,11 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    int nodeId = 31;
+    int nodeId = -1;
     uint type = 1;
     QStringList objects;
+    QString table = sampleTable();
+    bool bare = false;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         const bool hasValue = i + 1 < argc;
@@ -98,6 +114,11 @@ int main(int argc, char** argv)
         } else if (arg == "--type" && hasValue) {
             type = QString::fromLocal8Bit(argv[++i]).toUInt(&ok, 0);
             ok = ok && type <= 0xFFFF;
+        } else if (arg == "--table" && hasValue) {
+            table = QString::fromLocal8Bit(argv[++i]);
+        } else if (arg == "--bare") {
+            bare = true;
+            ok = true;
         } else if (arg == "--object" && hasValue) {
             objects << QString::fromLocal8Bit(argv[++i]);
         } else {
@@ -109,12 +130,36 @@ int main(int argc, char** argv)
         }
     }
 
+    // The table is read twice: first for its node id, which the device needs
+    // before anything else.
+    if (!bare) {
+        SimCanDevice probe(1);
+        QString error;
+        const int tableNode = loadSimDeviceJson(table, &probe, &error);
+        if (tableNode < 0) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 2;
+        }
+        if (nodeId < 0 && tableNode >= 1 && tableNode <= 127)
+            nodeId = tableNode;
+    }
+    if (nodeId < 0)
+        nodeId = 31;
+
     auto sim = std::make_unique<SimDeviceOnPty>(uint8_t(nodeId));
     if (!sim->adapter.ok()) {
         std::fprintf(stderr, "cannot open a pseudo-terminal pair\n");
         return 1;
     }
     addStandardObjects(sim->device, uint16_t(type));
+    // The table's objects take the place of standard ones of the same address.
+    if (!bare) {
+        QString error;
+        if (loadSimDeviceJson(table, &sim->device, &error) < 0) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 2;
+        }
+    }
     for (const QString& spec : objects) {
         if (!addObject(sim->device, spec)) {
             std::fprintf(stderr, "bad object '%s'\n", qPrintable(spec));
@@ -125,9 +170,9 @@ int main(int argc, char** argv)
 
     std::printf("%s\n", qPrintable(sim->adapter.slavePath()));
     std::fflush(stdout);
-    std::fprintf(stderr, "Simulated adapter ready; CANopen device at node id %d, device type %u. "
+    std::fprintf(stderr, "Simulated adapter ready; CANopen device at node id %d, objects %s. "
                          "Open the path above as the port. Stop with Ctrl+C.\n",
-                 nodeId, type);
+                 nodeId, bare ? "standard only" : qPrintable(table));
 
     // The host opens its port exclusively, and the pty keeps that mark while
     // the adapter's own end stays open, which would refuse the next connect.
