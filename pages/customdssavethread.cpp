@@ -153,13 +153,16 @@ DataSourceWorker::RoundEnd CustomDSSaveThread::round(const WorkerSettings& s)
         }
 
         // These two commands end the connection when they work: the device
-        // restarts before it can answer. The request stays queued.
-        if (param.index() == QLatin1String("1011") && param.subindex() == QLatin1String("1")) {
+        // restarts before it can answer. The request stays queued. A device
+        // that answers with an abort has refused the command instead; that is
+        // an ordinary failed write, never a restart.
+        const bool silent = reply.abortCode == 0;
+        if (silent && param.index() == QLatin1String("1011") && param.subindex() == QLatin1String("1")) {
             exchange.unlock();
             emit afterRestoredDefault();
             return leave(RoundEnd::Ended);
         }
-        if (param.index() == QLatin1String("2001") && param.subindex() == QLatin1String("a")) {
+        if (silent && param.index() == QLatin1String("2001") && param.subindex() == QLatin1String("a")) {
             exchange.unlock();
             emit afterReboot();
             return leave(RoundEnd::Ended);

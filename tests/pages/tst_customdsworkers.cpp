@@ -434,12 +434,16 @@ void TstCustomDSWorkers::saveCommandsEndAfterThreeFailures_data()
     QTest::addColumn<QString>("index");
     QTest::addColumn<QString>("sub");
     QTest::addColumn<int>("failures");
+    QTest::addColumn<uint>("abortCode");
     QTest::addColumn<QString>("event");
-    QTest::newRow("reboot, answered at the third try") << "2001" << "a" << 2 << "saved X";
-    QTest::newRow("reboot, three failures") << "2001" << "a" << 3 << "reboot";
-    QTest::newRow("restore, three failures") << "1011" << "1" << 3 << "restore";
-    QTest::newRow("restore, answered") << "1011" << "1" << 0 << "saved X";
-    QTest::newRow("upper-case sub-index is no command") << "2001" << "A" << 3 << "savefail";
+    QTest::newRow("reboot, answered at the third try") << "2001" << "a" << 2 << 0u << "saved X";
+    QTest::newRow("reboot, three failures") << "2001" << "a" << 3 << 0u << "reboot";
+    QTest::newRow("restore, three failures") << "1011" << "1" << 3 << 0u << "restore";
+    QTest::newRow("restore, answered") << "1011" << "1" << 0 << 0u << "saved X";
+    QTest::newRow("upper-case sub-index is no command") << "2001" << "A" << 3 << 0u << "savefail";
+    // A device that refuses the command has not restarted.
+    QTest::newRow("restore refused by the device") << "1011" << "1" << 3 << 0x08000022u << "savefail";
+    QTest::newRow("reboot refused by the device") << "2001" << "a" << 3 << 0x06010002u << "savefail";
 }
 
 void TstCustomDSWorkers::saveCommandsEndAfterThreeFailures()
@@ -447,12 +451,13 @@ void TstCustomDSWorkers::saveCommandsEndAfterThreeFailures()
     QFETCH(QString, index);
     QFETCH(QString, sub);
     QFETCH(int, failures);
+    QFETCH(uint, abortCode);
     QFETCH(QString, event);
     Rig<CustomDSSaveThread> rig;
     const uint16_t idx = uint16_t(index.toUInt(nullptr, 16));
     const uint8_t sb = uint8_t(sub.toUInt(nullptr, 16));
     rig.channel->setObject(kNode, idx, sb, QByteArray::fromHex("00000000"));
-    rig.channel->failNext(idx, sb, failures, 0);
+    rig.channel->failNext(idx, sb, failures, abortCode);
     const SPCustomParam p = makeParam(index, sub, "X");
     p->setValue(QByteArray::fromHex("64616f6c"));
     rig.worker->enqueue(p, rig.events.callback("X"));
@@ -470,6 +475,7 @@ void TstCustomDSWorkers::saveCommandsEndAfterThreeFailures()
         QVERIFY(rig.worker->stopAndJoin(2000));
         QVERIFY(rig.events.list().filter(event).size() == 1);
         QVERIFY(!rig.events.list().contains("reboot"));
+        QVERIFY(!rig.events.list().contains("restore"));
     }
 }
 
