@@ -2,6 +2,16 @@
 
 std::mutex paramValueMutex;
 
+namespace {
+// The stored bytes never share their block with a copy outside the mutex:
+// Qt's reference count on a shared block is invisible to the thread checker
+// and would make the worker's and the window's copies look unordered.
+QByteArray detached(const QByteArray &bytes)
+{
+    return QByteArray(bytes.constData(), bytes.size());
+}
+}
+
 CustomParam::CustomParam(const QString &index, const QString &subindex, const QString &name,
                          const QSharedPointer<ParamDataType> &dataType, bool loggingEnabled,
                          bool exportEnabled)
@@ -17,13 +27,14 @@ CustomParam::CustomParam(const QString &index, const QString &subindex, const QS
 QByteArray CustomParam::value() const
 {
     const std::lock_guard<std::mutex> lock(paramValueMutex);
-    return m_value;
+    return detached(m_value);
 }
 
 void CustomParam::setValue(const QByteArray &value)
 {
+    QByteArray copy = detached(value);
     const std::lock_guard<std::mutex> lock(paramValueMutex);
-    m_value = value;
+    m_value = std::move(copy);
 }
 
 bool CustomParam::edited() const
@@ -42,18 +53,19 @@ bool CustomParam::editedValue(QByteArray *value) const
 {
     const std::lock_guard<std::mutex> lock(paramValueMutex);
     if (m_edited && value)
-        *value = m_value;
+        *value = detached(m_value);
     return m_edited;
 }
 
 CustomParam::ReadResult CustomParam::storeReadValue(const QByteArray &bytes)
 {
+    QByteArray copy = detached(bytes);
     const std::lock_guard<std::mutex> lock(paramValueMutex);
     if (m_edited)
         return ReadResult::SkippedEdited;
     // The first read always counts, even when the device sent no bytes.
-    const bool changed = m_value.isEmpty() || m_value != bytes;
-    m_value = bytes;
+    const bool changed = m_value.isEmpty() || m_value != copy;
+    m_value = std::move(copy);
     return changed ? ReadResult::Changed : ReadResult::Unchanged;
 }
 

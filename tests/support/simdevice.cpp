@@ -57,26 +57,35 @@ SimCanDevice::~SimCanDevice()
     detach();
 }
 
+namespace {
+// Values cross between the test's thread and the adapter's: never let the two
+// share one byte block, whose reference count only Qt's own code sees.
+QByteArray detached(const QByteArray& bytes)
+{
+    return QByteArray(bytes.constData(), bytes.size());
+}
+}
+
 void SimCanDevice::addObject(uint16_t index, uint8_t subIndex, uint8_t dataType, const QByteArray& value, Access access)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     Object& o = m_objects[key(index, subIndex)];
     o.dataType = dataType;
     o.access = access;
-    o.value = value;
+    o.value = detached(value);
 }
 
 QByteArray SimCanDevice::value(uint16_t index, uint8_t subIndex) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_objects.find(key(index, subIndex));
-    return it == m_objects.end() ? QByteArray() : it->second.value;
+    return it == m_objects.end() ? QByteArray() : detached(it->second.value);
 }
 
 void SimCanDevice::setValue(uint16_t index, uint8_t subIndex, const QByteArray& value)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_objects[key(index, subIndex)].value = value;
+    m_objects[key(index, subIndex)].value = detached(value);
 }
 
 int SimCanDevice::writesTo(uint16_t index, uint8_t subIndex) const
