@@ -37,9 +37,9 @@ void usage()
                  "               UNSIGNED32 at 0x2100 sub 1 holding 0x12345678 (bytes as on the bus)\n");
 }
 
-bool addObject(SimCanDevice& device, const QString& spec)
+bool addObject(SimCanDevice& device, const QString& objectText)
 {
-    const QStringList f = spec.split(':');
+    const QStringList f = objectText.split(':');
     if (f.size() != 4)
         return false;
     bool okIndex = false, okSub = false, okType = false;
@@ -160,9 +160,9 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    for (const QString& spec : objects) {
-        if (!addObject(sim->device, spec)) {
-            std::fprintf(stderr, "bad object '%s'\n", qPrintable(spec));
+    for (const QString& objectText : objects) {
+        if (!addObject(sim->device, objectText)) {
+            std::fprintf(stderr, "bad object '%s'\n", qPrintable(objectText));
             usage();
             return 2;
         }
