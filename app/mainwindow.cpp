@@ -139,14 +139,20 @@ void MainWindow::connectWorkers()
 
 // ---- settings
 
-void MainWindow::readSettings()
+WindowOptions MainWindow::windowOptions() const
 {
-    QSettings file(userSettingsFilePath(), QSettings::IniFormat);
     WindowOptions options;
     options.backupBeforeImport = ui->m_backupBeforeImport->isChecked();
     options.getEdsFromDevice = ui->m_getEdsFromDevice->isChecked();
     options.alwaysImportLastFile = ui->m_alwaysImportLastFile->isChecked();
     options.lastImportFile = m_lastImportFile;
+    return options;
+}
+
+void MainWindow::readSettings()
+{
+    QSettings file(userSettingsFilePath(), QSettings::IniFormat);
+    WindowOptions options = windowOptions();
     readUserSettings(file, connectionSettings(), options);
     ui->m_backupBeforeImport->setChecked(options.backupBeforeImport);
     ui->m_getEdsFromDevice->setChecked(options.getEdsFromDevice);
@@ -157,12 +163,7 @@ void MainWindow::readSettings()
 void MainWindow::writeSettings()
 {
     QSettings file(userSettingsFilePath(), QSettings::IniFormat);
-    WindowOptions options;
-    options.backupBeforeImport = ui->m_backupBeforeImport->isChecked();
-    options.getEdsFromDevice = ui->m_getEdsFromDevice->isChecked();
-    options.alwaysImportLastFile = ui->m_alwaysImportLastFile->isChecked();
-    options.lastImportFile = m_lastImportFile;
-    writeUserSettings(file, connectionSettings(), options);
+    writeUserSettings(file, connectionSettings(), windowOptions());
 }
 
 // ---- log, tools, progress
@@ -273,12 +274,17 @@ void MainWindow::resetSdoFailureCounter()
 
 // ---- lost link and the classic workers
 
-void MainWindow::slotConnectionError()
+void MainWindow::reportLinkLost()
 {
-    m_dataSource->disconnectDevice();
     setToolsEnabled(false);
     resetSdoFailureCounter();
     toLog(QString::fromUtf8(kLinkLost), false);
+}
+
+void MainWindow::slotConnectionError()
+{
+    m_dataSource->disconnectDevice();
+    reportLinkLost();
 }
 
 void MainWindow::slotCanParamsLoaded()
@@ -303,9 +309,7 @@ void MainWindow::slotCanParamsLoadingFail()
     m_classicMode.clear();
     m_classicModeFlag = false;
     disconnectCan();
-    setToolsEnabled(false);
-    resetSdoFailureCounter();
-    toLog(QString::fromUtf8(kLinkLost), false);
+    reportLinkLost();
 }
 
 void MainWindow::slotCanParamLoadingFail(QString message)

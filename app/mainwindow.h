@@ -21,6 +21,7 @@ class QCustomDS;
 class QSignalMapper;
 class QTreeWidgetItem;
 class SaveCanDataThread;
+struct WindowOptions;
 
 // The tool's frame: form, log pane, progress bar, the switching of the device
 // tools and the per-user settings. It owns the long-lived workers and stops and
@@ -117,10 +118,14 @@ private:
     void connectWorkers();
     void setupFirmwareWorker();
     void stopFirmwareWorker();
+    // The window's choices as they stand in the form.
+    WindowOptions windowOptions() const;
     void readSettings();
     void writeSettings();
     void closeModbus();
     void resetSdoFailureCounter();
+    // Switches the tools off and logs the loss; the caller has closed the link.
+    void reportLinkLost();
     void setupFlows();
     // Ends the connection after a reboot or a restore, tells the user to
     // reconnect and opens the dialog.

@@ -31,14 +31,7 @@ int CustomDSLoadThread::pendingCount() const
 
 void CustomDSLoadThread::clearData()
 {
-    std::map<const CustomParam*, Request> dropped;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        dropped.swap(m_pending);
-        bumpGeneration();
-    }
-    waitForDelivery();
-    // `dropped` goes here, on the caller's thread, outside every lock.
+    dropAll(m_pending);
 }
 
 DataSourceWorker::RoundEnd CustomDSLoadThread::round(const WorkerSettings& s)
@@ -107,9 +100,7 @@ DataSourceWorker::RoundEnd CustomDSLoadThread::round(const WorkerSettings& s)
             emit connectionError();
             return RoundEnd::Ended;
         }
-        qDebug().noquote() << QStringLiteral("Не удалось получить данные параметра ") + param.name();
-        qDebug().noquote() << QStringLiteral("index ") + QString::number(index);
-        qDebug().noquote() << QStringLiteral("subindex ") + QString::number(subIndex);
+        debugFailure(param, index, subIndex);
         const QString message = QStringLiteral("Не удалось получить данные параметра ") + param.name()
             + QStringLiteral(". Ошибка: ") + m_channel->abortCodeName(reply.abortCode);
         deliver(generation, [&] {

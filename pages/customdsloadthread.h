@@ -23,7 +23,6 @@ public:
     int pendingCount() const;
 
 signals:
-    void connectionError();
     void paramLoadingFail(QString message);
     void paramLoaded(QString name);
 

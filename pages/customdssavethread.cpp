@@ -9,13 +9,6 @@ QString failMessage(const QString& name, const QString& reason)
 {
     return QStringLiteral("Ошибка записи параметра ") + name + QStringLiteral(": ") + reason;
 }
-
-void debugFailure(const CustomParam& param, uint16_t index, uint8_t subIndex)
-{
-    qDebug().noquote() << QStringLiteral("Не удалось получить данные параметра ") + param.name();
-    qDebug().noquote() << QStringLiteral("index ") + QString::number(index);
-    qDebug().noquote() << QStringLiteral("subindex ") + QString::number(subIndex);
-}
 }
 
 CustomDSSaveThread::CustomDSSaveThread(std::shared_ptr<SdoChannel> channel, QObject* parent)
@@ -53,13 +46,7 @@ int CustomDSSaveThread::pendingCount() const
 
 void CustomDSSaveThread::clearData()
 {
-    std::deque<Request> dropped;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        dropped.swap(m_pending);
-        bumpGeneration();
-    }
-    waitForDelivery();
+    dropAll(m_pending);
 }
 
 void CustomDSSaveThread::remove(uint64_t serial)

@@ -25,7 +25,6 @@ public:
     int pendingCount() const;
 
 signals:
-    void connectionError();
     void paramSavingFail(QString message);
     void paramSaved(QString name);
     void paramsSaved();

@@ -149,6 +149,13 @@ bool parseObjectAddress(const QString& index, const QString& subIndex, uint16_t*
     return true;
 }
 
+void debugFailure(const CustomParam& param, uint16_t index, uint8_t subIndex)
+{
+    qDebug().noquote() << QStringLiteral("Не удалось получить данные параметра ") + param.name();
+    qDebug().noquote() << QStringLiteral("index ") + QString::number(index);
+    qDebug().noquote() << QStringLiteral("subindex ") + QString::number(subIndex);
+}
+
 uint8_t canTypeOf(const CustomParam& param)
 {
     const QSharedPointer<ParamDataType> type = param.dataType();

@@ -45,6 +45,10 @@ public:
     // Longest a stop may have to wait: one exchange plus a margin.
     int joinBoundMs() const;
 
+signals:
+    // The link test after a failed exchange found no answer.
+    void connectionError();
+
 public slots:
     void stopProcess();
 
@@ -75,10 +79,20 @@ protected:
         f();
         return true;
     }
-    // Called by clearData with m_mutex held, after emptying the queue.
-    void bumpGeneration() { ++m_generation; }
-    // Called by clearData without m_mutex: returns once a delivery under way has ended.
-    void waitForDelivery() { const std::lock_guard<std::mutex> hold(m_deliverMutex); }
+    // For a derived clearData: empties `queue` so that, once this returns, no
+    // delivery of a round taken before runs any more. The dropped requests
+    // are destroyed here, on the caller's thread, outside every lock.
+    template <class Queue> void dropAll(Queue& queue)
+    {
+        Queue dropped;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            dropped.swap(queue);
+            ++m_generation;
+        }
+        // Returns once a delivery under way has ended.
+        const std::lock_guard<std::mutex> hold(m_deliverMutex);
+    }
 
     std::shared_ptr<SdoChannel> m_channel;
     mutable std::mutex m_mutex; // stop flag, activity, settings, and the derived queues
@@ -103,5 +117,7 @@ bool parseObjectAddress(const QString& index, const QString& subIndex, uint16_t*
 class CustomParam;
 // The CANopen data-type code sent with a parameter's requests (DOMAIN without a type).
 uint8_t canTypeOf(const CustomParam& param);
+// Debug output for an exchange of param that failed while the link still answers.
+void debugFailure(const CustomParam& param, uint16_t index, uint8_t subIndex);
 
 enum { SDO_REQUEST_TRIES = 3 };

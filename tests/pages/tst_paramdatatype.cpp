@@ -17,6 +17,24 @@ ParamDataType typeWith(const QString &typeName, int start, int end, int size = 0
     return type;
 }
 
+// The columns that describe the field under test, and the type built from them.
+void addFieldColumns()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<int>("size");
+}
+
+ParamDataType fieldTypeOfRow()
+{
+    QFETCH(QString, type);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(int, size);
+    return typeWith(type, start, end, size);
+}
+
 QByteArray hex(const char *digits) { return QByteArray::fromHex(digits); }
 
 quint32 swap32(quint32 v) { return qbswap(v); }
@@ -75,10 +93,7 @@ void TstParamDataType::typeCodes()
 
 void TstParamDataType::readField_data()
 {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("end");
-    QTest::addColumn<int>("size");
+    addFieldColumns();
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<QVariant>("expected");
 
@@ -130,14 +145,10 @@ void TstParamDataType::readField_data()
 
 void TstParamDataType::readField()
 {
-    QFETCH(QString, type);
-    QFETCH(int, start);
-    QFETCH(int, end);
-    QFETCH(int, size);
     QFETCH(QByteArray, value);
     QFETCH(QVariant, expected);
 
-    ParamDataType t = typeWith(type, start, end, size);
+    ParamDataType t = fieldTypeOfRow();
     const QVariant got = t.readField(QStringLiteral("f"), value);
     QCOMPARE(got.userType(), expected.userType());
     QCOMPARE(got, expected);
@@ -145,10 +156,7 @@ void TstParamDataType::readField()
 
 void TstParamDataType::writeField_data()
 {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("end");
-    QTest::addColumn<int>("size");
+    addFieldColumns();
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QVariant>("input");
     QTest::addColumn<QByteArray>("after");
@@ -196,15 +204,11 @@ void TstParamDataType::writeField_data()
 
 void TstParamDataType::writeField()
 {
-    QFETCH(QString, type);
-    QFETCH(int, start);
-    QFETCH(int, end);
-    QFETCH(int, size);
     QFETCH(QByteArray, before);
     QFETCH(QVariant, input);
     QFETCH(QByteArray, after);
 
-    ParamDataType t = typeWith(type, start, end, size);
+    ParamDataType t = fieldTypeOfRow();
     QByteArray value = before;
     QString error;
     QVERIFY2(t.writeField(value, input, QStringLiteral("f"), &error), qPrintable(error));
@@ -213,10 +217,7 @@ void TstParamDataType::writeField()
 
 void TstParamDataType::writeRefused_data()
 {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("end");
-    QTest::addColumn<int>("size");
+    addFieldColumns();
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QVariant>("input");
 
@@ -260,14 +261,10 @@ void TstParamDataType::writeRefused_data()
 
 void TstParamDataType::writeRefused()
 {
-    QFETCH(QString, type);
-    QFETCH(int, start);
-    QFETCH(int, end);
-    QFETCH(int, size);
     QFETCH(QByteArray, before);
     QFETCH(QVariant, input);
 
-    ParamDataType t = typeWith(type, start, end, size);
+    ParamDataType t = fieldTypeOfRow();
     QByteArray value = before;
     QString error;
     QVERIFY(!t.writeField(value, input, QStringLiteral("f"), &error));

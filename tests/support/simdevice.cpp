@@ -297,15 +297,22 @@ SimCanDevice::Reply SimCanDevice::handleRequest(const uint8_t* d)
     }
 }
 
-SimCanDevice::Reply SimCanDevice::initiateDownload(const uint8_t* d)
+SimCanDevice::Initiate SimCanDevice::beginInitiate(const uint8_t* d)
 {
     const uint16_t index = uint16_t(d[1] | d[2] << 8);
     const uint8_t subIndex = d[3];
     m_transfer = Transfer::None;
     const Faults f = faultsFor(index, subIndex);
     Object* found = nullptr;
-    if (const uint32_t code = lookUp(index, subIndex, &found))
-        return abortReply(index, subIndex, code);
+    const uint32_t code = lookUp(index, subIndex, &found);
+    return Initiate{index, subIndex, f, found, code};
+}
+
+SimCanDevice::Reply SimCanDevice::initiateDownload(const uint8_t* d)
+{
+    const auto [index, subIndex, f, found, refusal] = beginInitiate(d);
+    if (refusal)
+        return abortReply(index, subIndex, refusal);
     Object& object = *found;
     const bool expedited = d[0] & 2;
     const bool sized = d[0] & 1;
@@ -355,13 +362,9 @@ SimCanDevice::Reply SimCanDevice::downloadSegment(const uint8_t* d)
 
 SimCanDevice::Reply SimCanDevice::initiateUpload(const uint8_t* d)
 {
-    const uint16_t index = uint16_t(d[1] | d[2] << 8);
-    const uint8_t subIndex = d[3];
-    m_transfer = Transfer::None;
-    const Faults f = faultsFor(index, subIndex);
-    Object* found = nullptr;
-    if (const uint32_t code = lookUp(index, subIndex, &found))
-        return abortReply(index, subIndex, code);
+    const auto [index, subIndex, f, found, refusal] = beginInitiate(d);
+    if (refusal)
+        return abortReply(index, subIndex, refusal);
     if (found->access == WriteOnly)
         return abortReply(index, subIndex, kWriteOnly);
     const QByteArray& value = found->value;

@@ -94,6 +94,16 @@ private:
     static Key key(uint16_t index, uint8_t subIndex) { return uint32_t(index) << 8 | subIndex; }
 
     Reply handleRequest(const uint8_t* d);
+    // What both initiates start with: the address, the end of any open
+    // transfer, the object's knobs, and lookUp's object (non-owning) or refusal.
+    struct Initiate {
+        uint16_t index;
+        uint8_t subIndex;
+        Faults faults;
+        Object* object;
+        uint32_t refusal;
+    };
+    Initiate beginInitiate(const uint8_t* d);
     Reply initiateDownload(const uint8_t* d);
     Reply downloadSegment(const uint8_t* d);
     Reply initiateUpload(const uint8_t* d);
