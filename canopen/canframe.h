@@ -12,6 +12,19 @@ struct CanFrame {
     uint8_t data[8] = {};
 };
 
+// Multi-byte values travel little-endian in CANopen frames and blobs.
+inline uint32_t canGetU32(const uint8_t* d)
+{
+    return uint32_t(d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24);
+}
+inline void canPutU32(uint8_t* d, uint32_t v)
+{
+    d[0] = uint8_t(v);
+    d[1] = uint8_t(v >> 8);
+    d[2] = uint8_t(v >> 16);
+    d[3] = uint8_t(v >> 24);
+}
+
 struct CanBoard {
     std::string busname;  // port as the user names it: "ttyUSB0" or a path
     std::string baudrate; // serial speed as decimal text, "2400" or "4800"

@@ -22,11 +22,6 @@ struct DcfEntry {
     const uint8_t* value;
 };
 
-uint32_t u32At(const uint8_t* d)
-{
-    return uint32_t(d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24);
-}
-
 bool findBlob(CanOpenNode* node, uint8_t nodeId, DcfBlob* blob)
 {
     uint32_t code = 0;
@@ -40,7 +35,7 @@ bool findBlob(CanOpenNode* node, uint8_t nodeId, DcfBlob* blob)
 
 uint32_t entryCount(const DcfBlob& blob)
 {
-    return blob.size >= DCF_HEADER ? u32At(blob.data) : 0;
+    return blob.size >= DCF_HEADER ? canGetU32(blob.data) : 0;
 }
 
 // The entry at cursor; false when its header or value runs past the end.
@@ -51,7 +46,7 @@ bool entryAt(const DcfBlob& blob, uint32_t cursor, DcfEntry* entry, uint32_t* ne
     const uint8_t* d = blob.data + cursor;
     entry->index = uint16_t(d[0] | d[1] << 8);
     entry->subIndex = d[2];
-    entry->size = u32At(d + 3);
+    entry->size = canGetU32(d + 3);
     const uint32_t start = cursor + DCF_ENTRY_HEADER;
     if (entry->size == 0 || entry->size > blob.size - start)
         return false;

@@ -91,14 +91,6 @@ bool expectsAnswer(uint8_t command)
     }
 }
 
-void putU32(uint8_t* d, uint32_t v)
-{
-    d[0] = uint8_t(v);
-    d[1] = uint8_t(v >> 8);
-    d[2] = uint8_t(v >> 16);
-    d[3] = uint8_t(v >> 24);
-}
-
 // Does a slave's answer close the pending request?
 bool answers(uint8_t answer, uint8_t pending)
 {
@@ -220,7 +212,7 @@ uint8_t sendLssMasterCommand(CanOpenNode* node, uint8_t command, uint32_t value,
     case LSS_IDENTIFY_REVISION_HIGH:
     case LSS_IDENTIFY_SERIAL_LOW:
     case LSS_IDENTIFY_SERIAL_HIGH:
-        putU32(frame.data + 1, value);
+        canPutU32(frame.data + 1, value);
         break;
     default:
         return LSS_REFUSED;
@@ -255,7 +247,7 @@ void handleLssMasterFrame(CanOpenNode* node, const CanFrame* frame)
     if (!answers(d[0], lss.command))
         return;
     if (d[0] >= LSS_INQUIRE_VENDOR && d[0] <= LSS_INQUIRE_SERIAL) {
-        finishRequest(node, LSS_DONE, uint32_t(d[1] | d[2] << 8 | d[3] << 16 | uint32_t(d[4]) << 24), 0);
+        finishRequest(node, LSS_DONE, canGetU32(d + 1), 0);
         return;
     }
     finishRequest(node, LSS_DONE, d[1], d[2]);

@@ -25,10 +25,7 @@ void answerValue(CanOpenNode* node, uint8_t command, uint32_t value)
     frame.id = LSS_SLAVE_ID;
     frame.len = 8;
     frame.data[0] = command;
-    frame.data[1] = uint8_t(value);
-    frame.data[2] = uint8_t(value >> 8);
-    frame.data[3] = uint8_t(value >> 16);
-    frame.data[4] = uint8_t(value >> 24);
+    canPutU32(frame.data + 1, value);
     sendCanFrame(node->port, &frame);
 }
 
@@ -62,11 +59,6 @@ bool identifyPartMatches(CanOpenNode* node, uint8_t part, uint32_t value)
     return lowBound ? own >= value : own <= value;
 }
 
-uint32_t u32At(const uint8_t* d)
-{
-    return uint32_t(d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24);
-}
-
 // Leaving configuration mode: a newly configured id takes effect through a
 // reset of the node's communication, as an NMT reset communication would.
 void leaveConfiguration(CanOpenNode* node)
@@ -97,7 +89,7 @@ void handleLssSlaveFrame(CanOpenNode* node, const CanFrame* frame)
         return;
     LssState& lss = node->lss;
     const uint8_t* d = frame->data;
-    const uint32_t value = u32At(d + 1);
+    const uint32_t value = canGetU32(d + 1);
     const bool configuring = lss.mode == LSS_CONFIGURATION_MODE;
     switch (d[0]) {
     case LSS_SWITCH_MODE_GLOBAL:

@@ -175,7 +175,7 @@ void sendSdoAbort(CanOpenNode* node, uint8_t service, uint8_t role, uint16_t ind
 {
     uint8_t d[8];
     sdoInitFrame(d, 0x80, index, subIndex);
-    sdoPutU32(d + 4, code);
+    canPutU32(d + 4, code);
     sendSdoFrame(node, service, role, d);
 }
 
@@ -414,7 +414,7 @@ void handleSdoFrame(CanOpenNode* node, const CanFrame* frame)
             return;
         line->timer = int16_t(cancelAlarm(line->timer));
         line->state = SDO_ABORTED_BY_PEER;
-        line->abortCode = sdoU32(d + 4);
+        line->abortCode = canGetU32(d + 4);
         if (line->callback)
             line->callback(node, sdoPeerNodeId(node, service));
         return;

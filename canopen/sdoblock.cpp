@@ -149,7 +149,7 @@ void clientBlockUpload(CanOpenNode* node, SdoLine* line, const uint8_t* d)
         if ((d[0] & 0xE1) != 0xC0 || !sdoNamesLine(*line, d))
             return; // a leftover of an abandoned transfer
         line->peerCrc = (d[0] >> 2) & 1;
-        line->count = (d[0] & 2) ? sdoU32(d + 4) : 0;
+        line->count = (d[0] & 2) ? canGetU32(d + 4) : 0;
         if (line->count > SDO_MAX_RECEIVE) {
             failSdoLine(node, line, ABORT_OUT_OF_MEMORY);
             return;
@@ -197,7 +197,7 @@ void serverBlockUploadInitiate(CanOpenNode* node, uint8_t service, SdoLine* busy
     line->count = size;
     uint8_t reply[8];
     sdoInitFrame(reply, 0xC6, line->index, line->subIndex); // CRC offered, size indicated
-    sdoPutU32(reply + 4, size);
+    canPutU32(reply + 4, size);
     sendSdoFrame(node, service, SDO_SERVER, reply);
 }
 
@@ -207,7 +207,7 @@ void serverBlockDownloadInitiate(CanOpenNode* node, uint8_t service, SdoLine* bu
     if (number < 0)
         return;
     SdoLine* line = &node->sdo[number];
-    const uint32_t count = (d[0] & 2) ? sdoU32(d + 4) : 0;
+    const uint32_t count = (d[0] & 2) ? canGetU32(d + 4) : 0;
     if (count > SDO_MAX_RECEIVE) {
         failSdoLine(node, line, ABORT_OUT_OF_MEMORY);
         return;

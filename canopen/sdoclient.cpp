@@ -83,7 +83,7 @@ void handleUploadAnswer(CanOpenNode* node, SdoLine* line, const uint8_t* d)
                 finishSdoLine(node, line);
             return;
         }
-        line->count = sizeIndicated ? sdoU32(d + 4) : 0;
+        line->count = sizeIndicated ? canGetU32(d + 4) : 0;
         if (line->count > SDO_MAX_RECEIVE) {
             failSdoLine(node, line, ABORT_OUT_OF_MEMORY);
             return;
@@ -154,14 +154,14 @@ int sdoWriteRemote(CanOpenNode* node, uint8_t nodeId, uint16_t index, uint8_t su
     uint8_t d[8];
     if (block) {
         sdoInitFrame(d, 0xC2, index, subIndex);
-        sdoPutU32(d + 4, count);
+        canPutU32(d + 4, count);
     } else if (count >= 1 && count <= 4) {
         sdoInitFrame(d, uint8_t(0x23 | (4 - count) << 2), index, subIndex);
         std::memcpy(d + 4, data, count);
         line->offset = count;
     } else {
         sdoInitFrame(d, 0x21, index, subIndex);
-        sdoPutU32(d + 4, count);
+        canPutU32(d + 4, count);
     }
     line->callback = callback;
     if (sendSdoFrame(node, service, SDO_CLIENT, d) != 0) {

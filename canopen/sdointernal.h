@@ -7,14 +7,6 @@
 #include <cstdint>
 
 inline uint16_t sdoIndex(const uint8_t* d) { return uint16_t(d[1] | d[2] << 8); }
-inline uint32_t sdoU32(const uint8_t* d) { return uint32_t(d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24); }
-inline void sdoPutU32(uint8_t* d, uint32_t v)
-{
-    d[0] = uint8_t(v);
-    d[1] = uint8_t(v >> 8);
-    d[2] = uint8_t(v >> 16);
-    d[3] = uint8_t(v >> 24);
-}
 inline bool sdoNamesLine(const SdoLine& line, const uint8_t* d)
 {
     return sdoIndex(d) == line.index && d[3] == line.subIndex;

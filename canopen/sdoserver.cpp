@@ -32,7 +32,7 @@ void initiateDownload(CanOpenNode* node, uint8_t service, SdoLine* busy, const u
         answer(node, service, reply);
         return;
     }
-    line->count = sizeIndicated ? sdoU32(d + 4) : 0;
+    line->count = sizeIndicated ? canGetU32(d + 4) : 0;
     if (line->count > SDO_MAX_RECEIVE) {
         failSdoLine(node, line, ABORT_OUT_OF_MEMORY);
         return;
@@ -135,7 +135,7 @@ void initiateUpload(CanOpenNode* node, uint8_t service, SdoLine* busy, const uin
         return;
     }
     sdoInitFrame(reply, 0x41, line->index, line->subIndex);
-    sdoPutU32(reply + 4, size);
+    canPutU32(reply + 4, size);
     line->count = size;
     line->step = 1;
     answer(node, service, reply);
