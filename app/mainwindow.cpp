@@ -85,11 +85,7 @@ MainWindow::~MainWindow()
     m_paramFiles.reset();
     m_pageBuilder.reset();
     m_dataSource.reset();
-    m_canLoadThread->stopProcess();
-    m_canSaveThread->stopProcess();
-    m_canLoadThread->wait();
-    m_canSaveThread->wait();
-    m_canLoadThread.reset();
+    m_canLoadThread.reset(); // each stops and joins its thread
     m_canSaveThread.reset();
     stopFirmwareWorker();
 
