@@ -23,7 +23,7 @@ namespace {
 struct SlcanPort {
     SerialPort serial;
     SlcanLineParser parser;
-    int readers = 0;        // threads inside receive, guarded by registryMutex
+    int readers = 0;        // threads using the port now (receive, send, writer), guarded by registryMutex
     bool closing = false;   // guarded by registryMutex
 };
 
@@ -133,20 +133,26 @@ CanHandle slcanAdapterOpen(const CanBoard* board)
 
 uint8_t slcanAdapterSend(CanHandle h, const CanFrame* frame)
 {
-    if (!h || !frame)
+    if (!frame)
         return 1;
-    if (!writerRunning.exchange(true)) {
-        writerStop.store(false);
-        writerThread.start(writerLoop);
-    }
-    CanOpenLock lock;
+    // Holding the port as a user keeps a close from stopping the writer until
+    // this send is through, so no writer is ever started behind a close.
+    SlcanPort* port = acquire(h);
+    if (!port)
+        return 1;
     QueuedLine line;
     line.length = slcanEncodeFrame(frame, line.text);
-    if (line.length < 0)
-        return 1;
-    line.port = reinterpret_cast<SlcanPort*>(h);
-    writerQueue.push_back(line);
-    return 0;
+    line.port = port;
+    if (line.length >= 0) {
+        if (!writerRunning.exchange(true)) {
+            writerStop.store(false);
+            writerThread.start(writerLoop);
+        }
+        CanOpenLock lock;
+        writerQueue.push_back(line);
+    }
+    release(port);
+    return line.length < 0 ? 1 : 0;
 }
 
 uint8_t slcanAdapterReceive(CanHandle h, CanFrame* out)
@@ -193,11 +199,9 @@ uint8_t slcanAdapterClose(CanHandle h)
             return 0;
         port->closing = true;
     }
-    // Writer first, so nothing is written after C; queued lines are dropped.
-    stopWriter();
-    const bool sent = writeCommand(port, "C\r", 2);
-    // Wake a waiting read and wait until every reader has left before the
-    // descriptor goes.
+    // No new user gets the port now. Wake a waiting read and wait until every
+    // user (reader, sender, the writer's current line) has left; then stop the
+    // writer, so nothing is written after C (queued lines are dropped).
     {
         std::unique_lock<std::mutex> lock(registryMutex);
         port->serial.wake();
@@ -205,6 +209,11 @@ uint8_t slcanAdapterClose(CanHandle h)
             if (registryCond.wait_for(lock, std::chrono::milliseconds(100)) == std::cv_status::timeout)
                 port->serial.wake();
         }
+    }
+    stopWriter();
+    const bool sent = writeCommand(port, "C\r", 2);
+    {
+        std::lock_guard<std::mutex> lock(registryMutex);
         livePorts.erase(port); // closes the descriptor
     }
     return sent ? 1 : 0;

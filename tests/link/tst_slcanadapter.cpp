@@ -119,6 +119,24 @@ private slots:
         QCOMPARE(sim.lines().size(), 22); // nothing of the refused frame
     }
 
+    // A send racing a close must not start a writer behind it: after the
+    // close the handle is refused and nothing follows the C line.
+    void sendAfterCloseIsRefused()
+    {
+        SimAdapter sim;
+        const CanHandle h = openOn(sim);
+        QVERIFY(h);
+        QCOMPARE(slcanAdapterClose(h), uint8_t(1));
+        QVERIFY(sim.waitForLines(2, 1000));
+        const CanFrame f = numbered(0x601, 1);
+        {
+            CanOpenLock lock;
+            QCOMPARE(slcanAdapterSend(h, &f), uint8_t(1));
+        }
+        QTest::qWait(50);
+        QCOMPARE(sim.lines(), (QStringList{"O", "C"}));
+    }
+
     void receiveJoinsSplitLinesAndSkipsNoise()
     {
         SimAdapter sim;
