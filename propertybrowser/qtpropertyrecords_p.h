@@ -65,5 +65,5 @@ void setAnnounced(Manager *manager, QtPropertyRecords<Record> &records, QtProper
     if (!record || !storeChanged(record->*field, value))
         return;
     emit manager->propertyChanged(property);
-    emit(manager->*changed)(property, value);
+    emit (manager->*changed)(property, value);
 }
