@@ -65,7 +65,7 @@ bool dfuse_parse_options(const char* text)
 {
     const std::string options(text ? text : "");
     size_t pos = 0;
-    if (!options.empty() && options[0] != ':') {
+    if (options.empty() || options[0] != ':') {
         pos = options.find(':');
         const std::string address = options.substr(0, pos);
         if (!wholeNumber(address, &g_dfuse.address)) {
