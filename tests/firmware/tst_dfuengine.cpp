@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
 using dfutest::Bytes;
 
 namespace {
@@ -330,6 +333,30 @@ private slots:
         QCOMPARE(runDfuLayer([&] { code = dfu_usb_startup(); }), int(DFU_NO_EXIT));
         QCOMPARE(code, 1);
         dfu_session_reset();
+        QVERIFY(f.nothingOpen());
+    }
+
+    // As a worker runs it: the engine on a thread of its own while the test
+    // watches the device.
+    void runsOnAnotherThread()
+    {
+        DfuFixture f;
+        SimDfuDevice& device = f.bus.plug(DfuFixture::runtimeDevice());
+        DfuFixture::fill(device, 10);
+        std::atomic<bool> done{false};
+        int result = -1;
+        const std::string file = f.path("thread.bin");
+        std::thread worker([&] {
+            result = DfuFixture::upload(file);
+            done = true;
+        });
+        int seen = 0;
+        while (!done)
+            seen = std::max(seen, device.controlTransfers());
+        worker.join();
+        QCOMPARE(result, 0);
+        QVERIFY(device.controlTransfers() >= seen);
+        QCOMPARE(dfutest::readFile(file), device.memory(kFlashBase, kFlashSize));
         QVERIFY(f.nothingOpen());
     }
 
