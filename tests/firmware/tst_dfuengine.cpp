@@ -90,7 +90,10 @@ private slots:
     void dfuseFileLandsExactly()
     {
         DfuFixture f;
-        SimDfuDevice& device = f.bus.plug();
+        SimDfuConfig config;
+        config.pollTimeout = 5;
+        SimDfuDevice& device = f.bus.plug(config);
+        device.busyPolls(3);
         // Flash left at zero, so a page written without its erase keeps zeros.
         device.setMemory(kFlashBase, Bytes(kFlashSize, 0x00));
         const Bytes a = dfutest::pattern(3000, 1); // pages 2 and 3: a chunk crosses into page 3
@@ -117,6 +120,37 @@ private slots:
         QCOMPARE(r.count("\nDownload done.\n"), 1);
         QCOMPARE(r.steps().back(), 25);
         QCOMPARE(r.count("Match vendor ID from file: 0483\n"), 1);
+        QVERIFY(f.nothingOpen());
+    }
+
+    void fileWithoutTargetForAlternateSetting0()
+    {
+        DfuFixture f;
+        SimDfuDevice& device = f.bus.plug();
+        dfutest::Target other = target0({{kFlashBase, dfutest::pattern(100, 1)}});
+        other.alt = 1;
+        QVERIFY(DfuFixture::download(f.writeFile("alt1.dfu", dfutest::dfuseFile({other}))) != 0);
+        QCOMPARE(DfuRecorder::instance().failures(),
+                 std::vector<std::string>{"Warning: Image does not match current alternate setting.\n"
+                                          "Please rerun with the correct -a option setting to download this image!"});
+        QCOMPARE(device.requests(1 /* DFU_DNLOAD */), 0);
+        QCOMPARE(DfuRecorder::instance().count("done."), 0);
+        QVERIFY(f.nothingOpen());
+    }
+
+    void absentFunctionalDescriptor()
+    {
+        DfuFixture f;
+        SimDfuConfig config;
+        config.functional = SimDfuConfig::Functional::Absent;
+        SimDfuDevice& device = f.bus.plug(config);
+        DfuFixture::fill(device, 11);
+        // Taken as a DFU 1.0 descriptor without a transfer size.
+        QVERIFY(DfuFixture::upload(f.path("a.bin")) != 0);
+        QCOMPARE(DfuRecorder::instance().failures(), std::vector<std::string>{"Transfer size must be specified"});
+        DfuRecorder::instance().clear();
+        QCOMPARE(DfuFixture::engine({"dsf", "-a", "0", "-t", "2048", "-s", "0x08000000", "-U", f.path("b.bin")}), 0);
+        QCOMPARE(dfutest::readFile(f.path("b.bin")), device.memory(kFlashBase, kFlashSize));
         QVERIFY(f.nothingOpen());
     }
 

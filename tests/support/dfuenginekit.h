@@ -168,3 +168,18 @@ inline int runDfuLayer(const std::function<void()>& body)
     dfu_set_callbacks(nullptr, nullptr, nullptr);
     return code;
 }
+
+// Empty when a layer ended as a table row expects: by itself and with no red
+// line when red is empty, else through the error exit with exactly that one
+// red line; otherwise what differs.
+inline std::string dfuOutcomeMismatch(int exitCode, const std::string& red)
+{
+    const std::vector<std::string> failures = DfuRecorder::instance().failures();
+    const bool exited = exitCode != DFU_NO_EXIT;
+    if (red.empty() ? (!exited && failures.empty()) : (exited && failures == std::vector<std::string>{red}))
+        return std::string();
+    std::string what = exited ? "left through the error exit; red lines:" : "returned; red lines:";
+    for (const std::string& f : failures)
+        what += " [" + f + "]";
+    return what;
+}
