@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <climits>
 #include <vector>
 
 namespace {
@@ -33,12 +34,17 @@ int dfu_upload_plain(DfuInterface* dif, int xferSize, int64_t expected, int fd)
             return -1;
         }
         write_with_crc(fd, 0, buffer.data(), size_t(rc));
-        if (total > INT64_MAX - rc)
-            return dfu_fatal(DFU_EXIT_PROTOCOL, "Received too many bytes (wraparound)");
         total += rc;
+        // A device that never sends a short block is not read for ever.
+        if (total > INT32_MAX)
+            return dfu_fatal(DFU_EXIT_PROTOCOL, "Received too many bytes (wraparound)");
+        if (expected >= 0 && total > expected)
+            break;
         if (rc < xferSize)
             break;
-        dfu_progress(total, expected >= 0 ? expected : 0);
+        // Step 25 belongs to the end of the transfer alone.
+        if (expected < 0 || total < expected)
+            dfu_progress(total, expected >= 0 ? expected : 0);
     }
     if (total == 0) {
         dfu_out("\nFailed.\n");

@@ -10,7 +10,7 @@ namespace {
 
 enum Operation { DfuseUpload, DfuseDownload, PlainUploadExpected, PlainUpload, PlainDownload };
 enum Knob { Stall, WrongState, BusyForever, ErrorStatus, ShortStatus, ShortUpload, Disconnect, ManifestError,
-            ErrorStallClear };
+            ErrorStallClear, MoreThanExpected };
 enum : uint8_t { DNLOAD = 1, UPLOAD = 2, CLRSTATUS = 4, ABORT = 6 };
 
 const int kPlainSize = 5000; // five 1024-byte blocks, the last one short
@@ -68,6 +68,10 @@ private slots:
                                                          "5000 bytes received";
         QTest::newRow("plain upload -Z: upload stalls") << int(PlainUploadExpected) << int(Stall) << int(UPLOAD)
                                                         << 2 << "Error during upload, 2048 of 5000 bytes received";
+        QTest::newRow("plain upload -Z: more than expected") << int(PlainUploadExpected) << int(MoreThanExpected)
+                                                            << 2048 << 0
+                                                            << "Unexpected number of bytes uploaded from device, "
+                                                               "3072 of 2048 bytes received";
         QTest::newRow("plain upload: upload stalls") << int(PlainUpload) << int(Stall) << int(UPLOAD) << 2
                                                      << "Error during upload, 2048 bytes received";
 
@@ -130,6 +134,8 @@ private slots:
             device.setState(SimDfuDevice::DFU_ERROR, SimDfuDevice::ERR_WRITE);
             device.stallRequest(CLRSTATUS);
             break;
+        case MoreThanExpected:
+            break;
         }
 
         const std::string out = f.path("out.bin");
@@ -143,7 +149,8 @@ private slots:
                 "in.dfu", dfutest::dfuseFile({dfutest::Target{0, "", {{kFlashBase, dfutest::pattern(5000, 3)}}}})));
             break;
         case PlainUploadExpected:
-            result = DfuFixture::engine({"dsf", "-a", "0", "-Z", std::to_string(kPlainSize), "-U", out});
+            result = DfuFixture::engine(
+                {"dsf", "-a", "0", "-Z", std::to_string(knob == MoreThanExpected ? a : kPlainSize), "-U", out});
             break;
         case PlainUpload:
             result = DfuFixture::engine({"dsf", "-a", "0", "-U", out});
