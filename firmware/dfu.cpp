@@ -134,6 +134,12 @@ int dfu_fail_stuck(const DfuStatus& status)
                      dfu_state_text(status.bState), status.bStatus, DFU_WAIT_BOUND_MS / 1000);
 }
 
+std::string dfu_state_line(const DfuStatus& s)
+{
+    return dfu_format("state(%u) = %s, status(%u) = %s", s.bState, dfu_state_text(s.bState), s.bStatus,
+                      dfu_status_to_string(s.bStatus));
+}
+
 const char* dfu_state_to_string(int state)
 {
     if (state < 0 || state >= int(sizeof kStateNames / sizeof kStateNames[0]))

@@ -120,6 +120,9 @@ int dfu_abort_to_idle(DfuInterface* dif);
 // the bound, then the error exit.
 int dfu_fail_stuck(const DfuStatus& status);
 
+// "state(n) = name, status(n) = text", for messages.
+std::string dfu_state_line(const DfuStatus& status);
+
 // Null for a state without a name; "INVALID" for a status of 16 or more.
 const char* dfu_state_to_string(int state);
 const char* dfu_status_to_string(int status);

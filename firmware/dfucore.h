@@ -36,6 +36,16 @@ enum : int {
     DFU_EXIT_PROTOCOL = 76,
 };
 
+// Little-endian fields of descriptors and files.
+inline uint16_t dfu_le16(const uint8_t* p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
+inline uint32_t dfu_le32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
 // Stores the code and leaves the guarded body; returns only without a guard.
 void engine_exit(int code);
 // Runs body under the error exit: the exit code when engine_exit left it,

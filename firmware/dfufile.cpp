@@ -28,16 +28,6 @@ struct CrcTable {
 };
 constexpr CrcTable kCrcTable;
 
-uint16_t le16(const uint8_t* p)
-{
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 void put16(uint8_t* p, uint32_t v)
 {
     p[0] = uint8_t(v);
@@ -143,7 +133,7 @@ const char* takeSuffix(DfuFile& file, bool& failed)
     const uint32_t crc = dfu_crc32(0xFFFFFFFFu, file.contents.data(), file.size() - 4);
     if (s[8] != 'U' || s[9] != 'F' || s[10] != 'D')
         return "Invalid DFU suffix signature";
-    file.dwCRC = le32(s + 12);
+    file.dwCRC = dfu_le32(s + 12);
     if (file.dwCRC != crc)
         return "DFU suffix CRC does not match";
     const uint8_t bLength = s[11];
@@ -158,10 +148,10 @@ const char* takeSuffix(DfuFile& file, bool& failed)
         return nullptr;
     }
     file.suffixLength = bLength;
-    file.bcdDevice = le16(s + 0);
-    file.idProduct = le16(s + 2);
-    file.idVendor = le16(s + 4);
-    file.bcdDFU = le16(s + 6);
+    file.bcdDevice = dfu_le16(s + 0);
+    file.idProduct = dfu_le16(s + 2);
+    file.idVendor = dfu_le16(s + 4);
+    file.bcdDFU = dfu_le16(s + 6);
     return nullptr;
 }
 
@@ -184,7 +174,7 @@ void takePrefix(DfuFile& file)
     file.prefixType = type;
     file.prefixLength = length;
     if (type == DFU_PREFIX_LOAD_ADDRESS)
-        file.prefixAddress = uint32_t(le16(p + 2)) * 1024u;
+        file.prefixAddress = uint32_t(dfu_le16(p + 2)) * 1024u;
     if (dfu_verbose() >= 1)
         dfu_show_file(file);
 }

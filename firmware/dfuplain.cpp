@@ -80,11 +80,6 @@ void waitBlockTaken(DfuInterface* dif, DfuStatus* status)
     }
 }
 
-std::string stateLine(const DfuStatus& s)
-{
-    return dfu_format("state(%u) = %s, status(%u) = %s", s.bState, dfu_state_text(s.bState), s.bStatus,
-                      dfu_status_to_string(s.bStatus));
-}
 
 // After the zero-length block: 0 when the device manifested (or went quiet,
 // which a device resetting to manifest may do), -1 after a red line.
@@ -97,7 +92,7 @@ int manifest(DfuInterface* dif)
             dfu_err("unable to read DFU status after completion");
             return 0;
         }
-        dfu_out("%s\n", stateLine(status).c_str());
+        dfu_out("%s\n", dfu_state_line(status).c_str());
         deadline.wait(status.bwPollTimeout);
         if (status.bState == STATE_DFU_MANIFEST_SYNC || status.bState == STATE_DFU_MANIFEST) {
             if (deadline.expired())
@@ -106,7 +101,7 @@ int manifest(DfuInterface* dif)
             continue;
         }
         if (status.bState == STATE_DFU_ERROR || status.bStatus != DFU_STATUS_OK) {
-            dfu_error("Manifestation failed: %s", stateLine(status).c_str());
+            dfu_error("Manifestation failed: %s", dfu_state_line(status).c_str());
             return -1;
         }
         dfu_out("Done!\n");
@@ -137,7 +132,7 @@ int dfu_download_plain(DfuInterface* dif, int xferSize, const DfuFile& file)
         waitBlockTaken(dif, &status);
         if (status.bStatus != DFU_STATUS_OK) {
             dfu_out(" failed!\n");
-            dfu_error("Download failed: %s", stateLine(status).c_str());
+            dfu_error("Download failed: %s", dfu_state_line(status).c_str());
             return -1;
         }
         sent += chunk;

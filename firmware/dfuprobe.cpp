@@ -29,11 +29,11 @@ void takeFunctional(const unsigned char* p, int length, DfuFunctionalDescriptor*
     if (length > 2)
         func->bmAttributes = p[2];
     if (length > 4)
-        func->wDetachTimeOut = uint16_t(p[3] | p[4] << 8);
+        func->wDetachTimeOut = dfu_le16(p + 3);
     if (length > 6)
-        func->wTransferSize = uint16_t(p[5] | p[6] << 8);
+        func->wTransferSize = dfu_le16(p + 5);
     if (length > 8)
-        func->bcdDFU = uint16_t(p[7] | p[8] << 8);
+        func->bcdDFU = dfu_le16(p + 7);
 }
 
 // Looks for the DFU functional descriptor among extra descriptor bytes: the

@@ -43,11 +43,6 @@ bool wholeNumber(const std::string& text, uint32_t* value)
     return true;
 }
 
-std::string stateLine(const DfuStatus& s)
-{
-    return dfu_format("state(%u) = %s, status(%u) = %s", s.bState, dfu_state_text(s.bState), s.bStatus,
-                      dfu_status_to_string(s.bStatus));
-}
 
 } // namespace
 
@@ -168,7 +163,7 @@ int dfuse_special_command(DfuInterface* dif, uint32_t address, int command)
         if (first) {
             first = false;
             if (status.bState != STATE_DFU_DOWNLOAD_BUSY) {
-                dfu_out("%s\n", stateLine(status).c_str());
+                dfu_out("%s\n", dfu_state_line(status).c_str());
                 return dfu_fatal(DFU_EXIT_PROTOCOL, "Wrong state after command \"%s\" download", name);
             }
         }
@@ -208,7 +203,7 @@ int dfuse_download_chunk(DfuInterface* dif, const uint8_t* data, int size, uint1
     if (status.bState == STATE_DFU_MANIFEST)
         dfu_out("Transitioning to dfuMANIFEST state\n");
     if (status.bStatus != DFU_STATUS_OK) {
-        dfu_out(" failed!\n%s\n", stateLine(status).c_str());
+        dfu_out(" failed!\n%s\n", dfu_state_line(status).c_str());
         return -1;
     }
     return size;
@@ -266,7 +261,7 @@ int dfuse_write_pages(DfuInterface* dif, uint32_t address, uint32_t length, cons
         if (sent != int(chunk)) {
             if (sent < 0)
                 return dfu_fatal(DFU_EXIT_IO, "Failed to write whole chunk: %i of %i bytes, %s", sent, int(chunk),
-                                 stateLine(status).c_str());
+                                 dfu_state_line(status).c_str());
             return dfu_fatal(DFU_EXIT_IO, "Failed to write whole chunk: %i of %i bytes", sent, int(chunk));
         }
     }

@@ -10,11 +10,6 @@
 
 namespace {
 
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 // Takes n bytes from the front of the rest of the payload; a file that has
 // fewer is corrupt (red line, error exit).
 class Reader {
@@ -70,9 +65,9 @@ int dfuse_walk_file(const uint8_t* payload, size_t length, int altsetting, const
         if (std::memcmp(target, "Target", 6) != 0)
             return dfu_fatal(DFU_EXIT_DATA, "No valid target signature");
         const int alt = target[6];
-        const uint32_t elements = le32(target + 270);
+        const uint32_t elements = dfu_le32(target + 270);
         dfu_out("image for alternate setting %i, (%i elements, total size = %i)\n", alt, int(elements),
-                int(le32(target + 266)));
+                int(dfu_le32(target + 266)));
         const bool mine = alt == altsetting;
         if (mine)
             ++*matched;
@@ -83,8 +78,8 @@ int dfuse_walk_file(const uint8_t* payload, size_t length, int altsetting, const
             const uint8_t* header = in.take(DFUSE_ELEMENT_HEADER);
             if (!header)
                 return -1;
-            const uint32_t address = le32(header);
-            const uint32_t size = le32(header + 4);
+            const uint32_t address = dfu_le32(header);
+            const uint32_t size = dfu_le32(header + 4);
             dfu_out("parsing element %i, address = 0x%08x, size = %i\n", int(e), address, int(size));
             if (firstElement) {
                 dfuse_settings().address = address;
