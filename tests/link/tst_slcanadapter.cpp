@@ -2,9 +2,9 @@
 #include "canopen/port.h"
 #include "link/slcanadapter.h"
 #include "simadapter.h"
+#include "taskstats.h"
 
 #include <QDir>
-#include <QFile>
 #include <QtTest>
 
 #include <chrono>
@@ -58,30 +58,6 @@ void recordWrite(Clock::time_point began, Clock::time_point completed)
 {
     std::lock_guard<std::mutex> lock(writesMutex);
     writes.emplace_back(began, completed);
-}
-
-// The task directory of this process's thread with that name, empty if none.
-QString taskNamed(const QString& name)
-{
-    const QDir tasks("/proc/self/task");
-    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks.filePath(tid + "/comm"));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name.toLatin1())
-            return tasks.filePath(tid);
-    }
-    return QString();
-}
-
-long voluntarySwitches(const QString& task)
-{
-    QFile status(task + "/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("voluntary_ctxt_switches:"))
-            return line.mid(line.indexOf(':') + 1).trimmed().toLong();
-    }
-    return -1;
 }
 }
 
@@ -197,12 +173,12 @@ private slots:
             QCOMPARE(slcanAdapterSend(open.handle, &f), uint8_t(0)); // the writer exists from the first send
         }
         QVERIFY(sim.waitForLines(2, 1000));
-        const QString writer = taskNamed("slcan-writer");
-        QVERIFY(!writer.isEmpty());
-        const long before = voluntarySwitches(writer);
-        QVERIFY(before >= 0);
+        const TaskStats before = taskNamed("slcan-writer");
+        QVERIFY(!before.name.isEmpty());
         QTest::qWait(2000);
-        const long woke = voluntarySwitches(writer) - before;
+        const TaskStats after = taskNamed("slcan-writer");
+        QVERIFY(!after.name.isEmpty());
+        const long woke = after.voluntarySwitches - before.voluntarySwitches;
         QVERIFY2(woke <= 3, qPrintable(QString("the idle writer woke %1 times in 2 s").arg(woke)));
     }
 
