@@ -78,9 +78,10 @@ struct SdoOutcome {
 };
 
 // One try each. waitMs bounds the wait (SDO_WAIT_STACK_TIMEOUT, or any value
-// <= 0: until the transfer ends, the stack's time-out included). A value larger than the buffer
-// fails with abort 0; a write of 0 or more than SDO_DATA_BUFFER bytes, and any
-// request to an id outside 1..127, is refused before anything is sent.
+// <= 0: until the transfer ends, by the stack's time-out at the latest). A
+// value larger than the buffer fails with abort 0; a write of 0 or more than
+// SDO_DATA_BUFFER bytes, and any request to an id outside 1..127, is refused
+// before anything is sent.
 SdoOutcome sdoReadOnce(uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType, int waitMs);
 SdoOutcome sdoWriteOnce(uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType,
                         const QByteArray& data, int waitMs);

@@ -367,12 +367,14 @@ private slots:
         SdoOutcome out;
         std::thread requester([&] { out = sdoReadEdsOnce(kDevice, SDO_WAIT_STACK_TIMEOUT); });
         Clock::time_point stopped;
+        bool reached = true;
         if (stopAfter >= 0) {
-            QTRY_VERIFY(link.sim.device.requestsSeen() >= seen + stopAfter);
+            reached = QTest::qWaitFor([&] { return link.sim.device.requestsSeen() >= seen + stopAfter; }, 5000);
             link.sim.device.setSilent(true);
             stopped = Clock::now();
         }
         requester.join();
+        QVERIFY(reached);
         if (stopAfter < 0) {
             QVERIFY(out.ok);
             QCOMPARE(out.data, eds);
@@ -401,9 +403,10 @@ private slots:
             took = msSince(start);
         });
         // The request is on the line: its requester waits for the answer.
-        QTRY_VERIFY(link.sim.device.requestsSeen() > seen);
+        const bool onLine = QTest::qWaitFor([&] { return link.sim.device.requestsSeen() > seen; }, 5000);
         QVERIFY(closeCanLink(nullptr));
         requester.join();
+        QVERIFY(onLine);
         QVERIFY(!out.ok);
         QVERIFY2(took < 1000, qPrintable(QString::number(took)));
     }
