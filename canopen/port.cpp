@@ -17,6 +17,7 @@ struct CanPort {
 namespace {
 std::atomic<const CanAdapterDriver*> boundDriver{nullptr};
 CanPort portSlots[CAN_PORT_SLOTS];
+std::atomic<uint32_t> framesDispatched{0};
 
 void canPortReceiveLoop(CanPort* slot)
 {
@@ -27,6 +28,7 @@ void canPortReceiveLoop(CanPort* slot)
         for (uint8_t i = 0; i < n && slot->used.load(); ++i) {
             CanOpenLock lock;
             dispatchCanFrame(slot->node, &frames[i]);
+            framesDispatched.fetch_add(1);
         }
     }
 }
@@ -73,7 +75,7 @@ CanPort* openCanPort(const CanBoard* board, CanOpenNode* node)
     slot->node = node;
     slot->used.store(1);
     node->port = slot;
-    slot->receiveThread.start([slot] { canPortReceiveLoop(slot); });
+    slot->receiveThread.start([slot] { canPortReceiveLoop(slot); }, "can-receive");
     return slot;
 }
 
@@ -108,6 +110,11 @@ uint8_t setCanBitRate(CanPort* port, const char* code)
     if (!port || !driver)
         return 1;
     return driver->setBitRate(port->handle, code);
+}
+
+uint32_t canFramesDispatched(void)
+{
+    return framesDispatched.load();
 }
 
 CanOpenNode* canPortNode(const CanPort* port)

@@ -29,6 +29,9 @@ uint8_t sendCanFrame(CanPort* port, const CanFrame* frame);
 uint8_t setCanBitRate(CanPort* port, const char* code);
 // The node a port belongs to (null for a null port).
 CanOpenNode* canPortNode(const CanPort* port);
+// Frames the receive threads have handed to the stack so far (a wrapping
+// count), so a test can wait until a frame on the line has been dealt with.
+uint32_t canFramesDispatched(void);
 
 void lockCanOpen(void);
 void unlockCanOpen(void);

@@ -52,7 +52,7 @@ void startCanOpenTimerLoop(AlarmCallback startup)
         startupCallback = startup;
         scheduleAlarm(nullptr, 0, startup, 0, 0);
     }
-    timerThread.start(canOpenTimerThread);
+    timerThread.start(canOpenTimerThread, "can-timer");
 }
 
 void stopCanOpenTimerLoop(AlarmCallback exitCallback)

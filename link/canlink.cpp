@@ -9,6 +9,7 @@
 #include "link/slcanadapter.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -34,6 +35,16 @@ bool closeLocked(const LinkLog& log)
         toLinkLog(log, QStringLiteral("Не удалось разорвать usb-can соединение."), false);
     linkOpen.store(false);
     return closed != 0;
+}
+
+// The port, timer and writer threads belong to static objects whose
+// destructors join them; a program that leaves main with the link open must
+// first tell them to stop, or the joins never end. Functions registered with
+// atexit run before the destructors of objects built earlier, and those
+// threads' owners are built before main.
+void closeLinkAtExit()
+{
+    closeCanLink(nullptr);
 }
 }
 
@@ -66,6 +77,8 @@ void canLinkExit(CanOpenNode*, uint32_t)
 CanLinkResult openCanLink(const QString& portName, int canBusAccess, const QString& bitRateText,
                           const LinkLog& log)
 {
+    static std::once_flag exitHook;
+    std::call_once(exitHook, [] { std::atexit(closeLinkAtExit); });
     std::lock_guard<std::mutex> guard(linkMutex);
     closeLocked(log);
     bindCanAdapterDriver();

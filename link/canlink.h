@@ -2,7 +2,8 @@
 // adapter driver, start the alarm table, open the adapter's port, set the CAN
 // bit rate and start the node (id 1, boot-up, pre-operational); closing stops
 // the node and the timer thread and closes the port. The data source and the
-// main window both open and close the link here, on the GUI thread.
+// main window both open and close the link here, on the GUI thread. A link
+// still open when the program exits is closed on the way out.
 #pragma once
 
 #include "link/linklog.h"

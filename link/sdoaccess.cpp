@@ -17,7 +17,7 @@
 
 namespace {
 std::atomic<int> delayBeforeWaitMs{0};
-std::atomic<int> stackWaitMs{SDO_TIMEOUT_MS + SDO_WAIT_MARGIN_MS};
+std::atomic<int> stackWaitMs{SDO_WAIT_LOST_COMPLETION_MS};
 uint64_t lastSequence = 0; // under the flight lock
 
 bool isNodeId(uint8_t id)
@@ -203,5 +203,5 @@ void setSdoDelayBeforeWaitMs(int ms)
 
 void setSdoStackWaitMs(int ms)
 {
-    stackWaitMs.store(ms > 0 ? ms : SDO_TIMEOUT_MS + SDO_WAIT_MARGIN_MS);
+    stackWaitMs.store(ms > 0 ? ms : SDO_WAIT_LOST_COMPLETION_MS);
 }

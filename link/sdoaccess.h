@@ -8,10 +8,13 @@
 // carries a sequence number; the completion that answers it sets a done flag
 // under that lock; the requester waits on sdoDoneCondition with a predicate,
 // so a completion that comes before the wait is never lost and a late
-// completion of an abandoned request is dropped. Every wait is bounded: a wait
-// "without limit" (SDO_WAIT_STACK_TIMEOUT) is the stack's own 3000 ms time-out
-// plus a margin. A requester that gives up aborts its transfer locally, so the
-// next request finds the line free.
+// completion of an abandoned request is dropped. A wait "without limit"
+// (SDO_WAIT_STACK_TIMEOUT) ends when the transfer completes or aborts, or when
+// the stack's own time-out (3000 ms without a frame from the device) ends it,
+// so a long segmented transfer that keeps going is never cut short; its bound
+// (SDO_WAIT_LOST_COMPLETION_MS) only guards against a completion that never
+// comes. A requester that gives up aborts its transfer locally, so the next
+// request finds the line free.
 //
 // Requests start on the stack's timer thread (alarm callbacks) and complete on
 // the receive thread or, after a time-out, on the timer thread. While the link
@@ -29,7 +32,9 @@
 #include <mutex>
 
 enum { SDO_DATA_BUFFER = 70, SDO_EDS_BUFFER = 102400 };
-enum { SDO_WAIT_STACK_TIMEOUT = -1, SDO_WAIT_MARGIN_MS = 500, SDO_TRIES = 3 };
+// 102400 bytes take 14629 segments, at least 15 s at one line per millisecond
+// and several minutes at the slowest bit rates.
+enum { SDO_WAIT_STACK_TIMEOUT = -1, SDO_WAIT_LOST_COMPLETION_MS = 10 * 60 * 1000, SDO_TRIES = 3 };
 
 // What a request callback starts.
 enum : uint8_t { SDO_REQUEST_READ = 1, SDO_REQUEST_WRITE = 2, SDO_REQUEST_EDS = 3, SDO_REQUEST_DEVICE_TYPE = 4 };
@@ -73,9 +78,10 @@ struct SdoOutcome {
 };
 
 // One try each. waitMs bounds the wait (SDO_WAIT_STACK_TIMEOUT, or any value
-// <= 0: the stack's time-out plus a margin). A value larger than the buffer
-// fails with abort 0; a write of 0 or more than SDO_DATA_BUFFER bytes, and any
-// request to an id outside 1..127, is refused before anything is sent.
+// <= 0: until the transfer ends, by the stack's time-out at the latest). A
+// value larger than the buffer fails with abort 0; a write of 0 or more than
+// SDO_DATA_BUFFER bytes, and any request to an id outside 1..127, is refused
+// before anything is sent.
 SdoOutcome sdoReadOnce(uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType, int waitMs);
 SdoOutcome sdoWriteOnce(uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType,
                         const QByteArray& data, int waitMs);
@@ -115,6 +121,6 @@ QString sdoAbortCodeName(uint32_t abortCode);
 
 // Test seams. The requester sleeps this long between scheduling its request
 // and beginning to wait (a completion then always comes first); the bound of
-// a wait "without limit" (default SDO_TIMEOUT_MS + SDO_WAIT_MARGIN_MS).
+// a wait "without limit" (default SDO_WAIT_LOST_COMPLETION_MS).
 void setSdoDelayBeforeWaitMs(int ms);
 void setSdoStackWaitMs(int ms);

@@ -37,11 +37,24 @@ std::mutex registryMutex;
 std::condition_variable registryCond;
 std::map<SlcanPort*, std::unique_ptr<SlcanPort>> livePorts;
 
+using Clock = std::chrono::steady_clock;
+// The adapter takes at most one line per millisecond.
+constexpr auto kLineGap = std::chrono::milliseconds(1);
+
 // Writer state; the queue itself is guarded by the stack mutex.
 std::deque<QueuedLine> writerQueue;
 BoundedThread writerThread;
-std::atomic<bool> writerStop{false};
 std::atomic<bool> writerRunning{false};
+// The writer's wake-up, apart from the stack mutex so that the writer sleeps
+// on it without holding anything a sender needs. Taken after the stack
+// mutex, never before.
+std::mutex wakeMutex;
+std::condition_variable wakeCond;
+bool linesWaiting = false; // wakeMutex
+bool writerStop = false;   // wakeMutex
+// When the last write to any adapter completed (commands included).
+std::atomic<Clock::rep> lastWriteDone{Clock::time_point::min().time_since_epoch().count()};
+std::atomic<SlcanWriteObserver> writeObserver{nullptr};
 
 SlcanPort* acquire(CanHandle h)
 {
@@ -60,41 +73,105 @@ void release(SlcanPort* port)
     registryCond.notify_all();
 }
 
+Clock::time_point lastWriteDoneAt()
+{
+    return Clock::time_point(Clock::duration(lastWriteDone.load()));
+}
+
+void noteWriteDone(Clock::time_point at)
+{
+    lastWriteDone.store(at.time_since_epoch().count());
+}
+
+// Takes the oldest queued line; *more tells whether others wait behind it.
+bool takeLine(QueuedLine* line, bool* more)
+{
+    CanOpenLock lock;
+    if (writerQueue.empty()) {
+        *more = false;
+        return false;
+    }
+    *line = writerQueue.front();
+    writerQueue.pop_front();
+    *more = !writerQueue.empty();
+    return true;
+}
+
+void writeLine(const QueuedLine& line)
+{
+    SlcanPort* port = acquire(reinterpret_cast<CanHandle>(line.port));
+    if (!port)
+        return;
+    const Clock::time_point began = Clock::now();
+    port->serial.write(line.text, size_t(line.length), SLCAN_WAIT_MS);
+    const Clock::time_point completed = Clock::now();
+    noteWriteDone(completed);
+    release(port);
+    if (SlcanWriteObserver observer = writeObserver.load())
+        observer(began, completed);
+}
+
+// Sleeps until a line is queued or it is told to stop; sends a line at once
+// when the last write completed at least 1 ms ago, else at that mark.
 void writerLoop()
 {
-    while (!writerStop.load()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::unique_lock<std::mutex> wake(wakeMutex);
+    for (;;) {
+        wakeCond.wait(wake, [] { return linesWaiting || writerStop; });
+        if (writerStop)
+            return;
+        linesWaiting = false;
+        const Clock::time_point mark = lastWriteDoneAt() + kLineGap;
+        if (Clock::now() < mark && wakeCond.wait_until(wake, mark, [] { return writerStop; }))
+            return;
+        wake.unlock();
         QueuedLine line;
-        bool have = false;
-        {
-            CanOpenLock lock;
-            if (!writerQueue.empty()) {
-                line = writerQueue.front();
-                writerQueue.pop_front();
-                have = true;
-            }
-        }
-        if (!have)
-            continue;
-        if (SlcanPort* port = acquire(reinterpret_cast<CanHandle>(line.port))) {
-            port->serial.write(line.text, size_t(line.length), SLCAN_WAIT_MS);
-            release(port);
-        }
+        bool more = false;
+        if (takeLine(&line, &more))
+            writeLine(line);
+        wake.lock();
+        if (more)
+            linesWaiting = true;
     }
 }
 
 void stopWriter()
 {
-    writerStop.store(true);
+    {
+        std::lock_guard<std::mutex> wake(wakeMutex);
+        writerStop = true;
+    }
+    wakeCond.notify_all();
     writerThread.join(1000);
     writerRunning.store(false);
     CanOpenLock lock;
     writerQueue.clear();
 }
 
+void startWriter()
+{
+    {
+        std::lock_guard<std::mutex> wake(wakeMutex);
+        writerStop = false;
+        linesWaiting = false;
+    }
+    writerThread.start(writerLoop, "slcan-writer");
+}
+
+void wakeWriter()
+{
+    {
+        std::lock_guard<std::mutex> wake(wakeMutex);
+        linesWaiting = true;
+    }
+    wakeCond.notify_one();
+}
+
 bool writeCommand(SlcanPort* port, const char* text, size_t n)
 {
-    return port->serial.write(text, n, SLCAN_WAIT_MS);
+    const bool written = port->serial.write(text, n, SLCAN_WAIT_MS);
+    noteWriteDone(Clock::now());
+    return written;
 }
 
 } // namespace
@@ -144,12 +221,13 @@ uint8_t slcanAdapterSend(CanHandle h, const CanFrame* frame)
     line.length = slcanEncodeFrame(frame, line.text);
     line.port = port;
     if (line.length >= 0) {
-        if (!writerRunning.exchange(true)) {
-            writerStop.store(false);
-            writerThread.start(writerLoop);
+        if (!writerRunning.exchange(true))
+            startWriter();
+        {
+            CanOpenLock lock;
+            writerQueue.push_back(line);
         }
-        CanOpenLock lock;
-        writerQueue.push_back(line);
+        wakeWriter();
     }
     release(port);
     return line.length < 0 ? 1 : 0;
@@ -217,4 +295,9 @@ uint8_t slcanAdapterClose(CanHandle h)
         livePorts.erase(port); // closes the descriptor
     }
     return sent ? 1 : 0;
+}
+
+void setSlcanWriteObserver(SlcanWriteObserver observer)
+{
+    writeObserver.store(observer);
 }

@@ -1,13 +1,19 @@
 // The USB-CAN adapter driver: SLCAN lines over a serial port.
 //
 // Open sends "O", close sends "C", the bit-rate command is "S" + code. Send only
-// queues a line; one writer thread for the whole driver puts at most one queued
-// line per millisecond on the wire, in queue order. The writer queue is guarded
-// by the stack mutex. Receive waits at most 500 ms for bytes and keeps partial
-// lines until the rest arrives.
+// queues a line; one writer thread for the whole driver ("slcan-writer")
+// writes the queued lines in queue order, one write completed before the next
+// begins and never two within 1 ms: a line queued on an idle link leaves at
+// once, the next one 1 ms after the previous write completed. The writer
+// sleeps while nothing is queued. The writer queue is guarded by the stack
+// mutex, held only to take a line off it; the writer's wake-up has a lock of
+// its own, always taken after the stack mutex, never before. Receive waits at
+// most 500 ms for bytes and keeps partial lines until the rest arrives.
 #pragma once
 
 #include "canopen/canframe.h"
+
+#include <chrono>
 
 // Binds the five operations below into the stack's port layer. Returns 1.
 int bindCanAdapterDriver(void);
@@ -22,3 +28,9 @@ uint8_t slcanAdapterSetBitRate(CanHandle h, const char* code);
 enum { SLCAN_WAIT_MS = 500 };
 // Most frames one receive stores; the caller's array must hold this many.
 enum { SLCAN_FRAMES_PER_RECEIVE = 50 };
+
+// Test seam: called on the writer thread for every line it writes, with the
+// time the write began and the time it completed. Null removes it.
+typedef void (*SlcanWriteObserver)(std::chrono::steady_clock::time_point began,
+                                   std::chrono::steady_clock::time_point completed);
+void setSlcanWriteObserver(SlcanWriteObserver observer);

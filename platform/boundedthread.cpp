@@ -2,18 +2,23 @@
 
 #include <chrono>
 #include <cstdio>
+#include <pthread.h>
+#include <string>
 
 BoundedThread::~BoundedThread()
 {
     join(1000);
 }
 
-void BoundedThread::start(std::function<void()> body)
+void BoundedThread::start(std::function<void()> body, const char* name)
 {
     join(1000);
     auto state = std::make_shared<State>();
     m_state = state;
-    m_thread = std::thread([state, body = std::move(body)] {
+    std::string shown = name ? std::string(name).substr(0, 15) : std::string();
+    m_thread = std::thread([state, body = std::move(body), shown = std::move(shown)] {
+        if (!shown.empty())
+            pthread_setname_np(pthread_self(), shown.c_str());
         body();
         std::lock_guard<std::mutex> lock(state->mutex);
         state->done = true;

@@ -16,7 +16,9 @@ public:
     BoundedThread(const BoundedThread&) = delete;
     BoundedThread& operator=(const BoundedThread&) = delete;
 
-    void start(std::function<void()> body);
+    // name (up to 15 characters) is what the system shows for the thread, in
+    // /proc/self/task/*/comm and in debuggers.
+    void start(std::function<void()> body, const char* name = nullptr);
     // True when the thread ended within timeoutMs; the thread is joined either way.
     bool join(int timeoutMs);
     bool running() const { return m_thread.joinable(); }

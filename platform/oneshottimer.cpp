@@ -19,20 +19,25 @@ void OneShotTimer::cancel()
 bool OneShotTimer::wait()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
+    ++m_waiters;
+    bool due = false;
     for (;;) {
         if (m_stopped)
-            return false;
+            break;
         if (!m_armed) {
             m_cond.wait(lock);
             continue;
         }
         if (Clock::now() >= m_deadline) {
             m_armed = false;
-            return true;
+            due = true;
+            break;
         }
         // A re-arm or stop notifies; the loop then looks at the new state.
         m_cond.wait_until(lock, m_deadline);
     }
+    --m_waiters;
+    return due;
 }
 
 void OneShotTimer::stop()
@@ -54,4 +59,10 @@ bool OneShotTimer::armed() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_armed;
+}
+
+int OneShotTimer::waiters() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_waiters;
 }

@@ -18,6 +18,8 @@ public:
     void stop();
     void clearStop();
     bool armed() const;
+    // Threads inside wait() now, so a test can act once the waiter waits.
+    int waiters() const;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -26,4 +28,5 @@ private:
     Clock::time_point m_deadline{};
     bool m_armed = false;
     bool m_stopped = false;
+    int m_waiters = 0;
 };

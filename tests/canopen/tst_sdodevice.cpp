@@ -175,8 +175,9 @@ private slots:
 
     void bootUpReachedTheDevice()
     {
-        QVERIFY(sim->adapter.channelOpen());
-        QCOMPARE(sim->adapter.bitRateCode(), '5');
+        // The adapter's thread reads the lines in its own time.
+        QTRY_VERIFY_WITH_TIMEOUT(sim->adapter.channelOpen(), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(sim->adapter.bitRateCode(), '5', 2000);
         QTRY_COMPARE(sim->adapter.lines().mid(0, 3), (QStringList{"O", "S5", "t701100"}));
     }
 

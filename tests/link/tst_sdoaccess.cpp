@@ -1,6 +1,8 @@
 // The synchronous SDO access and the link open/close sequence over a pty,
 // against the simulated adapter with a CANopen device behind it.
 #include "canopen/node.h"
+#include "canopen/port.h"
+#include "canopen/sdo.h"
 #include "link/canlink.h"
 #include "link/connectionsettings.h"
 #include "link/sdoaccess.h"
@@ -36,6 +38,19 @@ QByteArray counting(int n, int start = 1)
     for (int i = 0; i < n; ++i)
         b.append(char(start + i));
     return b;
+}
+
+// Upload initiates for the object that the host put on the wire.
+int uploadInitiates(const SimAdapter& adapter, uint16_t index, uint8_t subIndex)
+{
+    CanFrame f;
+    f.id = uint16_t(0x600 + kDevice);
+    f.len = 8;
+    f.data[0] = 0x40;
+    f.data[1] = uint8_t(index);
+    f.data[2] = uint8_t(index >> 8);
+    f.data[3] = subIndex;
+    return adapter.lines().count(QString::fromLatin1(SimAdapter::frameLine(f).chopped(1)));
 }
 
 QByteArray u16(uint16_t v)
@@ -115,7 +130,8 @@ private slots:
             QTRY_COMPARE(link.sim.adapter.lines().last(), QString("C"));
             QVERIFY(!link.sim.adapter.channelOpen());
         }
-        QCOMPARE(entries("/proc/self/task"), threads);
+        // A joined thread leaves the task list a moment after the join.
+        QTRY_COMPARE_WITH_TIMEOUT(entries("/proc/self/task"), threads, 2000);
     }
 
     void openFailureIsLoggedAndLeavesNothingOpen_data()
@@ -135,7 +151,7 @@ private slots:
                  CAN_LINK_NO_PORT);
         QCOMPARE(log, QStringList{"-Не удалось установить usb-can соединение."});
         QVERIFY(!isCanLinkOpen());
-        QCOMPARE(entries("/proc/self/task"), threads);
+        QTRY_COMPARE_WITH_TIMEOUT(entries("/proc/self/task"), threads, 2000);
         // Nothing open: a request fails at once, close has nothing to do.
         const auto start = Clock::now();
         QVERIFY(!sdoReadOnce(kDevice, 0x2001, 0, CO_UNSIGNED8, 800).ok);
@@ -282,8 +298,11 @@ private slots:
         QVERIFY(!given.ok);
         QCOMPARE(given.abortCode, 0u);
         QVERIFY(msSince(start) >= 790 && msSince(start) < 1100);
+        // The device answers nothing else meanwhile: the next frame the host
+        // deals with is the late answer.
+        const uint32_t dispatched = canFramesDispatched();
         if (nextDelayMs == 0)
-            QTest::qWait(600); // the late answer comes and goes
+            QTRY_COMPARE_WITH_TIMEOUT(canFramesDispatched(), dispatched + 1, 3000); // came and went
         // The line was freed by the give-up: the next request starts at once.
         for (int i = 0; i < 2; ++i) {
             const SdoOutcome next = sdoReadOnce(kDevice, 0x3002, 0, CO_UNSIGNED32, 800);
@@ -313,14 +332,15 @@ private slots:
         QCOMPARE(link.result, CAN_LINK_OPEN);
         setSdoStackWaitMs(injectedBound);
         link.sim.device.setSilent(true);
-        const int seen = link.sim.device.requestsSeen();
+        const int seen = uploadInitiates(link.sim.adapter, 0x2001, 0);
         const auto start = Clock::now();
         const SdoOutcome out = sdoRead(kDevice, 0x2001, 0, CO_UNSIGNED8, waitMs, tries);
         const long took = msSince(start);
         QVERIFY(!out.ok);
         QCOMPARE(out.abortCode, 0u);
         QVERIFY2(took >= tries * perTryMs - 20 && took < tries * perTryMs + 300, qPrintable(QString::number(took)));
-        QTRY_COMPARE(link.sim.device.requestsSeen(), seen + tries);
+        // One initiate per try; the aborts that end the tries do not count.
+        QTRY_COMPARE(uploadInitiates(link.sim.adapter, 0x2001, 0), seen + tries);
         // Every try left the line free for the next request.
         link.sim.device.setSilent(false);
         const auto again = Clock::now();
@@ -328,11 +348,52 @@ private slots:
         QVERIFY(msSince(again) < 300);
     }
 
+    // A wait without limit lasts as long as the device keeps the transfer
+    // going; a device that stops still ends it through the stack's time-out.
+    void longTransferEndsWithTheDevice_data()
+    {
+        QTest::addColumn<int>("stopAfter"); // frames the device answers, -1: all
+        QTest::newRow("50 KB read through") << -1;
+        QTest::newRow("device stops mid-transfer") << 300;
+    }
+    void longTransferEndsWithTheDevice()
+    {
+        QFETCH(int, stopAfter);
+        LinkedDevice link;
+        QCOMPARE(link.result, CAN_LINK_OPEN);
+        const QByteArray eds = counting(50 * 1024);
+        link.sim.device.addObject(0x1021, 0, CO_DOMAIN, eds);
+        const int seen = link.sim.device.requestsSeen();
+        SdoOutcome out;
+        std::thread requester([&] { out = sdoReadEdsOnce(kDevice, SDO_WAIT_STACK_TIMEOUT); });
+        Clock::time_point stopped;
+        bool reached = true;
+        if (stopAfter >= 0) {
+            reached = QTest::qWaitFor([&] { return link.sim.device.requestsSeen() >= seen + stopAfter; }, 5000);
+            link.sim.device.setSilent(true);
+            stopped = Clock::now();
+        }
+        requester.join();
+        QVERIFY(reached);
+        if (stopAfter < 0) {
+            QVERIFY(out.ok);
+            QCOMPARE(out.data, eds);
+            return;
+        }
+        const long took = msSince(stopped);
+        QVERIFY(!out.ok);
+        QCOMPARE(out.abortCode, 0u);
+        QVERIFY2(took >= SDO_TIMEOUT_MS - 100 && took < SDO_TIMEOUT_MS + 1000, qPrintable(QString::number(took)));
+        link.sim.device.setSilent(false);
+        QVERIFY(sdoReadOnce(kDevice, 0x2001, 0, CO_UNSIGNED8, 800).ok);
+    }
+
     void closeWakesAWaitingRequester()
     {
         LinkedDevice link;
         QCOMPARE(link.result, CAN_LINK_OPEN);
         link.sim.device.setSilent(true);
+        const int seen = link.sim.device.requestsSeen();
         SdoOutcome out;
         out.ok = true;
         long took = 0;
@@ -341,9 +402,11 @@ private slots:
             out = sdoReadOnce(kDevice, 0x2001, 0, CO_UNSIGNED8, SDO_WAIT_STACK_TIMEOUT);
             took = msSince(start);
         });
-        QTest::qWait(200);
+        // The request is on the line: its requester waits for the answer.
+        const bool onLine = QTest::qWaitFor([&] { return link.sim.device.requestsSeen() > seen; }, 5000);
         QVERIFY(closeCanLink(nullptr));
         requester.join();
+        QVERIFY(onLine);
         QVERIFY(!out.ok);
         QVERIFY2(took < 1000, qPrintable(QString::number(took)));
     }
@@ -420,7 +483,7 @@ private slots:
         for (int i = 0; i < 20; ++i)
             QVERIFY(cycle());
         QCOMPARE(entries("/proc/self/fd"), fds);
-        QCOMPARE(entries("/proc/self/task"), threads);
+        QTRY_COMPARE_WITH_TIMEOUT(entries("/proc/self/task"), threads, 2000);
         QCOMPARE(sim.adapter.lines().filter("t7011" "00").size(), 21);
     }
 };

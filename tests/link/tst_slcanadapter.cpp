@@ -2,12 +2,16 @@
 #include "canopen/port.h"
 #include "link/slcanadapter.h"
 #include "simadapter.h"
+#include "taskstats.h"
 
 #include <QDir>
 #include <QtTest>
 
 #include <chrono>
+#include <mutex>
 #include <termios.h>
+#include <utility>
+#include <vector>
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -27,6 +31,17 @@ CanHandle openOn(SimAdapter& sim, const char* speed = "4800")
     return slcanAdapterOpen(&board);
 }
 
+// Closes the adapter also when a check fails, so no writer outlives a test.
+struct OpenAdapter {
+    explicit OpenAdapter(SimAdapter& sim) : handle(openOn(sim)) {}
+    ~OpenAdapter()
+    {
+        if (handle)
+            slcanAdapterClose(handle);
+    }
+    const CanHandle handle;
+};
+
 CanFrame numbered(uint16_t id, uint8_t n)
 {
     CanFrame f;
@@ -34,6 +49,15 @@ CanFrame numbered(uint16_t id, uint8_t n)
     f.len = 1;
     f.data[0] = n;
     return f;
+}
+
+// The writer's own write times, as its seam reports them.
+std::mutex writesMutex;
+std::vector<std::pair<Clock::time_point, Clock::time_point>> writes;
+void recordWrite(Clock::time_point began, Clock::time_point completed)
+{
+    std::lock_guard<std::mutex> lock(writesMutex);
+    writes.emplace_back(began, completed);
 }
 }
 
@@ -97,8 +121,14 @@ private slots:
     void framesLeaveInQueueOrderOnePerMillisecond()
     {
         SimAdapter sim;
-        const CanHandle h = openOn(sim);
+        OpenAdapter open(sim);
+        const CanHandle h = open.handle;
         QVERIFY(h);
+        {
+            std::lock_guard<std::mutex> lock(writesMutex);
+            writes.clear();
+        }
+        setSlcanWriteObserver(recordWrite);
         const auto start = Clock::now();
         for (uint8_t i = 0; i < 20; ++i) {
             CanOpenLock lock;
@@ -109,14 +139,47 @@ private slots:
         tooLong.len = 9;
         QCOMPARE(slcanAdapterSend(h, &tooLong), uint8_t(1));
         QVERIFY(sim.waitForLines(21, 2000));
-        // Twenty lines need at least twenty writer passes of 1 ms each.
+        // Twenty lines need at least nineteen gaps of 1 ms.
         QVERIFY(msSince(start) >= 19);
         const QStringList lines = sim.lines();
         for (int i = 0; i < 20; ++i)
             QCOMPARE(lines.at(1 + i), QString::fromLatin1(SimAdapter::frameLine(numbered(0x600 + i, uint8_t(i))).chopped(1)));
         slcanAdapterClose(h);
+        setSlcanWriteObserver(nullptr);
         QVERIFY(sim.waitForLines(22, 1000));
         QCOMPARE(sim.lines().size(), 22); // nothing of the refused frame
+        // Each write began at least 1 ms after the previous one completed.
+        std::lock_guard<std::mutex> lock(writesMutex);
+        QCOMPARE(int(writes.size()), 20);
+        for (size_t i = 1; i < writes.size(); ++i) {
+            const auto gap = writes[i].first - writes[i - 1].second;
+            QVERIFY2(gap >= std::chrono::milliseconds(1),
+                     qPrintable(QString("write %1 began %2 us after the previous one completed")
+                                    .arg(i)
+                                    .arg(std::chrono::duration_cast<std::chrono::microseconds>(gap).count())));
+        }
+    }
+
+    // With nothing queued the writer sleeps: an open, idle link costs no
+    // wake-ups of its own.
+    void idleWriterSleeps()
+    {
+        SimAdapter sim;
+        OpenAdapter open(sim);
+        QVERIFY(open.handle);
+        const CanFrame f = numbered(0x601, 1);
+        {
+            CanOpenLock lock;
+            QCOMPARE(slcanAdapterSend(open.handle, &f), uint8_t(0)); // the writer exists from the first send
+        }
+        QVERIFY(sim.waitForLines(2, 1000));
+        const TaskStats before = taskNamed("slcan-writer");
+        QVERIFY(!before.name.isEmpty());
+        QTest::qWait(2000);
+        const TaskStats after = taskNamed("slcan-writer");
+        QVERIFY(!after.name.isEmpty());
+        const long woke = after.voluntarySwitches - before.voluntarySwitches;
+        QVERIFY2(woke <= 3, qPrintable(QString("the idle writer woke %1 times in 2 s").arg(woke)));
     }
 
     // A send racing a close must not start a writer behind it: after the
@@ -243,7 +306,8 @@ private slots:
             closeCanPort(&node);
         }
         QCOMPARE(entries("/proc/self/fd"), fds);
-        QCOMPARE(entries("/proc/self/task"), threads);
+        // A joined thread leaves the task list a moment after the join.
+        QTRY_COMPARE_WITH_TIMEOUT(entries("/proc/self/task"), threads, 2000);
     }
 };
 

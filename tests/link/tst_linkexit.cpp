@@ -1,0 +1,41 @@
+// A program that returns from main with the link open ends promptly, and the
+// link is closed on the way out (the adapter sees its close command).
+#include "canopen/node.h"
+#include "simdevice.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+const uint8_t kDevice = 0x22;
+}
+
+class TstLinkExit : public QObject {
+    Q_OBJECT
+private slots:
+    void returnFromMainWithTheLinkOpen()
+    {
+        SimDeviceOnPty sim(kDevice);
+        sim.device.addObject(0x2001, 0, CO_UNSIGNED8, QByteArray(1, char(7)));
+        QProcess program;
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        QElapsedTimer clock;
+        clock.start();
+        program.start(QStringLiteral(LINKEXIT_PROGRAM), {sim.adapter.slavePath(), QString::number(kDevice)});
+        QVERIFY(program.waitForStarted(5000));
+        // Without a close before the static threads are joined it never ends.
+        const bool ended = program.waitForFinished(10000);
+        QVERIFY2(ended, "the program did not end within 10 s");
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        qInfo("ended %lld ms after the start", static_cast<long long>(clock.elapsed()));
+        QVERIFY(sim.adapter.waitForLines(4, 1000));
+        const QStringList lines = sim.adapter.lines();
+        QCOMPARE(lines.mid(0, 3), (QStringList{"O", "S5", "t7011" "00"}));
+        QCOMPARE(lines.last(), QString("C"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstLinkExit)
+#include "tst_linkexit.moc"
