@@ -1,0 +1,368 @@
+#include "propertybrowser/qtabstractpropertybrowser.h"
+
+#include "propertybrowser/qtfactoryregistry.h"
+
+#include <QMap>
+
+class QtBrowserItemPrivate
+{
+public:
+    QtBrowserItemPrivate(QtAbstractPropertyBrowser *owner, QtProperty *shown, QtBrowserItem *parentItem,
+                         QtBrowserItem *item)
+        : browser(owner), property(shown), parent(parentItem), q_ptr(item)
+    {
+    }
+
+    QtAbstractPropertyBrowser *browser;
+    QtProperty *property;
+    QtBrowserItem *parent;
+    QtBrowserItem *q_ptr;
+    QList<QtBrowserItem *> children;
+};
+
+QtBrowserItem::QtBrowserItem(QtAbstractPropertyBrowser *browser, QtProperty *property,
+                             QtBrowserItem *parent)
+    : d_ptr(std::make_unique<QtBrowserItemPrivate>(browser, property, parent, this))
+{
+}
+
+QtBrowserItem::~QtBrowserItem() = default;
+
+QtProperty *QtBrowserItem::property() const { return d_ptr->property; }
+QtBrowserItem *QtBrowserItem::parent() const { return d_ptr->parent; }
+QList<QtBrowserItem *> QtBrowserItem::children() const { return d_ptr->children; }
+QtAbstractPropertyBrowser *QtBrowserItem::browser() const { return d_ptr->browser; }
+
+class QtAbstractPropertyBrowserPrivate
+{
+public:
+    explicit QtAbstractPropertyBrowserPrivate(QtAbstractPropertyBrowser *browser) : q_ptr(browser) {}
+
+    // Tracking: a property is shown exactly while it has an entry in propertyToParents.
+    void insertSubTree(QtProperty *property, QtProperty *parentProperty);
+    void removeSubTree(QtProperty *property, QtProperty *parentProperty);
+    void connectManager(QtAbstractPropertyManager *manager, bool on);
+
+    // Items: one per place where a property is shown.
+    void createBrowserIndexes(QtProperty *property, QtProperty *parentProperty,
+                              QtProperty *afterProperty);
+    QtBrowserItem *createBrowserIndex(QtProperty *property, QtBrowserItem *parentIndex,
+                                      QtBrowserItem *afterIndex);
+    void removeBrowserIndexes(QtProperty *property, QtProperty *parentProperty);
+    void removeBrowserIndex(QtBrowserItem *index);
+    void deleteIndex(QtBrowserItem *index);
+
+    QtAbstractPropertyBrowser *q_ptr;
+    QList<QtProperty *> subItems;
+    QMap<QtAbstractPropertyManager *, QList<QtProperty *>> managerToProperties;
+    QMap<QtProperty *, QList<QtProperty *>> propertyToParents;
+    QMap<QtProperty *, QtBrowserItem *> topLevelPropertyToIndex;
+    QList<QtBrowserItem *> topLevelIndexes;
+    QMap<QtProperty *, QList<QtBrowserItem *>> propertyToIndexes;
+    QtBrowserItem *currentItem = nullptr;
+};
+
+namespace {
+
+// Whether an item sits under the given parent property (both null for top level).
+bool isUnder(const QtBrowserItem *item, const QtProperty *parentProperty)
+{
+    const QtBrowserItem *parentIndex = item->parent();
+    if (!parentProperty)
+        return !parentIndex;
+    return parentIndex && parentIndex->property() == parentProperty;
+}
+
+} // namespace
+
+void QtAbstractPropertyBrowserPrivate::insertSubTree(QtProperty *property, QtProperty *parentProperty)
+{
+    const auto it = propertyToParents.find(property);
+    if (it != propertyToParents.end()) {
+        // Its sub-tree is tracked already.
+        it->append(parentProperty);
+        return;
+    }
+    QtAbstractPropertyManager *manager = property->propertyManager();
+    if (!managerToProperties.contains(manager))
+        connectManager(manager, true);
+    managerToProperties[manager].append(property);
+    propertyToParents[property].append(parentProperty);
+
+    const QList<QtProperty *> subs = property->subProperties();
+    for (QtProperty *sub : subs)
+        insertSubTree(sub, property);
+}
+
+void QtAbstractPropertyBrowserPrivate::removeSubTree(QtProperty *property, QtProperty *parentProperty)
+{
+    const auto it = propertyToParents.find(property);
+    if (it == propertyToParents.end())
+        return;
+    it->removeAll(parentProperty);
+    if (!it->isEmpty())
+        return; // still shown elsewhere
+    propertyToParents.erase(it);
+
+    QtAbstractPropertyManager *manager = property->propertyManager();
+    const auto managerIt = managerToProperties.find(manager);
+    if (managerIt != managerToProperties.end()) {
+        managerIt->removeAll(property);
+        if (managerIt->isEmpty()) {
+            managerToProperties.erase(managerIt);
+            connectManager(manager, false);
+        }
+    }
+
+    const QList<QtProperty *> subs = property->subProperties();
+    for (QtProperty *sub : subs)
+        removeSubTree(sub, property);
+}
+
+void QtAbstractPropertyBrowserPrivate::connectManager(QtAbstractPropertyManager *manager, bool on)
+{
+    static const char *const links[][2] = {
+        {SIGNAL(propertyInserted(QtProperty *, QtProperty *, QtProperty *)),
+         SLOT(slotPropertyInserted(QtProperty *, QtProperty *, QtProperty *))},
+        {SIGNAL(propertyRemoved(QtProperty *, QtProperty *)),
+         SLOT(slotPropertyRemoved(QtProperty *, QtProperty *))},
+        {SIGNAL(propertyDestroyed(QtProperty *)), SLOT(slotPropertyDestroyed(QtProperty *))},
+        {SIGNAL(propertyChanged(QtProperty *)), SLOT(slotPropertyDataChanged(QtProperty *))},
+    };
+    for (const auto &link : links) {
+        if (on)
+            QObject::connect(manager, link[0], q_ptr, link[1]);
+        else
+            QObject::disconnect(manager, link[0], q_ptr, link[1]);
+    }
+}
+
+void QtAbstractPropertyBrowserPrivate::createBrowserIndexes(QtProperty *property,
+                                                            QtProperty *parentProperty,
+                                                            QtProperty *afterProperty)
+{
+    // Parent item -> after item, created in ascending order of the parent item.
+    QMap<QtBrowserItem *, QtBrowserItem *> parentToAfter;
+    if (afterProperty) {
+        const QList<QtBrowserItem *> afterItems = propertyToIndexes.value(afterProperty);
+        for (QtBrowserItem *afterItem : afterItems) {
+            if (isUnder(afterItem, parentProperty))
+                parentToAfter[afterItem->parent()] = afterItem;
+        }
+    } else if (parentProperty) {
+        const QList<QtBrowserItem *> parentItems = propertyToIndexes.value(parentProperty);
+        for (QtBrowserItem *parentItem : parentItems)
+            parentToAfter[parentItem] = nullptr;
+    } else {
+        parentToAfter[nullptr] = nullptr;
+    }
+
+    for (auto it = parentToAfter.cbegin(); it != parentToAfter.cend(); ++it)
+        createBrowserIndex(property, it.key(), it.value());
+}
+
+QtBrowserItem *QtAbstractPropertyBrowserPrivate::createBrowserIndex(QtProperty *property,
+                                                                  QtBrowserItem *parentIndex,
+                                                                  QtBrowserItem *afterIndex)
+{
+    auto *newIndex = new QtBrowserItem(q_ptr, property, parentIndex);
+    if (parentIndex) {
+        QList<QtBrowserItem *> &siblings = parentIndex->d_ptr->children;
+        if (!siblings.contains(newIndex))
+            siblings.insert(siblings.indexOf(afterIndex) + 1, newIndex);
+    } else {
+        topLevelPropertyToIndex[property] = newIndex;
+        topLevelIndexes.insert(topLevelIndexes.indexOf(afterIndex) + 1, newIndex);
+    }
+    propertyToIndexes[property].append(newIndex);
+
+    q_ptr->itemInserted(newIndex, afterIndex);
+
+    const QList<QtProperty *> subs = property->subProperties();
+    QtBrowserItem *after = nullptr;
+    for (QtProperty *sub : subs)
+        after = createBrowserIndex(sub, newIndex, after);
+    return newIndex;
+}
+
+void QtAbstractPropertyBrowserPrivate::removeBrowserIndexes(QtProperty *property,
+                                                            QtProperty *parentProperty)
+{
+    QList<QtBrowserItem *> toRemove;
+    const QList<QtBrowserItem *> shown = propertyToIndexes.value(property);
+    for (QtBrowserItem *item : shown) {
+        if (isUnder(item, parentProperty))
+            toRemove.append(item);
+    }
+    for (QtBrowserItem *item : qAsConst(toRemove))
+        removeBrowserIndex(item);
+}
+
+void QtAbstractPropertyBrowserPrivate::removeBrowserIndex(QtBrowserItem *index)
+{
+    const QList<QtBrowserItem *> children = index->children();
+    for (int i = children.size() - 1; i >= 0; --i)
+        removeBrowserIndex(children.at(i));
+
+    q_ptr->itemRemoved(index);
+
+    QtProperty *property = index->property();
+    if (QtBrowserItem *parentIndex = index->parent()) {
+        parentIndex->d_ptr->children.removeAll(index);
+    } else {
+        topLevelPropertyToIndex.remove(property);
+        topLevelIndexes.removeAll(index);
+    }
+    const auto it = propertyToIndexes.find(property);
+    if (it != propertyToIndexes.end()) {
+        it->removeAll(index);
+        if (it->isEmpty())
+            propertyToIndexes.erase(it);
+    }
+    // A current item that is gone is no current item.
+    if (currentItem == index)
+        q_ptr->setCurrentItem(nullptr);
+    delete index;
+}
+
+void QtAbstractPropertyBrowserPrivate::deleteIndex(QtBrowserItem *index)
+{
+    const QList<QtBrowserItem *> children = index->d_ptr->children;
+    for (QtBrowserItem *child : children)
+        deleteIndex(child);
+    delete index;
+}
+
+QtAbstractPropertyBrowser::QtAbstractPropertyBrowser(QWidget *parent)
+    : QWidget(parent), d_ptr(std::make_unique<QtAbstractPropertyBrowserPrivate>(this))
+{
+}
+
+QtAbstractPropertyBrowser::~QtAbstractPropertyBrowser()
+{
+    // No binding may outlive the browser: a later browser at the same address
+    // would inherit it, and a factory would stay connected for nobody.
+    QtFactoryRegistry::forgetBrowser(this);
+    const QList<QtBrowserItem *> indexes = d_ptr->topLevelIndexes;
+    for (QtBrowserItem *index : indexes)
+        d_ptr->deleteIndex(index);
+}
+
+QList<QtProperty *> QtAbstractPropertyBrowser::properties() const { return d_ptr->subItems; }
+
+QList<QtBrowserItem *> QtAbstractPropertyBrowser::items(QtProperty *property) const
+{
+    return d_ptr->propertyToIndexes.value(property);
+}
+
+QtBrowserItem *QtAbstractPropertyBrowser::topLevelItem(QtProperty *property) const
+{
+    return d_ptr->topLevelPropertyToIndex.value(property);
+}
+
+QList<QtBrowserItem *> QtAbstractPropertyBrowser::topLevelItems() const
+{
+    return d_ptr->topLevelIndexes;
+}
+
+void QtAbstractPropertyBrowser::clear()
+{
+    const QList<QtProperty *> subList = properties();
+    for (int i = subList.size() - 1; i >= 0; --i)
+        removeProperty(subList.at(i));
+}
+
+QtBrowserItem *QtAbstractPropertyBrowser::addProperty(QtProperty *property)
+{
+    QtProperty *afterProperty = d_ptr->subItems.isEmpty() ? nullptr : d_ptr->subItems.last();
+    return insertProperty(property, afterProperty);
+}
+
+QtBrowserItem *QtAbstractPropertyBrowser::insertProperty(QtProperty *property,
+                                                        QtProperty *afterProperty)
+{
+    if (!property || d_ptr->subItems.contains(property))
+        return nullptr;
+    // An after property that is not top-level counts as none: the property is
+    // shown first rather than listed without an item.
+    const int afterPos = afterProperty ? d_ptr->subItems.indexOf(afterProperty) : -1;
+    if (afterPos < 0)
+        afterProperty = nullptr;
+
+    d_ptr->createBrowserIndexes(property, nullptr, afterProperty);
+    d_ptr->insertSubTree(property, nullptr);
+    d_ptr->subItems.insert(afterPos + 1, property);
+    return topLevelItem(property);
+}
+
+void QtAbstractPropertyBrowser::removeProperty(QtProperty *property)
+{
+    const int pos = d_ptr->subItems.indexOf(property);
+    if (pos < 0)
+        return;
+    d_ptr->subItems.removeAt(pos);
+    d_ptr->removeSubTree(property, nullptr);
+    d_ptr->removeBrowserIndexes(property, nullptr);
+}
+
+void QtAbstractPropertyBrowser::unsetFactoryForManager(QtAbstractPropertyManager *manager)
+{
+    QtFactoryRegistry::unbind(this, manager);
+}
+
+QtBrowserItem *QtAbstractPropertyBrowser::currentItem() const { return d_ptr->currentItem; }
+
+void QtAbstractPropertyBrowser::setCurrentItem(QtBrowserItem *item)
+{
+    if (item == d_ptr->currentItem)
+        return;
+    d_ptr->currentItem = item;
+    emit currentItemChanged(item);
+}
+
+QWidget *QtAbstractPropertyBrowser::createEditor(QtProperty *property, QWidget *parent)
+{
+    if (!property)
+        return nullptr;
+    QtAbstractEditorFactoryBase *factory =
+        QtFactoryRegistry::factoryFor(this, property->propertyManager());
+    return factory ? factory->createEditor(property, parent) : nullptr;
+}
+
+bool QtAbstractPropertyBrowser::bindFactory(QtAbstractPropertyManager *manager,
+                                            QtAbstractEditorFactoryBase *factory)
+{
+    return QtFactoryRegistry::bind(this, manager, factory);
+}
+
+void QtAbstractPropertyBrowser::slotPropertyInserted(QtProperty *property, QtProperty *parent,
+                                                     QtProperty *after)
+{
+    if (!d_ptr->propertyToParents.contains(parent))
+        return;
+    d_ptr->createBrowserIndexes(property, parent, after);
+    d_ptr->insertSubTree(property, parent);
+}
+
+void QtAbstractPropertyBrowser::slotPropertyRemoved(QtProperty *property, QtProperty *parent)
+{
+    if (!d_ptr->propertyToParents.contains(parent))
+        return;
+    d_ptr->removeSubTree(property, parent);
+    d_ptr->removeBrowserIndexes(property, parent);
+}
+
+void QtAbstractPropertyBrowser::slotPropertyDestroyed(QtProperty *property)
+{
+    if (d_ptr->subItems.contains(property))
+        removeProperty(property);
+}
+
+void QtAbstractPropertyBrowser::slotPropertyDataChanged(QtProperty *property)
+{
+    if (!d_ptr->propertyToParents.contains(property))
+        return;
+    const QList<QtBrowserItem *> shown = d_ptr->propertyToIndexes.value(property);
+    for (QtBrowserItem *item : shown)
+        itemChanged(item);
+}

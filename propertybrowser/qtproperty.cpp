@@ -1,0 +1,196 @@
+#include "propertybrowser/qtproperty.h"
+
+#include "propertybrowser/qtfactoryregistry.h"
+
+class QtPropertyPrivate
+{
+public:
+    explicit QtPropertyPrivate(QtProperty *property, QtAbstractPropertyManager *owner)
+        : q_ptr(property), manager(owner)
+    {
+    }
+
+    QtProperty *q_ptr;
+    QSet<QtProperty *> parentItems;
+    QList<QtProperty *> subItems;
+    QString toolTip;
+    QString statusTip;
+    QString whatsThis;
+    QString name;
+    QStringList columnTexts;
+    bool enabled = true;
+    bool modified = false;
+    QtAbstractPropertyManager *const manager;
+};
+
+class QtAbstractPropertyManagerPrivate
+{
+public:
+    explicit QtAbstractPropertyManagerPrivate(QtAbstractPropertyManager *manager) : q_ptr(manager) {}
+
+    QtAbstractPropertyManager *q_ptr;
+    QSet<QtProperty *> properties;
+};
+
+namespace {
+
+// Stores `value` into `field` and announces it, only when it differs.
+template <class T>
+void setAttribute(QtProperty *property, T &field, const T &value)
+{
+    if (field == value)
+        return;
+    field = value;
+    emit property->propertyManager()->propertyChanged(property);
+}
+
+// Whether `target` is `root` or lies somewhere below it.
+bool isInSubTree(QtProperty *root, QtProperty *target)
+{
+    QList<QtProperty *> pending = root->subProperties();
+    QSet<QtProperty *> visited;
+    while (!pending.isEmpty()) {
+        QtProperty *p = pending.takeFirst();
+        if (p == target)
+            return true;
+        if (visited.contains(p))
+            continue;
+        visited.insert(p);
+        pending.append(p->subProperties());
+    }
+    return false;
+}
+
+} // namespace
+
+QtProperty::QtProperty(QtAbstractPropertyManager *manager)
+    : d_ptr(std::make_unique<QtPropertyPrivate>(this, manager))
+{
+}
+
+QtProperty::~QtProperty()
+{
+    // Observers see every removal while the links still exist.
+    const QSet<QtProperty *> parents = d_ptr->parentItems;
+    for (QtProperty *parent : parents)
+        emit parent->propertyManager()->propertyRemoved(this, parent);
+
+    QtAbstractPropertyManager *manager = d_ptr->manager;
+    if (manager->d_ptr->properties.contains(this)) {
+        emit manager->propertyDestroyed(this);
+        manager->uninitializeProperty(this);
+        manager->d_ptr->properties.remove(this);
+    }
+
+    for (QtProperty *sub : qAsConst(d_ptr->subItems))
+        sub->d_ptr->parentItems.remove(this);
+    for (QtProperty *parent : parents)
+        parent->d_ptr->subItems.removeAll(this);
+}
+
+QList<QtProperty *> QtProperty::subProperties() const { return d_ptr->subItems; }
+QtAbstractPropertyManager *QtProperty::propertyManager() const { return d_ptr->manager; }
+QString QtProperty::toolTip() const { return d_ptr->toolTip; }
+QString QtProperty::statusTip() const { return d_ptr->statusTip; }
+QString QtProperty::whatsThis() const { return d_ptr->whatsThis; }
+QString QtProperty::propertyName() const { return d_ptr->name; }
+bool QtProperty::isEnabled() const { return d_ptr->enabled; }
+bool QtProperty::isModified() const { return d_ptr->modified; }
+QStringList QtProperty::columnTexts() const { return d_ptr->columnTexts; }
+
+bool QtProperty::hasValue() const { return d_ptr->manager->hasValue(this); }
+QIcon QtProperty::valueIcon() const { return d_ptr->manager->valueIcon(this); }
+QString QtProperty::valueText() const { return d_ptr->manager->valueText(this); }
+QString QtProperty::displayText() const { return d_ptr->manager->displayText(this); }
+
+void QtProperty::setToolTip(const QString &text) { setAttribute(this, d_ptr->toolTip, text); }
+void QtProperty::setStatusTip(const QString &text) { setAttribute(this, d_ptr->statusTip, text); }
+void QtProperty::setWhatsThis(const QString &text) { setAttribute(this, d_ptr->whatsThis, text); }
+void QtProperty::setPropertyName(const QString &text) { setAttribute(this, d_ptr->name, text); }
+void QtProperty::setEnabled(bool enable) { setAttribute(this, d_ptr->enabled, enable); }
+void QtProperty::setModified(bool modified) { setAttribute(this, d_ptr->modified, modified); }
+void QtProperty::setColumnTexts(const QStringList &texts) { d_ptr->columnTexts = texts; }
+
+void QtProperty::addSubProperty(QtProperty *property)
+{
+    QtProperty *after = d_ptr->subItems.isEmpty() ? nullptr : d_ptr->subItems.last();
+    insertSubProperty(property, after);
+}
+
+void QtProperty::insertSubProperty(QtProperty *property, QtProperty *afterProperty)
+{
+    if (!property || property == this)
+        return;
+    // Inserting an ancestor would close a cycle.
+    if (isInSubTree(property, this))
+        return;
+
+    int pos = 0;
+    QtProperty *reportedAfter = nullptr;
+    for (int i = 0; i < d_ptr->subItems.size(); ++i) {
+        QtProperty *sub = d_ptr->subItems.at(i);
+        if (sub == property)
+            return;
+        if (sub == afterProperty) {
+            pos = i + 1;
+            reportedAfter = afterProperty;
+        }
+    }
+    d_ptr->subItems.insert(pos, property);
+    property->d_ptr->parentItems.insert(this);
+    emit d_ptr->manager->propertyInserted(property, this, reportedAfter);
+}
+
+void QtProperty::removeSubProperty(QtProperty *property)
+{
+    if (!property)
+        return;
+    emit d_ptr->manager->propertyRemoved(property, this);
+    const int pos = d_ptr->subItems.indexOf(property);
+    if (pos < 0)
+        return;
+    d_ptr->subItems.removeAt(pos);
+    property->d_ptr->parentItems.remove(this);
+}
+
+QtAbstractPropertyManager::QtAbstractPropertyManager(QObject *parent)
+    : QObject(parent), d_ptr(std::make_unique<QtAbstractPropertyManagerPrivate>(this))
+{
+}
+
+QtAbstractPropertyManager::~QtAbstractPropertyManager()
+{
+    clear();
+    // Browsers' factory bindings must not outlive the manager; the factories
+    // themselves forget it through its destroyed signal.
+    QtFactoryRegistry::forgetManager(this);
+}
+
+QSet<QtProperty *> QtAbstractPropertyManager::properties() const { return d_ptr->properties; }
+
+void QtAbstractPropertyManager::clear()
+{
+    // Each deletion takes the property out of the set.
+    while (!d_ptr->properties.isEmpty())
+        delete *d_ptr->properties.cbegin();
+}
+
+QtProperty *QtAbstractPropertyManager::addProperty(const QString &name)
+{
+    QtProperty *property = createProperty();
+    if (!property)
+        return nullptr;
+    property->setPropertyName(name);
+    d_ptr->properties.insert(property);
+    initializeProperty(property);
+    return property;
+}
+
+bool QtAbstractPropertyManager::hasValue(const QtProperty *) const { return true; }
+QIcon QtAbstractPropertyManager::valueIcon(const QtProperty *) const { return QIcon(); }
+QString QtAbstractPropertyManager::valueText(const QtProperty *) const { return QString(); }
+QString QtAbstractPropertyManager::displayText(const QtProperty *) const { return QString(); }
+int QtAbstractPropertyManager::echoMode(const QtProperty *) const { return 0; }
+void QtAbstractPropertyManager::uninitializeProperty(QtProperty *) {}
+
+QtProperty *QtAbstractPropertyManager::createProperty() { return new QtProperty(this); }

@@ -1,0 +1,31 @@
+#include "connectwarningguard.h"
+
+#include <QtTest>
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+void failOnConnectWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && QTest::currentTestFunction()
+        && (message.startsWith(QLatin1String("QObject::connect"))
+            || message.startsWith(QLatin1String("QObject::disconnect")))) {
+        QTest::qFail(qPrintable(message), context.file ? context.file : "connection", context.line);
+    }
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
+namespace ConnectWarningGuard {
+
+void install()
+{
+    QtMessageHandler previous = qInstallMessageHandler(failOnConnectWarning);
+    if (previous != failOnConnectWarning)
+        previousHandler = previous;
+}
+
+} // namespace ConnectWarningGuard

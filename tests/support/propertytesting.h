@@ -1,0 +1,63 @@
+// Small helpers shared by the property-browser tests.
+#pragma once
+
+#include "signallog.h"
+
+#include "propertybrowser/qtabstractpropertybrowser.h"
+#include "propertybrowser/qtproperty.h"
+
+#include <QStringList>
+
+#include <array>
+#include <cstddef>
+#include <functional>
+
+// N properties of the manager, named by the letters in order:
+//   const auto [a, b, c] = namedProperties<3>(manager, "ABC");
+template <std::size_t N>
+std::array<QtProperty *, N> namedProperties(QtAbstractPropertyManager &manager, const char (&letters)[N + 1])
+{
+    std::array<QtProperty *, N> out;
+    for (std::size_t i = 0; i < N; ++i)
+        out[i] = manager.addProperty(QString(QLatin1Char(letters[i])));
+    return out;
+}
+
+inline QStringList propertyNames(const QList<QtProperty *> &properties)
+{
+    QStringList out;
+    for (const QtProperty *p : properties)
+        out << p->propertyName();
+    return out;
+}
+
+// The names of the properties the items show.
+inline QStringList itemNames(const QList<QtBrowserItem *> &items)
+{
+    QStringList out;
+    for (const QtBrowserItem *item : items)
+        out << item->property()->propertyName();
+    return out;
+}
+
+// A step of a value manager's table of cases, run on a property named "P".
+template <class Manager>
+using ManagerStep = std::function<void(Manager &, QtProperty *)>;
+
+// Runs `setup` unwatched, then `action` while a log watches the manager; returns
+// what the action emitted.
+template <class Manager>
+QStringList signalsOf(Manager &manager, QtProperty *property, const ManagerStep<Manager> &setup,
+                      const ManagerStep<Manager> &action)
+{
+    setup(manager, property);
+    SignalLog log{&manager};
+    action(manager, property);
+    return log.entries();
+}
+
+template <class Manager>
+QStringList signalsOf(Manager &manager, QtProperty *property, const ManagerStep<Manager> &action)
+{
+    return signalsOf<Manager>(manager, property, [](Manager &, QtProperty *) {}, action);
+}
