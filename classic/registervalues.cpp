@@ -1,15 +1,12 @@
 #include "classic/registervalues.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 bool holds(const ParamEntry& record, int address)
 {
-    if (record.addressBegin == -1)
-        return false;
-    const int last = record.addressEnd == -1 ? record.addressBegin : record.addressEnd;
-    return address >= record.addressBegin && address <= last;
+    return record.addressBegin != -1 && address >= record.addressBegin
+        && address < record.addressBegin + record.registerCount();
 }
 
 // The record whose value a register of `record` goes into.
@@ -37,19 +34,12 @@ QString numberText(const ParamEntry& record, bool lastRegister)
         case 2: return QString::number(qint32(raw & 0xFFFFFFFFu));
         default: return QString::number(qint64(raw));
         }
-    case ParamEntry::Float: {
-        const quint32 bits = quint32(raw);
-        float value;
-        std::memcpy(&value, &bits, sizeof value);
-        return QString::number(double(value), 'g', 6);
-    }
+    case ParamEntry::Float:
+        return QString::number(floatFromBits(raw), 'g', 6);
     case ParamEntry::SimpleFloat:
         return QString::number(double(raw) / 10.0, 'f', 1);
-    case ParamEntry::Double: {
-        double value;
-        std::memcpy(&value, &raw, sizeof value);
-        return QString::number(value, 'g', 6);
-    }
+    case ParamEntry::Double:
+        return QString::number(doubleFromBits(raw), 'g', 6);
     default:
         return QString::number(raw);
     }

@@ -13,6 +13,23 @@
 
 #include <QVector>
 
+#include <cstring>
+
+// The low 32 bits of a raw value read as a float, and all 64 as a double.
+inline double floatFromBits(quint64 raw)
+{
+    const quint32 bits = quint32(raw);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return double(value);
+}
+inline double doubleFromBits(quint64 raw)
+{
+    double value;
+    std::memcpy(&value, &raw, sizeof value);
+    return value;
+}
+
 // The words a record or block writes, from its first register on.
 struct RegisterWords {
     int address = -1;
