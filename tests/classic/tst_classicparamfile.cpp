@@ -5,6 +5,7 @@
 #include "filesizelimit.h"
 #include "hostfixture.h"
 #include "modbustestserver.h"
+#include "records.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,13 +37,6 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-ParamEntry& addRecord(ParamEntryMap& map, const QString& name)
-{
-    ParamEntry& e = map.insert(name);
-    e.name = name;
-    return e;
 }
 
 // An application folder with the device's folder, the classic data and a

@@ -4,6 +4,7 @@
 #include "classic/registervalues.h"
 #include "hostfixture.h"
 #include "modbustestserver.h"
+#include "records.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -49,24 +50,6 @@ struct LinkFixture {
         return ok;
     }
 };
-
-ParamEntry& addRecord(ParamEntryMap& map, const QString& name, int dataType, int begin, int end = -1)
-{
-    ParamEntry& e = map.insert(name);
-    e.name = name;
-    e.dataType = dataType;
-    e.addressBegin = begin;
-    e.addressEnd = end;
-    return e;
-}
-
-RegisterList listOf(const ParamEntryMap& map)
-{
-    RegisterList list;
-    registerList(map, list);
-    sortRegisterList(list);
-    return list;
-}
 
 void addTransports()
 {
@@ -223,7 +206,7 @@ private slots:
         }
         for (int a = 10; a <= 45; ++a)
             f.server.setRegister(a, quint16(a * 3));
-        RegisterList list = listOf(map);
+        RegisterList list = sortedRegisters(map);
         QVERIFY(f.link.readRegisterParams(map, list, 30));
         QCOMPARE(f.server.requests(), requests);
         QCOMPARE(map.find("R45")->currentText, QStringLiteral("135"));
@@ -264,7 +247,7 @@ private slots:
             e.currentRaw = 0;
             e.currentText.clear();
         }
-        RegisterList all = listOf(map);
+        RegisterList all = sortedRegisters(map);
         QVERIFY(f.link.readRegisterParams(map, all, 30));
         QCOMPARE(map.find("hex")->currentText, QStringLiteral("1234abcd"));
         QCOMPARE(map.find("int")->currentText, QStringLiteral("-2"));
@@ -298,7 +281,7 @@ private slots:
         ModbusLink link(host.host);
         ParamEntryMap map;
         addRecord(map, QStringLiteral("A"), ParamEntry::UInt, 1);
-        RegisterList list = listOf(map);
+        RegisterList list = sortedRegisters(map);
         QVERIFY(!link.readRegisterParams(map, list, 30));
         QVERIFY(!link.writeRegisterParams(map, list, 30));
         QVERIFY(host.lines.isEmpty());
@@ -324,7 +307,7 @@ private slots:
         ParamEntryMap map;
         for (int i = 0; i < 25; ++i)
             addRecord(map, QStringLiteral("R%1").arg(i, 2, 10, QLatin1Char('0')), ParamEntry::UInt, 10 * i);
-        RegisterList list = listOf(map);
+        RegisterList list = sortedRegisters(map);
         f.server.setSilent(true);
         QVERIFY(!f.link.readRegisterParams(map, list, 30));
         QCOMPARE(f.server.requests().size(), 21 * 4);
@@ -343,7 +326,7 @@ private slots:
         ParamEntryMap map;
         addRecord(map, QStringLiteral("A"), ParamEntry::UInt, 10);
         addRecord(map, QStringLiteral("B"), ParamEntry::UInt, 20);
-        RegisterList list = listOf(map);
+        RegisterList list = sortedRegisters(map);
         f.server.setExceptionRange(10, 10);
         QVERIFY(!f.link.readRegisterParams(map, list, 30));
         QCOMPARE(f.link.registerFailures(), 0); // B succeeded after A failed
@@ -368,7 +351,7 @@ private slots:
         f.server.setRegister(10, 111);
         f.server.setRegister(20, 222);
         f.server.setRegister(30, 333);
-        RegisterList list = listOf(map);
+        RegisterList list = sortedRegisters(map);
         f.server.setReplyDelayMs(5);
         f.server.delayNextReply(timeoutMs + timeoutMs / 2);
         QVERIFY(f.link.readRegisterParams(map, list, 1));
@@ -384,7 +367,7 @@ private slots:
         ParamEntryMap map;
         addRecord(map, QStringLiteral("A"), ParamEntry::UInt, 10);
         f.server.setRegister(10, 4321);
-        RegisterList list = listOf(map);
+        RegisterList list = sortedRegisters(map);
         f.server.corruptNextReply();
         QVERIFY(f.link.readRegisterParams(map, list, 30));
         QCOMPARE(map.find("A")->currentText, QStringLiteral("4321"));
@@ -403,7 +386,7 @@ private slots:
         ParamEntryMap map;
         for (int i = 0; i < 25; ++i)
             addRecord(map, QStringLiteral("R%1").arg(i, 2, 10, QLatin1Char('0')), ParamEntry::UInt, 10 * i);
-        RegisterList list = listOf(map);
+        RegisterList list = sortedRegisters(map);
         f->server.stop();
         QElapsedTimer clock;
         clock.start();

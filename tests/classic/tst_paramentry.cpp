@@ -1,16 +1,14 @@
 // The classic parameter record, its map and the register lists built from it.
 #include "classic/paramentry.h"
+#include "records.h"
 
 #include <QtTest>
 
 namespace {
 // One record at `begin`..`end` of the given kind, in a map of its own.
-void addRecord(ParamEntryMap& map, const QString& name, int begin, int end, const QString& kind)
+void addKind(ParamEntryMap& map, const QString& name, int begin, int end, const QString& kind)
 {
-    ParamEntry& e = map.insert(name);
-    e.name = name;
-    e.addressBegin = begin;
-    e.addressEnd = end;
+    ParamEntry& e = addRecord(map, name, 0, begin, end);
     e.readOnly = kind == QLatin1String("read-only");
     e.constant = kind == QLatin1String("constant");
     e.bitIndex = kind == QLatin1String("bit") ? 2 : -1;
@@ -105,7 +103,7 @@ private slots:
         QFETCH(QList<int>, all);
         QFETCH(QList<int>, writable);
         ParamEntryMap map;
-        addRecord(map, QStringLiteral("P"), begin, end, kind);
+        addKind(map, QStringLiteral("P"), begin, end, kind);
         RegisterList list;
         registerList(map, list);
         QCOMPARE(addresses(list), all);
@@ -119,11 +117,11 @@ private slots:
     void blockCarriesItsMembersRange()
     {
         ParamEntryMap map;
-        addRecord(map, QStringLiteral("Blk"), 10, 11, QStringLiteral("plain"));
+        addKind(map, QStringLiteral("Blk"), 10, 11, QStringLiteral("plain"));
         map.find(QStringLiteral("Blk"))->blockMembers << QStringLiteral("M");
-        addRecord(map, QStringLiteral("M"), 10, 11, QStringLiteral("plain"));
+        addKind(map, QStringLiteral("M"), 10, 11, QStringLiteral("plain"));
         map.find(QStringLiteral("M"))->blockName = QStringLiteral("Blk");
-        addRecord(map, QStringLiteral("Z"), 2, -1, QStringLiteral("plain"));
+        addKind(map, QStringLiteral("Z"), 2, -1, QStringLiteral("plain"));
         RegisterList list;
         registerList(map, list);
         sortRegisterList(list);

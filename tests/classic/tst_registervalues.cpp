@@ -2,20 +2,11 @@
 // the device, the words written back, and how a register list is cut into
 // requests.
 #include "classic/registervalues.h"
+#include "records.h"
 
 #include <QtTest>
 
 namespace {
-ParamEntry& addRecord(ParamEntryMap& map, const QString& name, int dataType, int begin, int end)
-{
-    ParamEntry& e = map.insert(name);
-    e.name = name;
-    e.dataType = dataType;
-    e.addressBegin = begin;
-    e.addressEnd = end;
-    return e;
-}
-
 void mergeWords(ParamEntryMap& map, const QString& name, const QList<int>& words)
 {
     const int begin = map.find(name)->addressBegin;
