@@ -6,8 +6,11 @@
 // libmodbus's own 0.5 s over RTU). After a timed-out call or an answer that
 // does not fit the request, libmodbus waits one more response time-out and
 // flushes the line, so a late answer is dropped instead of being taken for the
-// next request's. The link flag is the window's one flag (ClassicHost): it is
-// set here when a Modbus link opens and cleared when this link closes it.
+// next request's. A line found dead before a call (a closed socket, a
+// hung-up serial port) is opened again once, and the call fails when that
+// does not work: libmodbus's own recovery would retry a failed send without
+// end. The link flag is the window's one flag (ClassicHost): it is set here
+// when a Modbus link opens and cleared when this link closes it.
 #pragma once
 
 #include "classic/paramentry.h"

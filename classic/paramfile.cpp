@@ -256,9 +256,8 @@ bool ClassicParamFile::exportParams(bool backup)
     return true;
 }
 
-QString ClassicParamFile::chooseImportFile()
+QString ClassicParamFile::chooseImportFile(const ClassicImportOptions& options)
 {
-    const ClassicImportOptions options = m_host.importOptions ? m_host.importOptions() : ClassicImportOptions();
     const QString last = m_host.lastImportFile ? m_host.lastImportFile() : QString();
     if (options.alwaysImportLastFile && !last.isEmpty())
         return last;
@@ -275,7 +274,7 @@ bool ClassicParamFile::importParams()
         m_host.toLog(QStringLiteral("Ошибка backup-а."), false);
         return false;
     }
-    const QString name = chooseImportFile();
+    const QString name = chooseImportFile(options);
     if (name.isEmpty())
         return false;
     if (m_host.setLastImportFile)

@@ -15,6 +15,7 @@
 #include <functional>
 
 struct ClassicHost;
+struct ClassicImportOptions;
 class ModbusLink;
 
 // One section: the record count, then each record (key and 41 fields) in key order.
@@ -50,7 +51,7 @@ private:
         const char* failed;
     };
     void runFlow(const FlowTexts& texts, const std::function<bool()>& flow);
-    QString chooseImportFile();
+    QString chooseImportFile(const ClassicImportOptions& options);
     bool applyImport(QIODevice* file);
 
     ClassicData& m_data;

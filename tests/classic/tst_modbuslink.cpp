@@ -334,6 +334,25 @@ private slots:
         QVERIFY(f.host.link);
     }
 
+    // A record longer than one request carries is named and skipped; the
+    // walk goes on.
+    void overlongRecordIsSkipped()
+    {
+        LinkFixture f(QStringLiteral("tcp"));
+        QVERIFY(f.connect());
+        ParamEntryMap map;
+        addRecord(map, QStringLiteral("Long"), ParamEntry::Hex, 100, 225);
+        addRecord(map, QStringLiteral("Next"), ParamEntry::UInt, 300).currentRaw = 1;
+        f.server.setRegister(300, 8);
+        RegisterList list = sortedRegisters(map);
+        QVERIFY(!f.link.readRegisterParams(map, list, 30));
+        QCOMPARE(f.host.errors(),
+                 QStringList{"Параметр Long пропущен: его 126 регистров не передать одним запросом (не больше 125)."});
+        QCOMPARE(f.server.requests(), QList<Request>{(Request{kRead, 300, 1})});
+        QCOMPARE(map.find("Next")->currentText, QStringLiteral("8"));
+        QVERIFY(f.host.link);
+    }
+
     // An answer that comes after the client gave up is dropped, never taken
     // for the answer to the next request.
     void lateAnswerNeverLandsInTheNextRecord_data() { addTransports(); }
