@@ -1,0 +1,11 @@
+# Fails when the binary's dynamic section asks for libusb-1.0 (readelf -d).
+execute_process(COMMAND readelf -d ${BINARY} OUTPUT_VARIABLE dynamic RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "readelf -d ${BINARY} failed")
+endif()
+if(dynamic MATCHES "libusb-1\\.0")
+  message(FATAL_ERROR "${BINARY} needs libusb-1.0 at run time")
+endif()
+if(NOT dynamic MATCHES "NEEDED")
+  message(FATAL_ERROR "no dynamic section read from ${BINARY}")
+endif()
