@@ -16,10 +16,10 @@ void mergeWords(ParamEntryMap& map, const QString& name, const QList<int>& words
 
 // "10-37" lists registers 10..37 each as a record of its own; "B38-41" lists
 // 38..41 as the one record B.
-RegisterList listOf(const QString& spec)
+RegisterList listOf(const QString& layout)
 {
     RegisterList list;
-    for (const QString& token : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (const QString& token : layout.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const bool one = token[0].isLetter();
         const QStringList range = (one ? token.mid(1) : token).split(QLatin1Char('-'));
         const int first = range[0].toInt();
