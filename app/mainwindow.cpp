@@ -8,7 +8,9 @@
 #include "app/logpane.h"
 #include "app/paramfileservice.h"
 #include "app/usersettings.h"
+#include "classic/classichost.h"
 #include "classic/loadcandatathread.h"
+#include "classic/modbuslink.h"
 #include "classic/savecandatathread.h"
 #include "link/sdoaccess.h"
 #include "pages/customparam.h"
@@ -65,6 +67,7 @@ MainWindow::MainWindow(QWidget* parent)
     setupFirmwareWorker();
     m_dataSource = std::make_unique<QCustomDS>();
     setupFlows();
+    setupClassic();
     resetSdoFailureCounter();
 
     connectWorkers();
@@ -256,9 +259,7 @@ void MainWindow::disconnectCan()
 
 void MainWindow::closeModbus()
 {
-    // The classic pages hold no Modbus context of their own yet; what is left
-    // is the window's flag.
-    m_linkOpen = false;
+    m_modbus->closeModbus();
 }
 
 void MainWindow::resetSdoFailureCounter()

@@ -10,11 +10,13 @@ namespace Ui {
 class MainWindow;
 }
 
+struct ClassicHost;
 class ConnectFlow;
 class ConnectionAdapter;
 class DeviceCommands;
 class FileChooser;
 class LoadCanDataThread;
+class ModbusLink;
 class PageBuilder;
 class ParamFileService;
 class QCustomDS;
@@ -38,6 +40,9 @@ public:
     QSignalMapper* groupBoxMapper() const { return m_groupBoxMapper; }
     ConnectionAdapter* connectionAdapter() const { return m_connectionAdapter; }
     QString lastImportFile() const { return m_lastImportFile; }
+    // The classic pages' hooks into the window, and the window's Modbus link.
+    const ClassicHost& classicHost() const { return *m_classicHost; }
+    ModbusLink* modbusLink() const { return m_modbus.get(); }
 
     // The connection dialog, then the link, the pages and their first read; a
     // failed attempt opens the dialog again.
@@ -127,6 +132,7 @@ private:
     // Switches the tools off and logs the loss; the caller has closed the link.
     void reportLinkLost();
     void setupFlows();
+    void setupClassic();
     // Ends the connection after a reboot or a restore, tells the user to
     // reconnect and opens the dialog.
     void dropLinkAfterCommand(const QString& message);
@@ -144,7 +150,9 @@ private:
     QSignalMapper* m_groupBoxMapper = nullptr;
     ConnectionAdapter* m_connectionAdapter = nullptr;
     WindowCanLink m_canLink;
-    bool m_linkOpen = false;
+    bool m_linkOpen = false; // the one link flag: the Modbus or the CAN link
+    std::unique_ptr<ClassicHost> m_classicHost;
+    std::unique_ptr<ModbusLink> m_modbus; // refers to m_classicHost
 
     QString m_classicMode;       // "export", "import" or "checkDefault" while one runs
     bool m_classicModeFlag = false;

@@ -58,6 +58,8 @@ public:
 
     // ConfigurationData/<device>/data/ under the application directory.
     QString exportFolder(const QString &deviceName) const;
+    // The dialogs the classic pages' files use too.
+    FileChooser *fileChooser() const { return m_chooser.get(); }
 
 private:
     class FlowGuard;

@@ -1,0 +1,54 @@
+// What the classic pages need of the main window, as hooks it fills and tests
+// answer: the log, the tool switch, the one link flag (Modbus or CAN), the file
+// dialogs, the import options and last import file, the device entry and the
+// pages' refresh. A hook left empty does nothing and answers a default.
+// GUI thread only. Components keep a reference to one host, which outlives them.
+#pragma once
+
+#include "link/connectionsettings.h"
+#include "link/linklog.h"
+
+#include <QString>
+
+#include <functional>
+
+enum class ClassicPage;
+
+struct ClassicImportOptions {
+    bool backupBeforeImport = false;
+    bool alwaysImportLastFile = false;
+};
+
+struct ClassicHost {
+    LinkLog log;
+    std::function<void(bool)> setToolsEnabled;
+    // The window's one link flag: set while a Modbus or CAN link is open.
+    std::function<bool()> linkConnected;
+    std::function<void(bool)> setLinkConnected;
+    // Save and open dialogs; an empty answer means cancelled.
+    std::function<QString(const QString& caption, const QString& proposedPath)> saveFileName;
+    std::function<QString(const QString& caption, const QString& folder)> openFileName;
+    std::function<ClassicImportOptions()> importOptions;
+    std::function<QString()> lastImportFile;
+    std::function<void(const QString&)> setLastImportFile;
+    // The device whose pages are shown: element 0 its name, element 1 its type id.
+    std::function<DeviceEntry()> deviceEntry;
+    // Puts a page's records into its properties.
+    std::function<void(ClassicPage)> refreshPage;
+    // Holds "ConfigurationData".
+    QString applicationDir;
+
+    void toLog(const QString& message, bool success) const { toLinkLog(log, message, success); }
+    void tools(bool on) const
+    {
+        if (setToolsEnabled)
+            setToolsEnabled(on);
+    }
+    bool isLinkConnected() const { return linkConnected && linkConnected(); }
+    void markLink(bool connected) const
+    {
+        if (setLinkConnected)
+            setLinkConnected(connected);
+    }
+    DeviceEntry device() const { return deviceEntry ? deviceEntry() : DeviceEntry{}; }
+};

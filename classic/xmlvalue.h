@@ -1,0 +1,12 @@
+// Puts the value of an XML record into its property, through the property's
+// own manager. A property of a manager other than the record's kind needs is
+// left alone. GUI thread.
+#pragma once
+
+struct ParamEntry;
+class QtProperty;
+
+// int (a combo box: the position of the pair keyed by the value), uint, float,
+// simplefloat and bool records; other kinds show nothing here. Numbers are set
+// only when they differ.
+void showXmlValue(QtProperty* property, const ParamEntry& record);
