@@ -178,7 +178,7 @@ QPainterPath polygonPath(const QPolygonF& polygon)
     return path;
 }
 
-// The classic pointer with its tip at `tip`, `scale` times the 25-grid size.
+// The pointer with its tip at `tip`, `scale` times its size in a 25-pixel picture.
 QPainterPath pointerPath(const QPointF& tip, qreal scale)
 {
     const QPolygonF outline({QPointF(0, 0), QPointF(0, 15), QPointF(3.5, 11.5), QPointF(6, 17),
