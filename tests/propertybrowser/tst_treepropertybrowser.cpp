@@ -22,6 +22,8 @@ private slots:
     void headersAndColumnTexts();
     void newRows();
     void groupRowsSpanTheirFirstColumn();
+    void expansionIsReported();
+    void rowsWithoutValueMarked();
     void checkStatesFollowClicks();
     void disablingClosesEditorsBelow();
     void emptyToolTipGivesWayToTheDisplayText();
@@ -31,6 +33,8 @@ private slots:
     void spaceOpensTheValueEditor();
     void typedValueReachesManagerAndRow_data();
     void typedValueReachesManagerAndRow();
+    void teardownWithAnOpenEditor_data();
+    void teardownWithAnOpenEditor();
 
 private:
     QTreeWidgetItem *row(const QString &name) const;
@@ -166,6 +170,46 @@ void TstTreePropertyBrowser::groupRowsSpanTheirFirstColumn()
     QtProperty *late = m_sample->groupManager.addProperty(QStringLiteral("Поздняя"));
     m_browser->addProperty(late);
     QTRY_VERIFY(row(QStringLiteral("Поздняя"))->isFirstColumnSpanned());
+}
+
+void TstTreePropertyBrowser::expansionIsReported()
+{
+    QtBrowserItem *chain = item(QStringLiteral("P0.3"));
+    QVERIFY(m_browser->isExpanded(chain));
+    QList<QtBrowserItem *> collapsed;
+    QList<QtBrowserItem *> expanded;
+    connect(m_browser.get(), &QtTreePropertyBrowser::collapsed, this, [&](QtBrowserItem *i) { collapsed << i; });
+    connect(m_browser.get(), &QtTreePropertyBrowser::expanded, this, [&](QtBrowserItem *i) { expanded << i; });
+    m_browser->setExpanded(chain, false);
+    QVERIFY(!m_browser->isExpanded(chain));
+    QVERIFY(!row(QStringLiteral("P0.3"))->isExpanded());
+    m_browser->setExpanded(chain, true);
+    QCOMPARE(collapsed, QList<QtBrowserItem *>{chain});
+    QCOMPARE(expanded, QList<QtBrowserItem *>{chain});
+}
+
+void TstTreePropertyBrowser::rowsWithoutValueMarked()
+{
+    const QString group = QStringLiteral("Группа 0");
+    m_browser->setRootIsDecorated(false);
+    QVERIFY(row(group)->icon(0).isNull());
+    m_browser->setPropertiesWithoutValueMarked(true);
+    QVERIFY(!row(group)->icon(0).isNull());
+    QVERIFY(row(QStringLiteral("P0.0"))->icon(0).isNull());
+
+    // Drawn dark, the text bright.
+    const QRect cell = m_view->visualItemRect(row(group));
+    const QImage image = m_view->viewport()->grab().toImage();
+    QCOMPARE(image.pixel(cell.right() - 4, cell.center().y()), m_view->palette().color(QPalette::Dark).rgb());
+
+    // A press left of the name toggles the group.
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, QPoint(8, cell.center().y()));
+    QVERIFY(!row(group)->isExpanded());
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, QPoint(8, cell.center().y()));
+    QVERIFY(row(group)->isExpanded());
+
+    m_browser->setRootIsDecorated(true);
+    QVERIFY(row(group)->icon(0).isNull());
 }
 
 void TstTreePropertyBrowser::checkStatesFollowClicks()
@@ -358,6 +402,32 @@ void TstTreePropertyBrowser::typedValueReachesManagerAndRow()
     QCOMPARE(edited->valueText(), value);
     QCOMPARE(row(name)->text(1), value);
     QTRY_COMPARE(openEditor(), nullptr);
+}
+
+void TstTreePropertyBrowser::teardownWithAnOpenEditor_data()
+{
+    QTest::addColumn<bool>("browserFirst");
+    QTest::newRow("browser first") << true;
+    QTest::newRow("managers and factories first") << false;
+}
+
+// Checked for use after free by the sanitizer build.
+void TstTreePropertyBrowser::teardownWithAnOpenEditor()
+{
+    QFETCH(bool, browserFirst);
+    m_browser->editItem(item(QStringLiteral("P0.7")));
+    QPointer<QWidget> editor = openEditor();
+    QVERIFY(editor);
+    if (browserFirst) {
+        m_browser.reset();
+        QVERIFY(!editor);
+        QVERIFY(m_sample->stringManager.properties().size() > 0);
+    } else {
+        m_sample.reset();
+        QVERIFY(!editor);
+        QCOMPARE(m_view->topLevelItemCount(), 0);
+        QCOMPARE(m_browser->currentItem(), nullptr);
+    }
 }
 
 QTEST_MAIN(TstTreePropertyBrowser)
