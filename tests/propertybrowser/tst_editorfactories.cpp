@@ -539,10 +539,14 @@ void TstEditorFactories::regExpChangesReplaceTheValidator()
     QCOMPARE(qobject_cast<QtLineEditWidget2 *>(factory.createEditor(p, &parent))->lineEdit()->validator(), nullptr);
 
     manager.setRegExp(p, QRegExp(QStringLiteral("[0-9]*")));
-    const auto *second = qobject_cast<const QRegExpValidator *>(editor->lineEdit()->validator());
+    QPointer<const QValidator> second = editor->lineEdit()->validator();
     QVERIFY(second);
-    QCOMPARE(second->regExp().pattern(), QStringLiteral("[0-9]*"));
+    QCOMPARE(qobject_cast<const QRegExpValidator *>(second.data())->regExp().pattern(), QStringLiteral("[0-9]*"));
     QCOMPARE(second->parent(), editor);
+
+    manager.setRegExp(p, QRegExp(QStringLiteral("[a-z]*")));
+    QVERIFY(!second);
+    QVERIFY(editor->lineEdit()->validator());
 }
 
 void TstEditorFactories::enumNoUpdateChannelAndNewNames()
