@@ -59,6 +59,7 @@ struct Figures
     double change = 0;
     double teardown = 0;
     double growthMb = 0;
+    int rows = 0;
 
     double build() const { return buildHidden + show; }
 };
@@ -87,6 +88,8 @@ Figures measureBrowser()
     settle();
     f.show = elapsedMs(timer);
     f.growthMb = (residentKb() - before) / 1024.0;
+    for (QTreeWidgetItemIterator it(browser->findChild<QTreeWidget *>()); *it; ++it)
+        ++f.rows;
 
     const QList<QtBrowserItem *> items = allItems(browser->topLevelItems());
     for (QtBrowserItem *item : items)
@@ -171,6 +174,7 @@ Figures measureBareTree()
     settle();
     f.show = elapsedMs(timer);
     f.growthMb = (residentKb() - before) / 1024.0;
+    f.rows = rows.size();
 
     tree->collapseAll();
     settle();
@@ -256,6 +260,7 @@ int main(int argc, char **argv)
 
     std::printf("tree property browser, %d properties (%d groups of %d values), off-screen, median of %d rounds\n",
                 kGroups * (PropertySample::kValuesPerGroup + 1), kGroups, PropertySample::kValuesPerGroup, rounds);
+    std::printf("%-34s %10d %10d\n", "rows", browser.front().rows, bare.front().rows);
     std::printf("%-34s %10s %10s %10s\n", "step", "browser", "bare tree", "target");
     auto row = [&](const char *name, const std::function<double(const Figures &)> &field, const char *target) {
         std::printf("%-34s %7.1f ms %7.1f ms %10s\n", name, medianOf(browser, field), medianOf(bare, field), target);
