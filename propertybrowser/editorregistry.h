@@ -57,11 +57,15 @@ public:
     // or null for an object that is no registered editor.
     QtProperty *propertyOf(const QObject *editor) const
     {
-        for (auto it = m_editorToProperty.cbegin(); it != m_editorToProperty.cend(); ++it) {
-            if (static_cast<const QObject *>(it.key()) == editor)
-                return it.value();
-        }
-        return nullptr;
+        const auto it = find(editor);
+        return it == m_editorToProperty.cend() ? nullptr : it.value();
+    }
+
+    // The registered editor at the object's address, or null.
+    Editor *editorOf(const QObject *object) const
+    {
+        const auto it = find(object);
+        return it == m_editorToProperty.cend() ? nullptr : it.key();
     }
 
     // The live editors of a property, in creation order.
@@ -102,6 +106,15 @@ public:
     QtAbstractEditorFactoryBase *factory() const { return q_ptr; }
 
 private:
+    typename QMap<Editor *, QtProperty *>::const_iterator find(const QObject *object) const
+    {
+        for (auto it = m_editorToProperty.cbegin(); it != m_editorToProperty.cend(); ++it) {
+            if (static_cast<const QObject *>(it.key()) == object)
+                return it;
+        }
+        return m_editorToProperty.cend();
+    }
+
     QMap<QtProperty *, EditorList> m_createdEditors;
     QMap<Editor *, QtProperty *> m_editorToProperty;
     QtAbstractEditorFactoryBase *q_ptr;

@@ -1,0 +1,434 @@
+#include "connectwarningguard.h"
+#include "propertysample.h"
+
+#include <QHeaderView>
+#include <QPointer>
+#include <QStyleOptionButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+// The tree browser with the sample page (three groups), shown off-screen and driven
+// by real mouse and key events.
+class TstTreePropertyBrowser : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { ConnectWarningGuard::install(); }
+    void init();
+    void cleanup();
+
+    void headersAndColumnTexts();
+    void newRows();
+    void groupRowsSpanTheirFirstColumn();
+    void expansionIsReported();
+    void rowsWithoutValueMarked();
+    void checkStatesFollowClicks();
+    void disablingClosesEditorsBelow();
+    void emptyToolTipGivesWayToTheDisplayText();
+    void unknownResizeModeStretches();
+    void parentColourPaintsDescendants();
+    void removingTheCurrentRowLeavesNone();
+    void spaceOpensTheValueEditor();
+    void typedValueReachesManagerAndRow_data();
+    void typedValueReachesManagerAndRow();
+    void teardownWithAnOpenEditor_data();
+    void teardownWithAnOpenEditor();
+
+private:
+    QTreeWidgetItem *row(const QString &name) const;
+    QtBrowserItem *item(const QString &name) const;
+    QtProperty *property(const QString &name) const { return item(name)->property(); }
+    QPoint checkIndicator(const QString &name) const;
+    QPoint valueCell(const QString &name) const;
+    QWidget *openEditor() const;
+    Qt::CheckState state(const QString &name) const { return row(name)->checkState(0); }
+
+    std::unique_ptr<QtTreePropertyBrowser> m_browser;
+    std::unique_ptr<PropertySample> m_sample;
+    QTreeWidget *m_view = nullptr;
+};
+
+void TstTreePropertyBrowser::init()
+{
+    m_browser = std::make_unique<QtTreePropertyBrowser>();
+    m_browser->resize(800, 1400);
+    m_sample = std::make_unique<PropertySample>(m_browser.get());
+    m_sample->fill(3);
+    m_view = m_browser->findChild<QTreeWidget *>();
+    QVERIFY(m_view);
+    m_browser->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_browser.get()));
+}
+
+void TstTreePropertyBrowser::cleanup()
+{
+    m_browser.reset();
+    m_sample.reset();
+}
+
+QTreeWidgetItem *TstTreePropertyBrowser::row(const QString &name) const
+{
+    const QList<QTreeWidgetItem *> found = m_view->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.value(0);
+}
+
+QtBrowserItem *TstTreePropertyBrowser::item(const QString &name) const
+{
+    QList<QtBrowserItem *> pending = m_browser->topLevelItems();
+    while (!pending.isEmpty()) {
+        QtBrowserItem *candidate = pending.takeFirst();
+        if (candidate->property()->propertyName() == name)
+            return candidate;
+        pending << candidate->children();
+    }
+    return nullptr;
+}
+
+// Where the item delegate draws a row's check box: at the left of its first cell,
+// right of the branch lines. (For a spanning row visualItemRect starts at the
+// branch lines, so the cell's left is taken from the row's depth.)
+QPoint TstTreePropertyBrowser::checkIndicator(const QString &name) const
+{
+    QTreeWidgetItem *r = row(name);
+    int depth = 0;
+    for (QTreeWidgetItem *p = r->parent(); p; p = p->parent())
+        ++depth;
+    QRect cell = m_view->visualItemRect(r);
+    cell.setLeft(m_view->indentation() * (depth + 1));
+    QStyleOptionButton option;
+    option.initFrom(m_view);
+    QStyle *style = m_view->style();
+    const QSize box = style->subElementRect(QStyle::SE_CheckBoxIndicator, &option, m_view).size();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_view) + 1;
+    return QPoint(cell.left() + margin + box.width() / 2, cell.center().y());
+}
+
+QPoint TstTreePropertyBrowser::valueCell(const QString &name) const
+{
+    const QRect cell = m_view->visualItemRect(row(name));
+    return QPoint(m_view->header()->sectionViewportPosition(1) + 20, cell.center().y());
+}
+
+// The open editor: the one visible widget the view put on its viewport.
+QWidget *TstTreePropertyBrowser::openEditor() const
+{
+    QWidget *open = nullptr;
+    const auto children = m_view->viewport()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *child : children) {
+        if (child->isVisible())
+            open = child;
+    }
+    return open;
+}
+
+void TstTreePropertyBrowser::headersAndColumnTexts()
+{
+    QTreeWidgetItem *header = m_view->headerItem();
+    QCOMPARE(m_view->columnCount(), 4);
+    QCOMPARE(header->text(0), QStringLiteral("Параметр"));
+    QCOMPARE(header->text(1), QStringLiteral("Значение"));
+    QCOMPARE(header->text(2), QStringLiteral("Ед. изм"));
+    QCOMPARE(header->text(3), QStringLiteral("Описание"));
+
+    QTreeWidgetItem *value = row(QStringLiteral("P1.7"));
+    QCOMPARE(value->text(2), QStringLiteral("ед2"));
+    QCOMPARE(value->text(3), QStringLiteral("Описание P1.7"));
+    QCOMPARE(value->text(1), property(QStringLiteral("P1.7"))->valueText());
+
+    QtTreePropertyBrowser fresh;
+    QCOMPARE(fresh.findChild<QTreeWidget *>()->columnCount(), 2);
+}
+
+void TstTreePropertyBrowser::newRows()
+{
+    int rows = 0;
+    for (QTreeWidgetItemIterator it(m_view); *it; ++it, ++rows) {
+        QTreeWidgetItem *r = *it;
+        QVERIFY2(r->isExpanded(), qPrintable(r->text(0)));
+        QCOMPARE(r->checkState(0), Qt::Unchecked);
+        QVERIFY(!(r->flags() & Qt::ItemIsSelectable));
+        // The second group is disabled, with everything below it.
+        const bool inDisabledBranch = r->text(0).startsWith(QLatin1String("P1.")) || r->text(0) == "Группа 1";
+        QCOMPARE(bool(r->flags() & Qt::ItemIsEnabled), !inDisabledBranch);
+    }
+    QCOMPARE(rows, 3 * (PropertySample::kValuesPerGroup + 1));
+    // Nested three deep below a group.
+    QCOMPARE(row(QStringLiteral("P0.5"))->parent(), row(QStringLiteral("P0.4")));
+    QCOMPARE(row(QStringLiteral("P0.4"))->parent(), row(QStringLiteral("P0.3")));
+    QCOMPARE(row(QStringLiteral("P0.3"))->parent(), row(QStringLiteral("Группа 0")));
+}
+
+void TstTreePropertyBrowser::groupRowsSpanTheirFirstColumn()
+{
+    QTRY_VERIFY(row(QStringLiteral("Группа 0"))->isFirstColumnSpanned());
+    QVERIFY(row(QStringLiteral("Группа 2"))->isFirstColumnSpanned());
+    QVERIFY(!row(QStringLiteral("P0.0"))->isFirstColumnSpanned());
+
+    // A group added later spans as well.
+    QtProperty *late = m_sample->groupManager.addProperty(QStringLiteral("Поздняя"));
+    m_browser->addProperty(late);
+    QTRY_VERIFY(row(QStringLiteral("Поздняя"))->isFirstColumnSpanned());
+}
+
+void TstTreePropertyBrowser::expansionIsReported()
+{
+    QtBrowserItem *chain = item(QStringLiteral("P0.3"));
+    QVERIFY(m_browser->isExpanded(chain));
+    QList<QtBrowserItem *> collapsed;
+    QList<QtBrowserItem *> expanded;
+    connect(m_browser.get(), &QtTreePropertyBrowser::collapsed, this, [&](QtBrowserItem *i) { collapsed << i; });
+    connect(m_browser.get(), &QtTreePropertyBrowser::expanded, this, [&](QtBrowserItem *i) { expanded << i; });
+    m_browser->setExpanded(chain, false);
+    QVERIFY(!m_browser->isExpanded(chain));
+    QVERIFY(!row(QStringLiteral("P0.3"))->isExpanded());
+    m_browser->setExpanded(chain, true);
+    QCOMPARE(collapsed, QList<QtBrowserItem *>{chain});
+    QCOMPARE(expanded, QList<QtBrowserItem *>{chain});
+}
+
+void TstTreePropertyBrowser::rowsWithoutValueMarked()
+{
+    const QString group = QStringLiteral("Группа 0");
+    m_browser->setRootIsDecorated(false);
+    QVERIFY(row(group)->icon(0).isNull());
+    m_browser->setPropertiesWithoutValueMarked(true);
+    QVERIFY(!row(group)->icon(0).isNull());
+    QVERIFY(row(QStringLiteral("P0.0"))->icon(0).isNull());
+
+    // Drawn dark, the text bright.
+    const QRect cell = m_view->visualItemRect(row(group));
+    const QImage image = m_view->viewport()->grab().toImage();
+    QCOMPARE(image.pixel(cell.right() - 4, cell.center().y()), m_view->palette().color(QPalette::Dark).rgb());
+
+    // A press left of the name toggles the group.
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, QPoint(8, cell.center().y()));
+    QVERIFY(!row(group)->isExpanded());
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, QPoint(8, cell.center().y()));
+    QVERIFY(row(group)->isExpanded());
+
+    m_browser->setRootIsDecorated(true);
+    QVERIFY(row(group)->icon(0).isNull());
+}
+
+void TstTreePropertyBrowser::checkStatesFollowClicks()
+{
+    auto click = [this](const QPoint &at) { QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, at); };
+
+    // The last child checked checks its parent, and only its parent.
+    click(checkIndicator(QStringLiteral("P0.5")));
+    QCOMPARE(state(QStringLiteral("P0.5")), Qt::Checked);
+    QCOMPARE(state(QStringLiteral("P0.4")), Qt::Checked);
+    QCOMPARE(state(QStringLiteral("P0.3")), Qt::Unchecked);
+
+    // A parent passes its state to its whole sub-tree.
+    click(checkIndicator(QStringLiteral("Группа 0")));
+    QCOMPARE(state(QStringLiteral("Группа 0")), Qt::Checked);
+    for (const char *name : {"P0.0", "P0.3", "P0.4", "P0.5", "P0.18"})
+        QCOMPARE(state(QString::fromLatin1(name)), Qt::Checked);
+
+    // One child unchecked: the parent is partially checked.
+    click(checkIndicator(QStringLiteral("P0.0")));
+    QCOMPARE(state(QStringLiteral("P0.0")), Qt::Unchecked);
+    QCOMPARE(state(QStringLiteral("Группа 0")), Qt::PartiallyChecked);
+
+    // A click on the partial parent's name changes nothing below it.
+    click(checkIndicator(QStringLiteral("Группа 0")) + QPoint(60, 0));
+    QCOMPARE(state(QStringLiteral("Группа 0")), Qt::PartiallyChecked);
+    QCOMPARE(state(QStringLiteral("P0.0")), Qt::Unchecked);
+    QCOMPARE(state(QStringLiteral("P0.6")), Qt::Checked);
+
+    // A click on its indicator checks it and everything below.
+    click(checkIndicator(QStringLiteral("Группа 0")));
+    QCOMPARE(state(QStringLiteral("Группа 0")), Qt::Checked);
+    QCOMPARE(state(QStringLiteral("P0.0")), Qt::Checked);
+    QCOMPARE(m_browser->checkState(item(QStringLiteral("P0.0"))), int(Qt::Checked));
+
+    // States set by the program are not propagated.
+    m_browser->setCheckState(item(QStringLiteral("P0.4")), Qt::Unchecked);
+    QCOMPARE(state(QStringLiteral("P0.5")), Qt::Checked);
+    QCOMPARE(state(QStringLiteral("P0.3")), Qt::Checked);
+}
+
+void TstTreePropertyBrowser::disablingClosesEditorsBelow()
+{
+    QtProperty *group = m_sample->groups.at(0);
+    m_browser->editItem(item(QStringLiteral("P0.4")));
+    QPointer<QWidget> editor = openEditor();
+    QVERIFY(editor);
+
+    group->setEnabled(false);
+    QTRY_VERIFY(!editor);
+    for (const char *name : {"Группа 0", "P0.0", "P0.4", "P0.5"})
+        QVERIFY(!(row(QString::fromUtf8(name))->flags() & Qt::ItemIsEnabled));
+    // A disabled row opens no editor.
+    m_browser->editItem(item(QStringLiteral("P0.5")));
+    QCOMPARE(openEditor(), nullptr);
+
+    property(QStringLiteral("P0.3"))->setEnabled(false);
+    group->setEnabled(true);
+    QVERIFY(row(QStringLiteral("Группа 0"))->flags() & Qt::ItemIsEnabled);
+    QVERIFY(row(QStringLiteral("P0.0"))->flags() & Qt::ItemIsEnabled);
+    for (const char *name : {"P0.3", "P0.4", "P0.5"})
+        QVERIFY(!(row(QString::fromLatin1(name))->flags() & Qt::ItemIsEnabled));
+}
+
+void TstTreePropertyBrowser::emptyToolTipGivesWayToTheDisplayText()
+{
+    QtProperty *text = property(QStringLiteral("P0.2"));
+    QVERIFY(text->toolTip().isEmpty());
+    QCOMPARE(row(QStringLiteral("P0.2"))->toolTip(1), text->displayText());
+    QCOMPARE(row(QStringLiteral("P0.2"))->toolTip(0), QStringLiteral("P0.2"));
+    QCOMPARE(row(QStringLiteral("P0.0"))->toolTip(1), QStringLiteral("Подсказка к P0.0"));
+
+    m_sample->stringManager.setEchoMode(text, QLineEdit::Password);
+    QCOMPARE(row(QStringLiteral("P0.2"))->toolTip(1), text->displayText());
+    QVERIFY(!row(QStringLiteral("P0.2"))->toolTip(1).contains(QLatin1String("текст")));
+}
+
+void TstTreePropertyBrowser::unknownResizeModeStretches()
+{
+    m_browser->setResizeMode(QtTreePropertyBrowser::Interactive);
+    QCOMPARE(m_view->header()->sectionResizeMode(1), QHeaderView::Interactive);
+    m_browser->setResizeMode(static_cast<QtTreePropertyBrowser::ResizeMode>(7));
+    QCOMPARE(int(m_browser->resizeMode()), 7);
+    for (int column = 0; column < m_view->columnCount(); ++column)
+        QCOMPARE(m_view->header()->sectionResizeMode(column), QHeaderView::Stretch);
+}
+
+void TstTreePropertyBrowser::parentColourPaintsDescendants()
+{
+    const QColor colour = PropertySample::branchColour();
+    auto pixelAt = [this](const QString &name) {
+        const QRect cell = m_view->visualItemRect(row(name));
+        const int x = m_view->header()->sectionViewportPosition(1) + m_view->header()->sectionSize(1) - 8;
+        return m_view->viewport()->grab().toImage().pixel(x, cell.center().y());
+    };
+    // Alternate rows are drawn lighter.
+    auto coloured = [&](QRgb pixel) { return pixel == colour.rgb() || pixel == colour.lighter(112).rgb(); };
+
+    QtBrowserItem *group = m_browser->topLevelItem(m_sample->colouredGroup);
+    QCOMPARE(m_browser->backgroundColor(group), colour);
+    QCOMPARE(m_browser->inheritedBackgroundColor(item(QStringLiteral("P2.5"))), colour);
+    QCOMPARE(m_browser->backgroundColor(item(QStringLiteral("P2.5"))), QColor());
+    for (const char *name : {"P2.0", "P2.1", "P2.5"})
+        QVERIFY2(coloured(pixelAt(QString::fromLatin1(name))), name);
+    QVERIFY(!coloured(pixelAt(QStringLiteral("P0.1"))));
+
+    // A child's own colour wins below it.
+    m_browser->setBackgroundColor(item(QStringLiteral("P2.4")), Qt::cyan);
+    QCOMPARE(m_browser->inheritedBackgroundColor(item(QStringLiteral("P2.5"))), QColor(Qt::cyan));
+
+    m_browser->setBackgroundColor(group, QColor());
+    QCOMPARE(m_browser->backgroundColor(group), QColor());
+    QVERIFY(!coloured(pixelAt(QStringLiteral("P2.1"))));
+}
+
+void TstTreePropertyBrowser::removingTheCurrentRowLeavesNone()
+{
+    QtBrowserItem *current = item(QStringLiteral("P0.2"));
+    m_browser->setCurrentItem(current);
+    QCOMPARE(m_view->currentItem(), row(QStringLiteral("P0.2")));
+
+    m_sample->groups.at(0)->removeSubProperty(current->property());
+    QCOMPARE(m_view->currentItem(), nullptr);
+    QCOMPARE(m_browser->currentItem(), nullptr);
+    QCOMPARE(row(QStringLiteral("P0.2")), nullptr);
+
+    // A click makes a row current in the browser too.
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, checkIndicator(QStringLiteral("P0.6")) + QPoint(60, 0));
+    QCOMPARE(m_browser->currentItem(), item(QStringLiteral("P0.6")));
+}
+
+void TstTreePropertyBrowser::spaceOpensTheValueEditor()
+{
+    m_browser->setCurrentItem(item(QStringLiteral("P0.1")));
+    QCOMPARE(m_view->currentIndex().column(), 0);
+    m_view->setFocus();
+    QTest::keyClick(m_view, Qt::Key_Space);
+    QCOMPARE(m_view->currentIndex().column(), 1);
+    QVERIFY(qobject_cast<QtDoubleSpinBox2 *>(openEditor()));
+
+    // Space on a group row opens nothing.
+    QTest::keyClick(openEditor(), Qt::Key_Escape);
+    QTRY_COMPARE(openEditor(), nullptr);
+    m_browser->setCurrentItem(m_browser->topLevelItem(m_sample->groups.at(0)));
+    QTest::keyClick(m_view, Qt::Key_Space);
+    QCOMPARE(openEditor(), nullptr);
+}
+
+void TstTreePropertyBrowser::typedValueReachesManagerAndRow_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("value");
+    // The double manager writes its value in the system locale.
+    QTest::newRow("double") << "P0.1" << "42" << QLocale::system().toString(42.0, 'f', 2);
+    QTest::newRow("int with button") << "P0.0" << "123" << "123";
+    QTest::newRow("string with button") << "P0.12" << "xyz" << "xyz";
+}
+
+void TstTreePropertyBrowser::typedValueReachesManagerAndRow()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, typed);
+    QFETCH(QString, value);
+    QVERIFY(QTest::qWaitForWindowActive(m_browser.get()));
+    QtProperty *edited = property(name);
+
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, valueCell(name));
+    QWidget *editor = openEditor();
+    QVERIFY(editor);
+    QWidget *field = editor;
+    if (auto *button = editor->findChild<QToolButton *>()) {
+        // The button has the focus; a second click goes into the input field.
+        QVERIFY(button->isVisible());
+        QTRY_COMPARE(QApplication::focusWidget(), button);
+        auto *spin = editor->findChild<QAbstractSpinBox *>();
+        field = spin ? static_cast<QWidget *>(spin) : editor->findChild<QLineEdit *>();
+        auto *inner = field->findChild<QLineEdit *>();
+        QWidget *clicked = inner ? inner : field;
+        QTest::mouseClick(clicked, Qt::LeftButton, {}, QPoint(5, clicked->height() / 2));
+    }
+    QTRY_VERIFY(field->hasFocus());
+    if (auto *spin = qobject_cast<QAbstractSpinBox *>(field))
+        spin->selectAll();
+    else
+        qobject_cast<QLineEdit *>(field)->selectAll();
+    QTest::keyClicks(field, typed);
+    QTest::keyClick(field, Qt::Key_Enter);
+
+    QCOMPARE(edited->valueText(), value);
+    QCOMPARE(row(name)->text(1), value);
+    QTRY_COMPARE(openEditor(), nullptr);
+}
+
+void TstTreePropertyBrowser::teardownWithAnOpenEditor_data()
+{
+    QTest::addColumn<bool>("browserFirst");
+    QTest::newRow("browser first") << true;
+    QTest::newRow("managers and factories first") << false;
+}
+
+// Checked for use after free by the sanitizer build.
+void TstTreePropertyBrowser::teardownWithAnOpenEditor()
+{
+    QFETCH(bool, browserFirst);
+    m_browser->editItem(item(QStringLiteral("P0.7")));
+    QPointer<QWidget> editor = openEditor();
+    QVERIFY(editor);
+    if (browserFirst) {
+        m_browser.reset();
+        QVERIFY(!editor);
+        QVERIFY(m_sample->stringManager.properties().size() > 0);
+    } else {
+        m_sample.reset();
+        QVERIFY(!editor);
+        QCOMPARE(m_view->topLevelItemCount(), 0);
+        QCOMPARE(m_browser->currentItem(), nullptr);
+    }
+}
+
+QTEST_MAIN(TstTreePropertyBrowser)
+#include "tst_treepropertybrowser.moc"
