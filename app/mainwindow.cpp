@@ -10,6 +10,7 @@
 #include "app/usersettings.h"
 #include "classic/loadcandatathread.h"
 #include "classic/savecandatathread.h"
+#include "firmware/dfuthread.h"
 #include "link/sdoaccess.h"
 #include "pages/customparam.h"
 #include "pages/pagebuilder.h"

@@ -6,15 +6,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutexLocker>
+#include <QPointer>
 #include <QRandomGenerator>
+#include <QSocketNotifier>
 
+#include <cerrno>
+#include <cstring>
+#include <cstdint>
 #include <cstdio>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 std::function<void(const char*, int)> dfuLogHolder;
 std::function<void(int)> dfuProgressHolder;
 std::function<int(const char*)> dfuAskHolder;
-QWaitCondition askUserCondition;
+std::condition_variable askUserCondition;
 
 void logHook(const char* text, int kind)
 {
@@ -55,12 +61,21 @@ QString freshNameBeside(const QString& target)
 DfuThread::DfuThread(QObject* parent)
     : QThread(parent)
 {
+    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wakeFd < 0)
+        qFatal("eventfd: %s", std::strerror(errno));
+    m_wakeNotifier = std::make_unique<QSocketNotifier>(m_wakeFd, QSocketNotifier::Read);
+    connect(m_wakeNotifier.get(), &QSocketNotifier::activated, this, &DfuThread::emitReports);
 }
 
 DfuThread::~DfuThread()
 {
     stopProcess();
     wait();
+    // The run's last unlock hands what it did over to this thread.
+    { const std::lock_guard<std::mutex> handOver(m_mutex); }
+    m_wakeNotifier.reset();
+    ::close(m_wakeFd);
 }
 
 bool DfuThread::startUpload(const QString& file)
@@ -79,7 +94,7 @@ bool DfuThread::begin(int mode, const QString& file, const QString& backupFolder
     if (isRunning())
         return false;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_file = file;
         m_backupFolder = backupFolder;
         m_stop = false;
@@ -91,62 +106,131 @@ bool DfuThread::begin(int mode, const QString& file, const QString& backupFolder
 
 void DfuThread::stopProcess()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_stop = true;
-    askUserCondition.wakeAll();
+    askUserCondition.notify_all();
 }
 
 bool DfuThread::stopRequested() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_stop;
 }
 
 void DfuThread::setLogPauseMs(unsigned long ms)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_logPauseMs = ms;
 }
 
 void DfuThread::answerQuestion(int answer)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_answer = answer;
     m_answered = true;
-    askUserCondition.wakeOne();
+    askUserCondition.notify_one();
+}
+
+bool DfuThread::reportsPending() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_reports.empty();
+}
+
+void DfuThread::report(Report r)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_reports.push_back(std::move(r));
+    }
+    wake();
+}
+
+void DfuThread::wake()
+{
+    const uint64_t one = 1;
+    // The counter only fails to take a write when it is already huge, and then
+    // a wake-up is pending anyway.
+    while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void DfuThread::emitReports()
+{
+    uint64_t count;
+    while (::read(m_wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+    // A slot may end this object (the window going while a question is open).
+    const QPointer<DfuThread> self(this);
+    for (;;) {
+        Report r{Report::Log, QString(), 0};
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_reports.empty())
+                return;
+            r = std::move(m_reports.front());
+            m_reports.pop_front();
+        }
+        switch (r.kind) {
+        case Report::Log:
+            emit logSignal(r.text, r.value);
+            break;
+        case Report::Progress:
+            emit progressBarStepSignal(r.value);
+            break;
+        case Report::BarVisible:
+            emit setProgressBarVisible(r.value != 0);
+            break;
+        case Report::Question:
+            emit askUserSignal(r.text);
+            break;
+        }
+        if (!self)
+            return;
+    }
 }
 
 void DfuThread::log(const char* text, int kind)
 {
-    emit logSignal(QString::fromUtf8(text), kind);
+    report({Report::Log, QString::fromUtf8(text), kind});
     unsigned long pause;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         pause = m_logPauseMs;
     }
-    QThread::msleep(pause);
+    if (pause)
+        QThread::msleep(pause);
 }
 
 void DfuThread::progress(int step)
 {
-    emit progressBarStepSignal(step);
+    report({Report::Progress, QString(), step});
 }
 
 int DfuThread::askUser(const char* question)
 {
-    QMutexLocker lock(&m_mutex);
-    if (m_stop)
-        return 0;
-    m_answered = false;
-    // Emitted under the mutex: the answer can only be stored once the wait
-    // below has released it, and the flag keeps it even then.
-    emit askUserSignal(QString::fromUtf8(question));
-    while (!m_answered && !m_stop)
-        askUserCondition.wait(&m_mutex);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stop)
+            return 0;
+        m_answered = false;
+        m_reports.push_back({Report::Question, QString::fromUtf8(question), 0});
+    }
+    wake();
+    // The answered flag keeps an answer that comes before the wait begins.
+    std::unique_lock<std::mutex> lock(m_mutex);
+    askUserCondition.wait(lock, [this] { return m_answered || m_stop; });
     return m_stop ? 0 : m_answer;
 }
 
 void DfuThread::run()
+{
+    work();
+    // QThread::wait is no hand-over the thread checker can see; the mutex is.
+    const std::lock_guard<std::mutex> handOver(m_mutex);
+}
+
+void DfuThread::work()
 {
     dfuLogHolder = [this](const char* text, int kind) { log(text, kind); };
     dfuProgressHolder = [this](int step) { progress(step); };
@@ -156,7 +240,7 @@ void DfuThread::run()
     QString file;
     QString backupFolder;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         mode = m_mode;
         file = m_file;
         backupFolder = m_backupFolder;
@@ -166,12 +250,12 @@ void DfuThread::run()
         log(kNotInDfuMode, DFU_LOG_FAILURE);
         return;
     }
-    emit setProgressBarVisible(true);
+    report({Report::BarVisible, QString(), 1});
     if (mode == ModeUpload)
         upload(file);
     else
         download(file, backupFolder);
-    emit setProgressBarVisible(false);
+    report({Report::BarVisible, QString(), 0});
 }
 
 void DfuThread::upload(const QString& file)
