@@ -151,8 +151,8 @@ void MainWindow::onCanImport()
     m_paramFiles->importParams(connectionSettings().deviceType[0], options, m_lastImportFile);
 }
 
-// Firmware update. The worker reports from its own thread, so every signal
-// arrives queued; its texts travel as copies.
+// Firmware update. The worker's reports reach this thread through its own
+// queue and arrive here in order, their texts as copies.
 void MainWindow::setupFirmwareWorker()
 {
     m_dfuThread = std::make_unique<DfuThread>();

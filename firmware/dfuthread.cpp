@@ -47,9 +47,8 @@ QString freshNameBeside(const QString& target)
     const QFileInfo info(target);
     const QDir folder = info.absoluteDir();
     for (;;) {
-        const QString name = folder.filePath(QStringLiteral(".%1.%2.part")
-                                                 .arg(info.fileName())
-                                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0')));
+        const QString tag = QString::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0');
+        const QString name = folder.filePath(QStringLiteral(".%1.%2.part").arg(info.fileName(), tag));
         const QFileInfo candidate(name);
         if (!candidate.exists() && !candidate.isSymLink())
             return name;

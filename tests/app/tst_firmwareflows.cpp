@@ -127,15 +127,6 @@ public:
     QStringList seen;
 };
 
-dfutest::Target target0(Bytes data)
-{
-    dfutest::Target t;
-    t.alt = 0;
-    t.name = "ST...";
-    t.elements = {dfutest::Element{kFlashBase, std::move(data)}};
-    return t;
-}
-
 // Flash with the device-information record, and an image that carries the same one.
 Bytes flashWithRecord()
 {
@@ -177,6 +168,18 @@ struct Rig {
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }
+    SimDfuDevice& plugDevice(const Bytes& flash)
+    {
+        SimDfuDevice& sim = bus.plug();
+        sim.setMemory(kFlashBase, flash);
+        return sim;
+    }
+    // The file the open dialog answers with: a DfuSe file of data at 0x08000000.
+    void chooseImage(const Bytes& data)
+    {
+        files.openPath = path("image.dfu");
+        dfutest::writeFile(files.openPath.toStdString(), dfutest::dfuseFileAt(kFlashBase, data));
+    }
     void trigger(const char* action) { window->findChild<QAction*>(action)->trigger(); }
     DfuThread* worker() const { return window->firmwareWorker(); }
     // Waits for the run to end and for everything it reported to reach the window.
@@ -213,8 +216,7 @@ private slots:
     void uploadReplacesTheChosenFileWithTheFlash()
     {
         Rig r;
-        SimDfuDevice& sim = r.bus.plug();
-        sim.setMemory(kFlashBase, dfutest::pattern(kFlashSize, 7));
+        SimDfuDevice& sim = r.plugDevice(dfutest::pattern(kFlashSize, 7));
         r.files.savePath = r.path("flash.dfu");
         dfutest::writeFile(r.files.savePath.toStdString(), Bytes(100, 0x55));
 
@@ -233,11 +235,9 @@ private slots:
     void downloadWithEveryYesWritesTheImage()
     {
         Rig r;
-        SimDfuDevice& sim = r.bus.plug();
-        sim.setMemory(kFlashBase, flashWithRecord());
+        SimDfuDevice& sim = r.plugDevice(flashWithRecord());
         const Bytes image = imageWithRecord();
-        r.files.openPath = r.path("image.dfu");
-        dfutest::writeFile(r.files.openPath.toStdString(), dfutest::dfuseFile({target0(image)}));
+        r.chooseImage(image);
         QList<PromptRequest> asked;
         ScopedPromptHandler yes([&asked](const PromptRequest& request) {
             asked << request;
@@ -273,8 +273,7 @@ private slots:
         QFETCH(QString, action);
         Rig r;
         r.files.savePath = r.path("flash.dfu");
-        r.files.openPath = r.path("image.dfu");
-        dfutest::writeFile(r.files.openPath.toStdString(), dfutest::dfuseFile({target0(imageWithRecord())}));
+        r.chooseImage(imageWithRecord());
 
         r.trigger(action.toLatin1().constData());
         QVERIFY(r.runEnded());
@@ -331,8 +330,7 @@ private slots:
     {
         QFETCH(bool, cutShort);
         Rig r;
-        SimDfuDevice& sim = r.bus.plug();
-        sim.setMemory(kFlashBase, dfutest::pattern(kFlashSize, 9));
+        SimDfuDevice& sim = r.plugDevice(dfutest::pattern(kFlashSize, 9));
         r.files.savePath = r.path("flash.dfu");
         const Bytes old(100, 0x55);
         std::atomic<bool> made{false};
@@ -374,11 +372,9 @@ private slots:
     {
         QFETCH(bool, closeTheBox);
         Rig r;
-        SimDfuDevice& sim = r.bus.plug();
         const Bytes flash = flashWithRecord();
-        sim.setMemory(kFlashBase, flash);
-        r.files.openPath = r.path("image.dfu");
-        dfutest::writeFile(r.files.openPath.toStdString(), dfutest::dfuseFile({target0(imageWithRecord())}));
+        SimDfuDevice& sim = r.plugDevice(flash);
+        r.chooseImage(imageWithRecord());
         int asked = 0;
         std::unique_ptr<ScopedPromptHandler> no;
         QTimer closer;
@@ -411,13 +407,11 @@ private slots:
     void secondStartDuringARunChangesNothing()
     {
         Rig r;
-        SimDfuDevice& sim = r.bus.plug();
-        sim.setMemory(kFlashBase, flashWithRecord());
+        SimDfuDevice& sim = r.plugDevice(flashWithRecord());
         const Bytes image = imageWithRecord();
-        r.files.openPath = r.path("image.dfu");
-        dfutest::writeFile(r.files.openPath.toStdString(), dfutest::dfuseFile({target0(image)}));
+        r.chooseImage(image);
         const QString other = r.path("other.dfu");
-        dfutest::writeFile(other.toStdString(), dfutest::dfuseFile({target0(Bytes(5000, 0x00))}));
+        dfutest::writeFile(other.toStdString(), dfutest::dfuseFileAt(kFlashBase, Bytes(5000, 0x00)));
         ScopedPromptHandler yes([&r, other](const PromptRequest&) {
             // While the worker waits for this answer, both actions are started again.
             r.files.savePath = r.path("flash.dfu");
@@ -442,11 +436,9 @@ private slots:
     void closingTheWindowDuringAQuestionEnds()
     {
         Rig r;
-        SimDfuDevice& sim = r.bus.plug();
         const Bytes flash = flashWithRecord();
-        sim.setMemory(kFlashBase, flash);
-        r.files.openPath = r.path("image.dfu");
-        dfutest::writeFile(r.files.openPath.toStdString(), dfutest::dfuseFile({target0(imageWithRecord())}));
+        SimDfuDevice& sim = r.plugDevice(flash);
+        r.chooseImage(imageWithRecord());
         bool closed = false;
         ScopedPromptHandler closeWindow([&r, &closed](const PromptRequest&) {
             r.bar.reset();
@@ -466,11 +458,9 @@ private slots:
     void closingTheWindowWhileTheDeviceIsReadEnds()
     {
         Rig r;
-        SimDfuDevice& sim = r.bus.plug();
         const Bytes flash = flashWithRecord();
-        sim.setMemory(kFlashBase, flash);
-        r.files.openPath = r.path("image.dfu");
-        dfutest::writeFile(r.files.openPath.toStdString(), dfutest::dfuseFile({target0(imageWithRecord())}));
+        SimDfuDevice& sim = r.plugDevice(flash);
+        r.chooseImage(imageWithRecord());
         int asked = 0;
         ScopedPromptHandler count([&asked](const PromptRequest&) {
             ++asked;

@@ -110,15 +110,6 @@ Bytes deviceImage(DeviceKind kind, const FwInfo& info)
     return image;
 }
 
-dfutest::Target target0(Bytes data)
-{
-    dfutest::Target t;
-    t.alt = 0;
-    t.name = "ST...";
-    t.elements = {dfutest::Element{kFlashBase, std::move(data)}};
-    return t;
-}
-
 } // namespace
 
 class TstFwInfo : public QObject {
@@ -377,8 +368,8 @@ private slots:
         SimDfuDevice& sim = f.bus.plug();
         const Bytes flash = deviceImage(DeviceKind(device), deviceInfo);
         sim.setMemory(kFlashBase, flash);
-        const std::string path = f.writeFile("image.dfu", dfutest::dfuseFile({target0(fileData(FileKind(file),
-                                                                                                  fileInfo))}));
+        const std::string path =
+            f.writeFile("image.dfu", dfutest::dfuseFileAt(kFlashBase, fileData(FileKind(file), fileInfo)));
         DfuRecorder::instance().answer(std::vector<int>(answers.begin(), answers.end()));
 
         QCOMPARE(fwinfo_preflash("", path.c_str(), DfuRecorder::log, DfuRecorder::ask), result);
@@ -405,8 +396,8 @@ private slots:
         FwInfo older = sampleInfo();
         older.compileTime -= 3600;
         sim.setMemory(kFlashBase, deviceImage(DeviceRecord, older));
-        const std::string path = f.writeFile("image.dfu", dfutest::dfuseFile({target0(fileData(FileRecord,
-                                                                                                  sampleInfo()))}));
+        const std::string path =
+            f.writeFile("image.dfu", dfutest::dfuseFileAt(kFlashBase, fileData(FileRecord, sampleInfo())));
         DfuRecorder::instance().answer({1});
         QCOMPARE(fwinfo_preflash("", path.c_str(), DfuRecorder::log, DfuRecorder::ask), 1);
 
@@ -456,7 +447,7 @@ private slots:
             f.bus.plug(config);
         if (setup == "no usb")
             f.bus.failInit(-99);
-        std::string path = f.writeFile("image.dfu", dfutest::dfuseFile({target0(fileData(FileRecord, sampleInfo()))}));
+        std::string path = f.writeFile("image.dfu", dfutest::dfuseFileAt(kFlashBase, fileData(FileRecord, sampleInfo())));
         if (setup == "no file")
             path = f.path("missing.dfu");
         DfuRecorder::instance().answer({1, 1, 1});

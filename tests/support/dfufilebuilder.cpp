@@ -83,6 +83,14 @@ Bytes dfuseFile(const std::vector<Target>& targets, uint16_t vendor, uint16_t pr
     return withSuffix(dfuseImage(targets), s);
 }
 
+Bytes dfuseFileAt(uint32_t address, Bytes data)
+{
+    Target t;
+    t.name = "ST...";
+    t.elements = {Element{address, std::move(data)}};
+    return dfuseFile({t});
+}
+
 Bytes loadAddressPrefix(uint32_t address, uint32_t payloadLength)
 {
     Bytes b = {0x01, 0x00};

@@ -40,6 +40,8 @@ struct Suffix {
 Bytes withSuffix(Bytes bytes, const Suffix& suffix);
 // A DfuSe file: the image with a suffix of bcdDFU 0x011A and these ids.
 Bytes dfuseFile(const std::vector<Target>& targets, uint16_t vendor = 0xFFFF, uint16_t product = 0xFFFF);
+// A DfuSe file with one target for alternate setting 0 holding one element.
+Bytes dfuseFileAt(uint32_t address, Bytes data);
 
 Bytes loadAddressPrefix(uint32_t address, uint32_t payloadLength);
 Bytes blockCountPrefix(uint32_t payloadLength);
