@@ -8,8 +8,6 @@
 #include "firmware/dfusession.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
