@@ -13,13 +13,29 @@ public:
     virtual QString saveFileName(const QString &caption, const QString &proposedPath,
                                  const QString &defaultSuffix) = 0;
     virtual QString openFileName(const QString &caption, const QString &folder) = 0;
+    // The same with a name filter such as "*.dfu"; a chooser that offers no
+    // filter answers as above.
+    virtual QString saveFileName(const QString &caption, const QString &proposedPath,
+                                 const QString &defaultSuffix, const QString &filter)
+    {
+        Q_UNUSED(filter);
+        return saveFileName(caption, proposedPath, defaultSuffix);
+    }
+    virtual QString openFileName(const QString &caption, const QString &folder, const QString &filter)
+    {
+        Q_UNUSED(filter);
+        return openFileName(caption, folder);
+    }
 };
 
-// Modal QFileDialog without parent, no filter.
+// Modal QFileDialog without parent; no filter unless one is given.
 class DialogFileChooser : public FileChooser
 {
 public:
     QString saveFileName(const QString &caption, const QString &proposedPath,
                          const QString &defaultSuffix) override;
     QString openFileName(const QString &caption, const QString &folder) override;
+    QString saveFileName(const QString &caption, const QString &proposedPath,
+                         const QString &defaultSuffix, const QString &filter) override;
+    QString openFileName(const QString &caption, const QString &folder, const QString &filter) override;
 };

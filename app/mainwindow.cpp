@@ -12,6 +12,7 @@
 #include "classic/loadcandatathread.h"
 #include "classic/modbuslink.h"
 #include "classic/savecandatathread.h"
+#include "firmware/dfuthread.h"
 #include "link/sdoaccess.h"
 #include "pages/customparam.h"
 #include "pages/pagebuilder.h"

@@ -14,6 +14,7 @@ struct ClassicHost;
 class ConnectFlow;
 class ConnectionAdapter;
 class DeviceCommands;
+class DfuThread;
 class FileChooser;
 class LoadCanDataThread;
 class ModbusLink;
@@ -43,12 +44,15 @@ public:
     // The classic pages' hooks into the window, and the window's Modbus link.
     const ClassicHost& classicHost() const { return *m_classicHost; }
     ModbusLink* modbusLink() const { return m_modbus.get(); }
+    DfuThread* firmwareWorker() const { return m_dfuThread.get(); }
 
     // The connection dialog, then the link, the pages and their first read; a
     // failed attempt opens the dialog again.
     void connectWithDialog();
     // The file dialogs of export and import (tests answer them).
     void setFileChooser(std::unique_ptr<FileChooser> chooser);
+    // The file dialogs of the firmware update (tests answer them).
+    void setFirmwareFileChooser(std::unique_ptr<FileChooser> chooser);
 
     // The window's own CAN link (the data source keeps a link of its own).
     bool openCanConnection();
@@ -103,6 +107,11 @@ public slots:
     // JSON parameter file.
     void onCanExport();
     void onCanImport();
+    // Firmware update (the two actions stay hidden).
+    void onDfuDownload();
+    void onDfuUpload();
+    // A question of the firmware worker; the answer goes back to it.
+    void askUserSlot(QString question);
 
     // Lost link and the classic pages' workers.
     void slotConnectionError();
@@ -147,6 +156,8 @@ private:
     std::unique_ptr<ConnectFlow> m_connectFlow;
     std::unique_ptr<DeviceCommands> m_deviceCommands;
     std::unique_ptr<ParamFileService> m_paramFiles;
+    std::unique_ptr<DfuThread> m_dfuThread;
+    std::unique_ptr<FileChooser> m_firmwareFiles;
     QSignalMapper* m_groupBoxMapper = nullptr;
     ConnectionAdapter* m_connectionAdapter = nullptr;
     WindowCanLink m_canLink;

@@ -9,12 +9,16 @@
 #include "app/filechooser.h"
 #include "app/pageparams.h"
 #include "app/paramfileservice.h"
+#include "app/userprompt.h"
+#include "firmware/dfuthread.h"
 #include "link/connectionsettings.h"
 #include "pages/pagebuilder.h"
 #include "pages/qcustomds.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QPointer>
 
 namespace {
 QString configurationDir()
@@ -147,10 +151,76 @@ void MainWindow::onCanImport()
     m_paramFiles->importParams(connectionSettings().deviceType[0], options, m_lastImportFile);
 }
 
-// Firmware update: the worker is created here (no parent), its logSignal,
-// progressBarStepSignal, setProgressBarVisible and askUserSignal go to
-// toLogStrSlot(QString, int), progressBarChangeStepSlot, setProgressBarVisibleSlot
-// and askUserSlot, and m_dfu_download / m_dfu_upload to onDfuDownload /
-// onDfuUpload. stopFirmwareWorker stops and joins it before the window goes.
-void MainWindow::setupFirmwareWorker() {}
-void MainWindow::stopFirmwareWorker() {}
+// Firmware update. The worker's reports reach this thread through its own
+// queue and arrive here in order, their texts as copies.
+void MainWindow::setupFirmwareWorker()
+{
+    m_dfuThread = std::make_unique<DfuThread>();
+    DfuThread* dfu = m_dfuThread.get();
+    connect(dfu, &DfuThread::logSignal, this, qOverload<QString, int>(&MainWindow::toLogStrSlot));
+    connect(dfu, &DfuThread::progressBarStepSignal, this, &MainWindow::progressBarChangeStepSlot);
+    connect(dfu, &DfuThread::setProgressBarVisible, this, &MainWindow::setProgressBarVisibleSlot);
+    connect(dfu, &DfuThread::askUserSignal, this, &MainWindow::askUserSlot);
+    connect(ui->m_dfu_download, &QAction::triggered, this, &MainWindow::onDfuDownload);
+    connect(ui->m_dfu_upload, &QAction::triggered, this, &MainWindow::onDfuUpload);
+    m_firmwareFiles = std::make_unique<DialogFileChooser>();
+}
+
+// A pending question is answered No at once and every engine wait is bounded,
+// so the join ends.
+void MainWindow::stopFirmwareWorker()
+{
+    if (!m_dfuThread)
+        return;
+    m_dfuThread->stopProcess();
+    m_dfuThread->wait();
+    m_dfuThread.reset();
+}
+
+void MainWindow::setFirmwareFileChooser(std::unique_ptr<FileChooser> chooser)
+{
+    m_firmwareFiles = std::move(chooser);
+}
+
+void MainWindow::onDfuDownload()
+{
+    const QString file = m_firmwareFiles->openFileName(QStringLiteral("Выберите файл с программой."), QString(),
+                                                       QStringLiteral("*.dfu"));
+    if (file.isEmpty())
+        return;
+    m_dfuThread->startDownload(file, QString());
+}
+
+void MainWindow::onDfuUpload()
+{
+    const QString file = m_firmwareFiles->saveFileName(
+        QStringLiteral("Выберите имя файла для выгрузки программы."), QString(), QString(), QStringLiteral("*.dfu"));
+    if (file.isEmpty())
+        return;
+    // The upload goes into a new file in the same folder, which then replaces
+    // the chosen one; a folder that takes no new file is known now.
+    const QFileInfo target(file);
+    if (target.isDir() || !QFileInfo(target.absolutePath()).isWritable()) {
+        toLog(QStringLiteral("Не удалось перезаписать файл ") + file, false);
+        return;
+    }
+    m_dfuThread->startUpload(file);
+}
+
+void MainWindow::askUserSlot(QString question)
+{
+    PromptRequest request;
+    request.text = QStringLiteral("<h2>Внимание!</h2><br/>");
+    request.informativeText = question;
+    request.buttons = QMessageBox::Yes | QMessageBox::No;
+    request.defaultButton = QMessageBox::No;
+    request.textFormat = Qt::RichText;
+    request.locale = QLocale(QLocale::Russian);
+    // The window may go while the box is open; its destructor has then answered
+    // the worker already.
+    const QPointer<MainWindow> self(this);
+    const QMessageBox::StandardButton pressed = promptUser(request);
+    if (!self)
+        return;
+    m_dfuThread->answerQuestion(pressed == QMessageBox::Yes ? 1 : 0);
+}

@@ -271,14 +271,13 @@ int dfuse_write_pages(DfuInterface* dif, uint32_t address, uint32_t length, cons
 
 namespace {
 
-// The leave request: set the address and send a zero-length chunk.
-void leaveDfuMode(DfuInterface* dif)
+} // namespace
+
+void dfuse_leave(DfuInterface* dif)
 {
     dfuse_special_command(dif, g_dfuse.address, DFUSE_SET_ADDRESS);
     dfuse_download_chunk(dif, nullptr, 0, 2);
 }
-
-} // namespace
 
 int64_t dfuse_upload_to_file(DfuInterface* dif, int xferSize, int fd, const char* options)
 {
@@ -330,7 +329,7 @@ int64_t dfuse_upload_to_file(DfuInterface* dif, int xferSize, int fd, const char
     if (!dfu_abort_to_idle(dif))
         return -1;
     if (g_dfuse.leave)
-        leaveDfuMode(dif);
+        dfuse_leave(dif);
     dfu_transfer_done("Upload");
     dfuse_reset_settings();
     return int64_t(total);
@@ -385,7 +384,7 @@ int dfuse_download_entry(DfuInterface* dif, int xferSize, const DfuFile& file, c
     if (!dfu_abort_to_idle(dif))
         return -1;
     if (g_dfuse.leave)
-        leaveDfuMode(dif);
+        dfuse_leave(dif);
     dfu_transfer_done("Download");
     return 0;
 }

@@ -70,6 +70,9 @@ int dfuse_download_chunk(DfuInterface* dif, const uint8_t* data, int size, uint1
 // touches first (once per run). 0 on success.
 int dfuse_write_pages(DfuInterface* dif, uint32_t address, uint32_t length, const uint8_t* data, int xferSize);
 
+// The leave request ("-s ...:leave"): set the address and send a zero-length chunk.
+void dfuse_leave(DfuInterface* dif);
+
 // Upload ("-U" on a DfuSe device or with "-s"): reads from the address given
 // in options into fd. The bytes read; -1 after a failure (logged).
 int64_t dfuse_upload_to_file(DfuInterface* dif, int xferSize, int fd, const char* options);

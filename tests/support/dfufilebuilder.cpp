@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -82,6 +83,14 @@ Bytes dfuseFile(const std::vector<Target>& targets, uint16_t vendor, uint16_t pr
     return withSuffix(dfuseImage(targets), s);
 }
 
+Bytes dfuseFileAt(uint32_t address, Bytes data)
+{
+    Target t;
+    t.name = "ST...";
+    t.elements = {Element{address, std::move(data)}};
+    return dfuseFile({t});
+}
+
 Bytes loadAddressPrefix(uint32_t address, uint32_t payloadLength)
 {
     Bytes b = {0x01, 0x00};
@@ -96,6 +105,60 @@ Bytes blockCountPrefix(uint32_t payloadLength)
     put16(b, (payloadLength + 511) / 512);
     b.insert(b.end(), 8, 0x00);
     b.insert(b.end(), 4, 0xFF);
+    return b;
+}
+
+uint64_t fwinfoHash(const uint8_t* data, size_t length)
+{
+    const uint64_t m = 0x880355f21e6d1965ull;
+    const auto mix = [](uint64_t x) {
+        x ^= x >> 23;
+        x *= 0x2127599bf4325c37ull;
+        return x ^ (x >> 47);
+    };
+    uint64_t h = length * m;
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t v = 0;
+        std::memcpy(&v, data + i, 8); // the tests run on little-endian machines
+        h = (h ^ mix(v)) * m;
+    }
+    if (i < length) {
+        uint64_t v = 0;
+        std::memcpy(&v, data + i, length - i);
+        h = (h ^ mix(v)) * m;
+    }
+    return mix(h);
+}
+
+Bytes fwinfoMarker()
+{
+    const char marker[] = "_FWINFO_";
+    return Bytes(marker, marker + 8);
+}
+
+Bytes fwinfoRecord(const FwInfo& info)
+{
+    Bytes b = fwinfoMarker();
+    put32(b, 0xA5A5A5A5);
+    put16(b, info.version);
+    put32(b, uint32_t(info.deviceType));
+    put32(b, uint32_t(info.deviceVersion));
+    put32(b, uint32_t(info.programVersion));
+    put32(b, uint32_t(info.programRevision));
+    put32(b, uint32_t(info.compileTime));
+    put32(b, uint32_t(info.serial));
+    put32(b, uint32_t(info.serial >> 32));
+    put32(b, uint32_t(info.entryCount < 0 ? int64_t(info.entries.size()) : info.entryCount));
+    for (Bytes e : info.entries) {
+        e.resize(18, 0);
+        b.insert(b.end(), e.begin(), e.end());
+    }
+    uint64_t hash = fwinfoHash(b.data(), b.size());
+    if (info.brokenHash)
+        hash ^= 1;
+    put32(b, uint32_t(hash));
+    put32(b, uint32_t(hash >> 32));
     return b;
 }
 
