@@ -98,7 +98,8 @@ struct Rig {
         DataSourceTiming t;
         t.roundIntervalMs = 50;
         t.probeWaitMs = 200;
-        t.writeWaitMs = 200;
+        // Writes wait for the stack's own time-out, as in the tool: a device
+        // restarting on a command is told by that silence.
         window->dataSource()->setTiming(t);
         window->setFileChooser(std::make_unique<ScriptedChooser>(&files));
         window->show();
@@ -178,7 +179,6 @@ void TstWindowFlows::scenario()
     Rig rig;
     MainWindow& w = rig.w();
     QCOMPARE(rig.nodeId, 31);
-    // Long enough for the tries of a command to end before the device is back.
     rig.sim.device.setRebootOnWrite(0x2001, 0x0A, 1000);
     rig.sim.device.setRebootOnWrite(0x1011, 1, 1000);
     DialogScript dialogs;

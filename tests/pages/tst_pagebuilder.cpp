@@ -285,8 +285,8 @@ void TstPageBuilder::editThroughWidgetsMarksAndCancels()
     h.builder->slotBtnCancelAllClick();
     QVERIFY(!ctl->edited());
     QCOMPARE(limit->styleSheet() + mode->styleSheet() + run->styleSheet(), QString());
-    QCOMPARE(ctl->value(), QByteArray::fromHex("00c0ffff")); // until the device's value comes
-    h.deliver("2000-1-ctl", QByteArray::fromHex("0140e803"));
+    // The device's value is back at once, in the record and on every widget.
+    QCOMPARE(ctl->value(), QByteArray::fromHex("0140e803"));
     QCOMPARE(limit->text(), QStringLiteral("1000"));
     QCOMPARE(mode->currentText(), QStringLiteral("Авто"));
     QVERIFY(!run->isChecked());
