@@ -168,6 +168,7 @@ private slots:
     void init() { QFile::remove(m_tmp.filePath("xdg/Quillbex/settings.ini")); }
 
     void scenario();
+    void silentDeviceKeepsTheWindowAlive();
     void exportImportRoundTrip();
     void importThroughTheWindow_data();
     void importThroughTheWindow();
@@ -324,6 +325,37 @@ void TstWindowFlows::scenario()
     QVERIFY(!rig.speed());
     QVERIFY(!paramCtlMap.contains("2101-0-speed"));
     QTRY_COMPARE_WITH_TIMEOUT(rig.field<QLabelWgt>("hours", "uint32viewValue")->text(), QString("4321"), kWait);
+}
+
+// Nobody answers the probe: the window's timers keep running while it waits,
+// one red line names the ids asked, and the dialog opens again.
+void TstWindowFlows::silentDeviceKeepsTheWindowAlive()
+{
+    Rig rig;
+    MainWindow& w = rig.w();
+    rig.sim.device.setSilent(true);
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(100);
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start();
+    int ticksAtAccept = -1;
+    int ticksAtReopen = -1;
+    DialogScript dialogs;
+    dialogs.answers.push_back(
+        choose(configfixture::kDeviceA, rig.port(), [&](ConnectionDialog&) { ticksAtAccept = ticks; }));
+    dialogs.answers.push_back([&](ConnectionDialog&) {
+        ticksAtReopen = ticks;
+        return false;
+    });
+    rig.action("m_connect")->trigger();
+    QCOMPARE(dialogs.opened, 2);
+    QVERIFY(!rig.connected());
+    // Ids 31 and 127, three tries of 200 ms each: about twelve ticks.
+    QVERIFY2(ticksAtReopen - ticksAtAccept >= 5, qPrintable(QString::number(ticksAtReopen - ticksAtAccept)));
+    QCOMPARE(logOf(w), (QList<Line>{{"Подключение...", true}, {"Устройство не отвечает (id: 31, 127).", false}}));
+    QVERIFY(rig.action("m_connect")->isEnabled());
+    QVERIFY(!rig.button("btnSaveAll")->isEnabled());
 }
 
 void TstWindowFlows::exportImportRoundTrip()

@@ -110,7 +110,13 @@ void TstQCustomDS::probeFallsBack()
     for (const auto& c : rig.channel->calls())
         QCOMPARE(c.waitMs, 50);
     QCOMPARE(int(connectionSettings().nodeId), nodeIdAfter);
-    QCOMPARE(log.count(), 0); // a failed probe is reported by the caller
+    if (connected) {
+        QCOMPARE(log.count(), 0);
+    } else { // one red line naming the ids tried
+        QCOMPARE(log.count(), 1);
+        QCOMPARE(log.at(0).at(0).toString(), QString("Устройство не отвечает (id: 5, 31, 127)."));
+        QCOMPARE(log.at(0).at(1).toBool(), false);
+    }
     QCOMPARE(tools.count(), connected ? 1 : 2);
     QCOMPARE(tools.last().at(0).toBool(), connected);
     const QStringList link = rig.channel->linkCalls();
