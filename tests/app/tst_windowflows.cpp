@@ -126,6 +126,14 @@ struct Rig {
                 return false;
         return !paramCtlMap.isEmpty();
     }
+    // Waits until the device has been asked at least once per parameter more,
+    // so a full round of the load worker has passed: whatever was due before it
+    // (a write queued at once stops the polling) has happened by then.
+    bool aRoundPasses()
+    {
+        const int target = sim.device.requestsSeen() + paramCtlMap.size();
+        return QTest::qWaitFor([&] { return sim.device.requestsSeen() >= target; }, kWait);
+    }
     bool connectA(DialogScript& dialogs)
     {
         dialogs.answers.push_back(choose(configfixture::kDeviceA, port()));
@@ -385,7 +393,7 @@ void TstWindowFlows::exportImportRoundTrip()
     QVERIFY(w.dataSource()->loadWorker()->isRunning());
 
     // Nothing reaches the device before "Сохранить"; then the file's values do.
-    QTest::qWait(500);
+    QVERIFY(rig.aRoundPasses());
     QCOMPARE(rig.sim.device.writesTo(0x2101, 0), 0);
     QCOMPARE(rig.speed()->text(), QString("1500"));
     rig.button("btnSaveAll")->click();
@@ -445,12 +453,12 @@ void TstWindowFlows::importThroughTheWindow()
     QVERIFY(rig.toolsOn());
     QVERIFY(w.dataSource()->loadWorker()->isRunning());
 
-    QTest::qWait(300);
+    QVERIFY(rig.aRoundPasses());
     QCOMPARE(rig.sim.device.writesTo(0x2101, 0), 0);
     rig.button("btnSaveAll")->click();
     if (shown != "1500")
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.device.value(0x2101, 0), QByteArray::fromHex("d007"), kWait);
-    QTest::qWait(300);
+    QVERIFY(rig.aRoundPasses()); // polling again: every write of the save is done
     QCOMPARE(rig.sim.device.writesTo(0x2101, 0), shown == "1500" ? 0 : 1);
     QCOMPARE(rig.sim.device.writesTo(0x2113, 0), 0);
     QCOMPARE(rig.sim.device.value(0x2113, 0), hoursBefore);

@@ -1,6 +1,6 @@
 #include "fakedatasource.h"
 #include "pagefixture.h"
-#include "pages/guiinbox.h"
+#include "inboxdrained.h"
 #include "pages/pagebuilder.h"
 #include "pages/pagecontainers.h"
 #include "pages/paramfielduicontroller.h"
@@ -460,13 +460,10 @@ void TstPageBuilder::teardownEmptiesEverything()
     QVERIFY(!page && !ext && !controller && !fieldController);
     QVERIFY(!h.builder->isBuilt());
     // A completion of a request made before the teardown finds nothing to touch
-    // (under the address sanitizer a touch of a gone controller fails). The
-    // sentinel, handed over after them, runs once they all have.
+    // (under the address sanitizer a touch of a gone controller fails).
     for (const auto &r : qAsConst(h.ds.loads))
         FakeDataSource::deliver(r, QByteArray::fromHex("01020304"));
-    bool sentinel = false;
-    GuiInbox::post([&sentinel] { sentinel = true; });
-    QTRY_VERIFY(sentinel);
+    QVERIFY(inboxDrained());
     for (const auto &r : qAsConst(h.ds.loads))
         QCOMPARE(r.param->value(), QByteArray::fromHex("01020304")); // delivered, to the record only
     // The tree no longer drives the stack.

@@ -1,4 +1,5 @@
 #include "fakedatasource.h"
+#include "inboxdrained.h"
 #include "pages/paramfielduicontroller.h"
 #include "pages/singleparamuicontroller.h"
 #include "pairtype.h"
@@ -84,7 +85,7 @@ void TstParamControllers::readDeliversNewValuesOnly()
 
     // A failed read changes nothing on the page.
     FakeDataSource::completeOnWorker(rig.ds.loads.at(0), false);
-    QTest::qWait(20);
+    QVERIFY(inboxDrained());
     QCOMPARE(names.size(), 2);
 }
 
@@ -100,7 +101,7 @@ void TstParamControllers::completionOfDeletedControllerIsDropped()
     // Both completions arrive after the pages were torn down.
     FakeDataSource::completeOnWorker(rig.ds.loads.at(0), true);
     FakeDataSource::completeOnWorker(rig.ds.saves.at(0), true);
-    QTest::qWait(20);
+    QVERIFY(inboxDrained());
     QVERIFY(rig.param->edited());
 }
 

@@ -1,6 +1,7 @@
 // The data source over a scripted device: link open and close, the probe, and
 // how it keeps its two workers from talking to the device at the same time.
 #include "fakesdochannel.h"
+#include "inboxdrained.h"
 #include "link/connectionsettings.h"
 #include "pages/customdsloadthread.h"
 #include "pages/customdssavethread.h"
@@ -264,7 +265,7 @@ void TstQCustomDS::loadStaysStoppedAfterLateReports()
     QVERIFY(rig.ds->disconnectDevice());
     emit rig.ds->saveWorker()->paramsSaved();
     emit rig.ds->saveWorker()->paramSavingFail(QStringLiteral("x"));
-    QTest::qWait(30);
+    QVERIFY(inboxDrained());
     QVERIFY(!rig.ds->loadWorker()->isActive());
 
     // And one that arrives while writes are still queued.
@@ -274,7 +275,7 @@ void TstQCustomDS::loadStaysStoppedAfterLateReports()
     p->setValue(QByteArray::fromHex("01"));
     rig.ds->slotSave(p, {});
     emit rig.ds->saveWorker()->paramSavingFail(QStringLiteral("x"));
-    QTest::qWait(30);
+    QVERIFY(inboxDrained());
     QVERIFY(!rig.ds->loadWorker()->isActive());
     rig.ds->startLoad();
     QVERIFY(!rig.ds->loadWorker()->isActive());
@@ -291,7 +292,7 @@ void TstQCustomDS::lostLinkReportedOnce()
     rig.channel->setSilent(true);
     QTRY_COMPARE(lost.count(), 1);
     emit rig.ds->saveWorker()->connectionError(); // the other worker finds it too
-    QTest::qWait(30);
+    QVERIFY(inboxDrained());
     QCOMPARE(lost.count(), 1);
     QVERIFY(!rig.ds->loadWorker()->isActive());
     QVERIFY(rig.ds->disconnectDevice());
