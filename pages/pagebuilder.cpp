@@ -134,7 +134,9 @@ void PageBuilder::readGroupBoxRules(QWidget *form, const QString &pageName)
         if (!rules.isEmpty())
             record->rule = rules.last(); // a group box follows one rule, the last
         pageGroupMap[box] = std::move(record);
-        m_pageOf.insert(box, pageName);
+        // A box whose list holds no rule has nothing that could point astray.
+        if (!rules.isEmpty())
+            m_pageOf.insert(box, pageName);
     }
 }
 

@@ -92,7 +92,7 @@ private:
     bool m_built = false;
     QString m_folder;
     // Of the build under way: parameters skipped per unknown type name, and the
-    // page each controller and each ruled group box stands on.
+    // page each controller and each group box with a rule stands on.
     QMap<QString, int> m_missingTypes;
     QHash<const QObject *, QString> m_pageOf;
 };

@@ -99,6 +99,8 @@ void PageBuilder::reportDanglingRules()
         for (const stDependence &rule : ctl->dependences())
             report(ctl.get(), who, rule);
     }
-    for (const auto &entry : pageGroupMap)
-        report(entry.first, QStringLiteral("группа \"%1\"").arg(entry.first->objectName()), entry.second->rule);
+    for (const auto &entry : pageGroupMap) {
+        if (m_pageOf.contains(entry.first))
+            report(entry.first, QStringLiteral("группа \"%1\"").arg(entry.first->objectName()), entry.second->rule);
+    }
 }
