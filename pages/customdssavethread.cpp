@@ -60,11 +60,10 @@ int CustomDSSaveThread::pendingCount() const
 
 void CustomDSSaveThread::clearData()
 {
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_written.clear();
-    }
     dropAll(m_pending);
+    // After the drop: no delivery of a round taken before can note a write now.
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_written.clear();
 }
 
 void CustomDSSaveThread::remove(uint64_t serial)
@@ -201,12 +200,14 @@ DataSourceWorker::RoundEnd CustomDSSaveThread::round(const WorkerSettings& s)
         if (reply.ok) {
             exchange.unlock();
             const uint64_t stamp = nextDeviceValueStamp();
-            {
-                const std::lock_guard<std::mutex> lock(m_mutex);
-                m_written[ObjectKey(request.index, request.subindex)] = Written{value, stamp};
-            }
             remove(request.serial);
+            // Not kept when the queue was cleared meanwhile: the next link may
+            // lead to another device.
             deliver(generation, [&] {
+                {
+                    const std::lock_guard<std::mutex> lock(m_mutex);
+                    m_written[ObjectKey(request.index, request.subindex)] = Written{value, stamp};
+                }
                 for (const Part& part : request.parts)
                     part.param->wroteValue(part.value, value, stamp);
                 complete(request, true);
