@@ -16,7 +16,7 @@ class ConnectFlow {
 public:
     struct Hooks {
         LogSink log;
-        // Shows the "connecting" line before the probe holds the GUI thread.
+        // Shows the "connecting" line at once, before the link is opened.
         std::function<void()> repaint;
         std::function<void(const QString& title)> setTitle;
     };

@@ -1,8 +1,9 @@
 // The two device commands of the main window, each one write through the data
 // source's save worker: reboot (0x2001 sub-index 0x0A, "boot") and restore
 // factory settings (0x1011 sub-index 1, "load", after a question). A device
-// that restarts fails the write, and the save worker then reports the command
-// (the main window drops the link); a device that answers has taken it.
+// that restarts leaves the write unanswered, and the save worker reports the
+// command after that one try (the main window drops the link); a device that
+// answers has taken it.
 #pragma once
 
 #include "app/logsink.h"

@@ -1,6 +1,7 @@
 #include "app/devicelist.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QDomDocument>
 #include <QDomElement>
 #include <QDomNodeList>
@@ -16,9 +17,20 @@ DeviceList loadControllers(const QString& path, const LogSink& log)
     DeviceList rows;
     QFile file(path);
     QDomDocument doc;
-    if (!file.open(QIODevice::ReadOnly) || !doc.setContent(&file)) {
+    QString reason;
+    if (!file.open(QIODevice::ReadOnly)) {
+        reason = QStringLiteral("Файл %1 не открыт: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+    } else {
+        QString error;
+        int line = 0;
+        int column = 0;
+        if (!doc.setContent(&file, &error, &line, &column))
+            reason = QStringLiteral("Ошибка XML в строке %1, столбце %2: %3")
+                         .arg(QString::number(line), QString::number(column), error);
+    }
+    if (!reason.isEmpty()) {
         if (log)
-            log(QStringLiteral("Ошибка открытия файла controllers.xml."), false);
+            log(QStringLiteral("Ошибка открытия файла controllers.xml. ") + reason, false);
         return rows;
     }
     const QDomNodeList nodes = doc.documentElement().elementsByTagName(QStringLiteral("Controller"));

@@ -14,6 +14,6 @@ QString controllersFilePath();
 
 // Reads every "Controller" element below the root (any depth, document order) as
 // {text content, attribute "id"}. A file that cannot be opened or parsed gives an empty
-// list and one red line through log; a valid file without entries gives an empty list
-// and no line.
+// list and one red line through log, with the reason after the usual text; a valid
+// file without entries gives an empty list and no line.
 DeviceList loadControllers(const QString& path, const LogSink& log);

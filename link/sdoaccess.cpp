@@ -76,6 +76,7 @@ SdoOutcome runRequest(uint8_t kind, uint8_t nodeId, uint16_t index, uint8_t subI
     if (done) {
         result.ok = x.success != 0;
         result.abortCode = result.ok ? 0 : x.abortCode;
+        result.silent = !result.ok && x.silent;
         if (result.ok && kind != SDO_REQUEST_WRITE) {
             const uint8_t* source = kind == SDO_REQUEST_EDS ? x.eds : x.data;
             result.data = QByteArray(reinterpret_cast<const char*>(source), int(x.resultLength));

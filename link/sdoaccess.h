@@ -53,6 +53,7 @@ struct SdoExchange {
     bool done = false;
     uint8_t success = 0;
     uint32_t abortCode = 0;
+    bool silent = false;        // the stack's time-out ended the transfer
     uint32_t resultLength = 0;
     uint8_t data[SDO_DATA_BUFFER] = {}; // bytes read; also the bytes to write
     uint8_t eds[SDO_EDS_BUFFER] = {};
@@ -74,6 +75,9 @@ void pointSdoClientAt(uint8_t nodeId);
 struct SdoOutcome {
     bool ok = false;
     uint32_t abortCode = 0;     // 0 when the transfer ended locally
+    // The request went out and nothing answered it: the stack's time-out
+    // ended the transfer. Not set for a refused start or a device's abort.
+    bool silent = false;
     QByteArray data;            // bytes read (uploads)
 };
 

@@ -5,6 +5,7 @@
 #include "canopen/tooldict.h"
 #include "link/sdoflight.h"
 
+#include "canopen/od.h"
 #include "canopen/sdo.h"
 
 #include <cstring>
@@ -16,6 +17,18 @@ bool linkOnline = false; // stack mutex
 bool answersRequestInFlight(const SdoExchange& x, uint8_t nodeId)
 {
     return x.sequence != 0 && !x.done && x.started == x.sequence && x.nodeId == nodeId;
+}
+
+// The client line of nodeId was ended by the stack's time-out: the engine
+// keeps it in that state, with its own abort code, until the callback returns.
+bool endedByStackTimeout(CanOpenNode* node, uint8_t nodeId)
+{
+    const uint8_t service = findSdoClientForNode(node, nodeId);
+    for (const SdoLine& line : node->sdo) {
+        if (line.role == SDO_CLIENT && line.service == service && line.state == SDO_ENDED_LOCALLY)
+            return line.abortCode == ABORT_TIMEOUT;
+    }
+    return false;
 }
 
 void startRequest(CanOpenNode* node, uint32_t id, uint8_t kind)
@@ -79,7 +92,8 @@ void finishUpload(CanOpenNode* node, uint8_t nodeId, uint8_t* dest, uint32_t roo
             const uint8_t state = sdoReadResult(node, nodeId, dest, &size, &abortCode);
             if (state == SDO_FINISHED)
                 x.resultLength = size;
-            completeSdoRequest(x, state == SDO_FINISHED, state == SDO_ABORTED_BY_PEER ? abortCode : 0);
+            completeSdoRequest(x, state == SDO_FINISHED, state == SDO_ABORTED_BY_PEER ? abortCode : 0,
+                               state == SDO_ENDED_LOCALLY && endedByStackTimeout(node, nodeId));
         }
     }
     // The line is freed whether the answer was wanted or not.
@@ -130,18 +144,20 @@ void sdoWriteDone(CanOpenNode* node, uint8_t nodeId)
             if (state == SDO_FINISHED)
                 completeSdoRequest(x, true, x.abortCode); // abort code left as it was
             else
-                completeSdoRequest(x, false, state == SDO_ABORTED_BY_PEER ? abortCode : 0);
+                completeSdoRequest(x, false, state == SDO_ABORTED_BY_PEER ? abortCode : 0,
+                                   state == SDO_ENDED_LOCALLY && endedByStackTimeout(node, nodeId));
         }
     }
     closeSdoTransfer(node, nodeId, SDO_CLIENT);
 }
 
-void completeSdoRequest(SdoExchange& x, bool ok, uint32_t abortCode)
+void completeSdoRequest(SdoExchange& x, bool ok, uint32_t abortCode, bool silent)
 {
     if (x.sequence == 0 || x.done)
         return;
     x.success = ok ? 1 : 0;
     x.abortCode = abortCode;
+    x.silent = silent;
     x.done = true;
     sdoDoneCondition().notify_all();
 }

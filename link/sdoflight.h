@@ -12,5 +12,6 @@ std::mutex& sdoFlightLock(void);
 // Whether the link is up (stack mutex held).
 bool sdoAccessOnline(void);
 // Ends the request in flight with a result and wakes its requester; x.mutex
-// held. Does nothing when no request waits.
-void completeSdoRequest(SdoExchange& x, bool ok, uint32_t abortCode);
+// held. Does nothing when no request waits. `silent`: ended by the stack's
+// time-out.
+void completeSdoRequest(SdoExchange& x, bool ok, uint32_t abortCode, bool silent = false);

@@ -9,6 +9,7 @@ SdoReply toReply(const SdoOutcome& outcome)
     SdoReply reply;
     reply.ok = outcome.ok;
     reply.abortCode = outcome.abortCode;
+    reply.silent = outcome.silent;
     reply.data = outcome.data;
     return reply;
 }

@@ -1,6 +1,7 @@
 #include "pages/customdssavethread.h"
 
 #include <QDebug>
+#include <QSet>
 
 #include <algorithm>
 
@@ -26,16 +27,29 @@ void CustomDSSaveThread::enqueue(const SPCustomParam& param, std::function<void(
 {
     if (!param)
         return;
+    Part part;
+    part.param = param;
+    part.callback = std::move(callback);
+    CustomParam::WriteShare share = param->writeShare();
+    part.value = std::move(share.value);
+    part.known = std::move(share.known);
+    part.knownStamp = share.knownStamp;
+    part.changed = std::move(share.changed);
+
     const std::lock_guard<std::mutex> lock(m_mutex);
     for (Request& queued : m_pending) {
-        if (queued.serial != m_inFlight && queued.param->index() == param->index()
-            && queued.param->subindex() == param->subindex()) {
-            queued.param = param;
-            queued.callback = std::move(callback);
+        if (queued.serial != m_inFlight && queued.index == param->index() && queued.subindex == param->subindex()
+            && queued.parts.front().value.size() == part.value.size()) {
+            queued.parts.push_back(std::move(part));
             return;
         }
     }
-    m_pending.push_back(Request{m_nextSerial++, param, std::move(callback)});
+    Request request;
+    request.serial = m_nextSerial++;
+    request.index = param->index();
+    request.subindex = param->subindex();
+    request.parts.push_back(std::move(part));
+    m_pending.push_back(std::move(request));
 }
 
 int CustomDSSaveThread::pendingCount() const
@@ -47,6 +61,9 @@ int CustomDSSaveThread::pendingCount() const
 void CustomDSSaveThread::clearData()
 {
     dropAll(m_pending);
+    // After the drop: no delivery of a round taken before can note a write now.
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_written.clear();
 }
 
 void CustomDSSaveThread::remove(uint64_t serial)
@@ -57,6 +74,32 @@ void CustomDSSaveThread::remove(uint64_t serial)
                     m_pending.end());
     if (m_inFlight == serial)
         m_inFlight = 0;
+}
+
+QByteArray CustomDSSaveThread::bytesToWrite(const Request& request) const
+{
+    const int length = request.parts.front().value.size();
+    // The newest value known for the object is the ground; each part's changes go
+    // over it in queue order. A part that knew no device value changes every bit.
+    QByteArray ground = request.parts.front().value;
+    uint64_t groundStamp = 0;
+    for (const Part& part : request.parts) {
+        if (part.known.size() == length && part.knownStamp > groundStamp) {
+            ground = part.known;
+            groundStamp = part.knownStamp;
+        }
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        const auto written = m_written.find(ObjectKey(request.index, request.subindex));
+        if (written != m_written.end() && written->second.bytes.size() == length
+            && written->second.stamp > groundStamp)
+            ground = written->second.bytes;
+    }
+    QByteArray bytes(ground.constData(), ground.size());
+    for (const Part& part : request.parts)
+        applyBits(bytes, part.value, part.changed);
+    return bytes;
 }
 
 QString CustomDSSaveThread::refusal(const QByteArray& value, bool addressOk)
@@ -70,6 +113,35 @@ QString CustomDSSaveThread::refusal(const QByteArray& value, bool addressOk)
     if (value.size() > SdoChannel::kMaxValueBytes)
         return QStringLiteral("значение длиннее %1 байт").arg(SdoChannel::kMaxValueBytes);
     return QString();
+}
+
+bool CustomDSSaveThread::isCommand(const QString& index, const QString& subindex)
+{
+    return (index == QLatin1String("1011") && subindex == QLatin1String("1"))
+        || (index == QLatin1String("2001") && subindex == QLatin1String("a"));
+}
+
+void CustomDSSaveThread::complete(const Request& request, bool ok)
+{
+    for (const Part& part : request.parts) {
+        if (part.callback)
+            part.callback(ok);
+        if (ok)
+            emit paramSaved(part.param->name());
+    }
+}
+
+void CustomDSSaveThread::fail(const Request& request, const QString& reason)
+{
+    complete(request, false);
+    QSet<QString> told;
+    for (const Part& part : request.parts) {
+        const QString name = part.param->name();
+        if (!told.contains(name)) {
+            told.insert(name);
+            emit paramSavingFail(failMessage(name, reason));
+        }
+    }
 }
 
 DataSourceWorker::RoundEnd CustomDSSaveThread::round(const WorkerSettings& s)
@@ -93,11 +165,7 @@ DataSourceWorker::RoundEnd CustomDSSaveThread::round(const WorkerSettings& s)
             request = m_pending.front();
             m_inFlight = request.serial;
         }
-        const CustomParam& param = *request.param;
-        const auto callback = [&request](bool ok) {
-            if (request.callback)
-                request.callback(ok);
-        };
+        const CustomParam& param = *request.parts.front().param;
         const auto leave = [this](RoundEnd end) {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_inFlight = 0;
@@ -106,19 +174,19 @@ DataSourceWorker::RoundEnd CustomDSSaveThread::round(const WorkerSettings& s)
 
         uint16_t index = 0;
         uint8_t subIndex = 0;
-        const bool addressOk = parseObjectAddress(param.index(), param.subindex(), &index, &subIndex);
-        const QByteArray value = param.value();
+        const bool addressOk = parseObjectAddress(request.index, request.subindex, &index, &subIndex);
+        const QByteArray value = bytesToWrite(request);
         const QString refused = refusal(value, addressOk);
         if (!refused.isEmpty()) {
             remove(request.serial);
-            const QString message = failMessage(param.name(), refused);
-            deliver(generation, [&] {
-                callback(false);
-                emit paramSavingFail(message);
-            });
+            deliver(generation, [&] { fail(request, refused); });
             continue;
         }
 
+        // A command the device restarts on is sent once: a try that went out and
+        // met only the stack's time-out is that restart. A refused start or an
+        // abort is no restart, and is tried again.
+        const bool command = isCommand(request.index, request.subindex);
         // One requester at a time on the SDO line, for all tries and the link test.
         std::unique_lock<std::mutex> exchange(m_channel->requestLock());
         SdoReply reply;
@@ -126,32 +194,34 @@ DataSourceWorker::RoundEnd CustomDSSaveThread::round(const WorkerSettings& s)
             if (stopRequested())
                 return leave(RoundEnd::Stopped);
             reply = m_channel->write(s.nodeId, index, subIndex, canTypeOf(param), value, s.writeWaitMs);
+            if (command && reply.silent)
+                break;
         }
         if (reply.ok) {
             exchange.unlock();
+            const uint64_t stamp = nextDeviceValueStamp();
             remove(request.serial);
-            // An edit made while the write was under way keeps its mark.
-            request.param->clearEditedIfValue(value);
+            // Not kept when the queue was cleared meanwhile: the next link may
+            // lead to another device.
             deliver(generation, [&] {
-                callback(true);
-                emit paramSaved(param.name());
+                {
+                    const std::lock_guard<std::mutex> lock(m_mutex);
+                    m_written[ObjectKey(request.index, request.subindex)] = Written{value, stamp};
+                }
+                for (const Part& part : request.parts)
+                    part.param->wroteValue(part.value, value, stamp);
+                complete(request, true);
             });
             continue;
         }
 
-        // These two commands end the connection when they work: the device
-        // restarts before it can answer. The request stays queued. A device
-        // that answers with an abort has refused the command instead; that is
-        // an ordinary failed write, never a restart.
-        const bool silent = reply.abortCode == 0;
-        if (silent && param.index() == QLatin1String("1011") && param.subindex() == QLatin1String("1")) {
+        // The request stays queued: the next connection attempt clears it.
+        if (command && reply.silent) {
             exchange.unlock();
-            emit afterRestoredDefault();
-            return leave(RoundEnd::Ended);
-        }
-        if (silent && param.index() == QLatin1String("2001") && param.subindex() == QLatin1String("a")) {
-            exchange.unlock();
-            emit afterReboot();
+            if (request.index == QLatin1String("1011"))
+                emit afterRestoredDefault();
+            else
+                emit afterReboot();
             return leave(RoundEnd::Ended);
         }
 
@@ -161,17 +231,14 @@ DataSourceWorker::RoundEnd CustomDSSaveThread::round(const WorkerSettings& s)
         if (stopped)
             return leave(RoundEnd::Stopped);
         if (!answered) {
-            deliver(generation, [&] { callback(false); });
+            deliver(generation, [&] { complete(request, false); });
             emit connectionError();
             return leave(RoundEnd::Ended);
         }
         debugFailure(param, index, subIndex);
         remove(request.serial);
-        const QString message = failMessage(param.name(), m_channel->abortCodeName(reply.abortCode));
-        deliver(generation, [&] {
-            callback(false);
-            emit paramSavingFail(message);
-        });
+        const QString reason = m_channel->abortCodeName(reply.abortCode);
+        deliver(generation, [&] { fail(request, reason); });
     }
     emit paramsSaved();
     return RoundEnd::Continue;

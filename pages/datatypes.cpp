@@ -75,8 +75,12 @@ bool TypeReader::readField(const QJsonObject &obj, int number, ParamDataField &f
         where = QStringLiteral("поле \"%1\": ").arg(f.name);
 
     QString typeName;
-    if (textKey(obj, QStringLiteral("datatype"), &typeName, where))
+    if (textKey(obj, QStringLiteral("datatype"), &typeName, where)) {
         f.type = dataTypeCode(typeName);
+        // An unknown name would pass for "bit" and the field would read one bit.
+        if (fieldTypeName(f.type) != typeName.toLower())
+            fault(where + QStringLiteral("неизвестный тип данных \"%1\"").arg(typeName));
+    }
     wholeKey(obj, QStringLiteral("startbit"), 0, kMaxBit, &f.startbit, where);
     wholeKey(obj, QStringLiteral("endbit"), 0, kMaxBit, &f.endbit, where);
 

@@ -54,6 +54,8 @@ void PageBuilder::buildCustomUiPages(const QString &folder)
         clearCustomUi();
     m_built = true;
     m_folder = folder;
+    m_missingTypes.clear();
+    m_pageOf.clear();
 
     for (const QString &line : loadDataTypes(folder))
         fault(line);
@@ -64,6 +66,17 @@ void PageBuilder::buildCustomUiPages(const QString &folder)
     }
     connectDependences();
     connectGroupBoxes();
+    reportMissingTypes();
+    reportDanglingRules();
+    m_pageOf.clear();
+}
+
+void PageBuilder::reportMissingTypes()
+{
+    for (auto it = m_missingTypes.cbegin(); it != m_missingTypes.cend(); ++it)
+        fault(QStringLiteral("Тип данных \"%1\" не описан: пропущено параметров: %2")
+                  .arg(it.key(), QString::number(it.value())));
+    m_missingTypes.clear();
 }
 
 void PageBuilder::buildPage(const QString &folder, QWidget *page)
@@ -88,9 +101,12 @@ void PageBuilder::buildPage(const QString &folder, QWidget *page)
     dataTypeWgtList.clear();
     for (QDataTypeWgt *w : params)
         dataTypeWgtList.append(w);
-    readGroupBoxRules(form);
+    readGroupBoxRules(form, page->objectName());
+    const size_t before = paramCtlList.size();
     for (QDataTypeWgt *w : params)
         buildParamWidget(folder, w, loader);
+    for (size_t i = before; i < paramCtlList.size(); ++i)
+        m_pageOf.insert(paramCtlList[i].get(), page->objectName());
     connectGroupButtons(form);
 
     auto *scroll = new QScrollArea(page);
@@ -100,7 +116,7 @@ void PageBuilder::buildPage(const QString &folder, QWidget *page)
     layout->addWidget(scroll, 0, 0);
 }
 
-void PageBuilder::readGroupBoxRules(QWidget *form)
+void PageBuilder::readGroupBoxRules(QWidget *form, const QString &pageName)
 {
     for (QGroupBox *box : form->findChildren<QGroupBox *>()) {
         const QString text = box->property("dependencies").toString();
@@ -118,6 +134,9 @@ void PageBuilder::readGroupBoxRules(QWidget *form)
         if (!rules.isEmpty())
             record->rule = rules.last(); // a group box follows one rule, the last
         pageGroupMap[box] = std::move(record);
+        // A box whose list holds no rule has nothing that could point astray.
+        if (!rules.isEmpty())
+            m_pageOf.insert(box, pageName);
     }
 }
 
@@ -128,8 +147,9 @@ void PageBuilder::buildParamWidget(const QString &folder, QDataTypeWgt *w, myLoa
 
     const QSharedPointer<ParamDataType> type = dataTypeMap.value(w->CDataType());
     if (!type) {
-        fault(QStringLiteral("Параметр %1 пропущен: тип данных \"%2\" не описан")
-                  .arg(where, w->CDataType()));
+        // Said once per type when the build is done: one bad type may stand
+        // behind many parameters.
+        ++m_missingTypes[w->CDataType()];
         return;
     }
     const QString path = folder + QLatin1Char('/') + w->CDataType().toLower() + QStringLiteral(".ui");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QMap>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -14,6 +16,7 @@ class QTreeWidgetItem;
 class QWidget;
 class myLoader;
 class SingleParamUIController;
+struct stDependence;
 
 // The folder of a device's page data: ConfigurationData/UiData/<device> beside the
 // executable.
@@ -65,12 +68,19 @@ public slots:
 private:
     void buildCustomUiTree(const QString &folder);
     void buildPage(const QString &folder, QWidget *page);
-    void readGroupBoxRules(QWidget *form);
+    void readGroupBoxRules(QWidget *form, const QString &pageName);
     void buildParamWidget(const QString &folder, QDataTypeWgt *w, myLoader &loader);
     void bindFieldWidgets(QWidget *form, SingleParamUIController *ctl, const QString &paramName);
     void connectGroupButtons(QWidget *form);
     void connectDependences();
     void connectGroupBoxes();
+    // After the whole build: one line per data type that parameters named but
+    // the types lack, and one per rule whose object or field no page has.
+    void reportMissingTypes();
+    void reportDanglingRules();
+    // What a rule watches that no built parameter has, for the log; empty when
+    // the object and its field exist.
+    QString missingTarget(const stDependence &rule) const;
     bool isClean() const;
     void releaseAll();
     void fault(const QString &msg) { emit toLog(msg, false); }
@@ -81,4 +91,8 @@ private:
     std::function<void()> m_beforeTeardown;
     bool m_built = false;
     QString m_folder;
+    // Of the build under way: parameters skipped per unknown type name, and the
+    // page each controller and each group box with a rule stands on.
+    QMap<QString, int> m_missingTypes;
+    QHash<const QObject *, QString> m_pageOf;
 };

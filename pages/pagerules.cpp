@@ -66,3 +66,41 @@ void PageBuilder::slotChangeGroupBoxVisibility(QObject *sender)
         record.groupBox->setVisible(record.rule.values.contains(text));
     }
 }
+
+QString PageBuilder::missingTarget(const stDependence &rule) const
+{
+    bool objectFound = false;
+    for (const auto &ctl : paramCtlList) {
+        const SPCustomParam param = ctl->param();
+        if (!watches(rule, *param))
+            continue;
+        objectFound = true;
+        if (param->dataType() && param->dataType()->hasField(rule.fieldname))
+            return QString();
+    }
+    if (!objectFound)
+        return QStringLiteral("объект \"%1:%2\", которого нет на страницах").arg(rule.index, rule.subindex);
+    return QStringLiteral("поле \"%1\", которого нет в типе данных объекта \"%2:%3\"")
+        .arg(rule.fieldname, rule.index, rule.subindex);
+}
+
+void PageBuilder::reportDanglingRules()
+{
+    const auto report = [this](const QObject *owner, const QString &who, const stDependence &rule) {
+        const QString missing = missingTarget(rule);
+        if (!missing.isEmpty())
+            fault(QStringLiteral("Страница \"%1\", %2: правило зависимости указывает на %3")
+                      .arg(m_pageOf.value(owner), who, missing));
+    };
+    for (const auto &ctl : paramCtlList) {
+        const SPCustomParam param = ctl->param();
+        const QString who = QStringLiteral("параметр \"%1\" (%2:%3)")
+                                .arg(param->name(), param->index(), param->subindex());
+        for (const stDependence &rule : ctl->dependences())
+            report(ctl.get(), who, rule);
+    }
+    for (const auto &entry : pageGroupMap) {
+        if (m_pageOf.contains(entry.first))
+            report(entry.first, QStringLiteral("группа \"%1\"").arg(entry.first->objectName()), entry.second->rule);
+    }
+}

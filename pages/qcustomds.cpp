@@ -7,7 +7,10 @@
 #include "pages/guiinbox.h"
 
 #include <QDebug>
+#include <QEventLoop>
+#include <QStringList>
 
+#include <thread>
 #include <vector>
 
 namespace {
@@ -72,6 +75,36 @@ QCustomDS::~QCustomDS()
     m_save.reset();
 }
 
+namespace {
+// Runs `work` on a thread of its own while the calling GUI thread keeps its
+// event loop turning without user input: the window repaints and timers run,
+// and no user action can start meanwhile. Returns once `work` has returned.
+void runBesideTheGui(const std::function<void()>& work)
+{
+    QEventLoop loop;
+    bool done = false; // GUI thread only
+    std::thread worker([&] {
+        work();
+        GuiInbox::post([&] {
+            done = true;
+            loop.quit();
+        });
+    });
+    // Only the posted end leaves for good; any other exit of the loop re-enters it.
+    while (!done)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+}
+
+QString idList(const std::vector<uint8_t>& ids)
+{
+    QStringList texts;
+    for (uint8_t id : ids)
+        texts << QString::number(id);
+    return texts.join(QStringLiteral(", "));
+}
+}
+
 bool QCustomDS::connectDevice()
 {
     if (m_connected)
@@ -83,8 +116,35 @@ bool QCustomDS::connectDevice()
     ++m_epoch;
 
     ConnectionSettings& settings = connectionSettings();
-    // The port keeps the name the user gave (ttyUSB0 or a path).
-    switch (m_channel->openLink(settings.portName, settings.canBusAccess, settings.baudRate)) {
+    // An id outside 1..127 is no CANopen node: go straight to the well-known ids.
+    std::vector<uint8_t> candidates;
+    if (isValidNodeId(settings.nodeId))
+        candidates.push_back(settings.nodeId);
+    for (uint8_t id : kFallbackNodeIds)
+        if (candidates.empty() || candidates.front() != id)
+            candidates.push_back(id);
+
+    // Opening the port and a probe of a silent device take seconds: the GUI
+    // thread waits for them without blocking its window.
+    const QString portName = settings.portName; // the name the user gave (ttyUSB0 or a path)
+    const int canBusAccess = settings.canBusAccess;
+    const QString bitRate = settings.baudRate;
+    SdoChannel::LinkOpen opened = SdoChannel::LinkOpen::NoPort;
+    int found = -1;
+    runBesideTheGui([&] {
+        opened = m_channel->openLink(portName, canBusAccess, bitRate);
+        if (opened != SdoChannel::LinkOpen::Open)
+            return;
+        for (uint8_t id : candidates) {
+            if (probeNode(id)) {
+                found = id;
+                return;
+            }
+        }
+        m_channel->closeLink();
+    });
+
+    switch (opened) {
     case SdoChannel::LinkOpen::Open:
         break;
     case SdoChannel::LinkOpen::NoPort:
@@ -96,28 +156,13 @@ bool QCustomDS::connectDevice()
         emit setToolsEnabled(false);
         return false;
     }
-
-    // An id outside 1..127 is no CANopen node: go straight to the well-known ids.
-    std::vector<uint8_t> candidates;
-    if (isValidNodeId(settings.nodeId))
-        candidates.push_back(settings.nodeId);
-    for (uint8_t id : kFallbackNodeIds)
-        if (candidates.empty() || candidates.front() != id)
-            candidates.push_back(id);
-    bool found = false;
-    for (uint8_t id : candidates) {
-        if (probeNode(id)) {
-            settings.nodeId = id;
-            found = true;
-            break;
-        }
-    }
-    if (!found) {
-        // Nobody answered: no log line, the main window decides what follows.
+    if (found < 0) {
+        // The link is closed again; the main window decides what follows.
+        emit toLog(QStringLiteral("Устройство не отвечает (id: %1).").arg(idList(candidates)), false);
         emit setToolsEnabled(false);
-        m_channel->closeLink();
         return false;
     }
+    settings.nodeId = uint8_t(found);
 
     m_connected = true;
     m_linkLost = false;

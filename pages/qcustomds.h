@@ -36,6 +36,10 @@ public:
 
     void setTiming(const DataSourceTiming& timing) { m_timing = timing; }
 
+    // Opens the link and probes the configured id, then 31 and 127. The GUI
+    // thread waits in a local event loop that takes no user input, so the
+    // window keeps painting while a silent device costs its seconds. A probe
+    // without answer logs the ids tried.
     bool connectDevice();
     bool disconnectDevice();
     void clearData();

@@ -4,6 +4,7 @@
 #include "pages/fieldvaluetext.h"
 #include "pages/wholerangevalidator.h"
 
+#include <QKeyEvent>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <limits>
@@ -48,14 +49,39 @@ void QLineEditWgt::setupValidator(const ParamDataField &field)
 void QLineEditWgt::slotFromParamOnValueChange(QVariant val)
 {
     const QSignalBlocker block(this);
-    setText(fieldValueText(val, FieldTextStyle::LineEdit));
+    m_shown = fieldValueText(val, FieldTextStyle::LineEdit);
+    setText(m_shown);
 }
 
 void QLineEditWgt::slotFromWgtOnValueChange()
 {
     clearFocus();
+    if (text() == m_shown)
+        return;
+    m_shown = text();
     setStyleSheet(editedTextStyle());
-    emit signalValueChanged(text());
+    emit signalValueChanged(m_shown);
+}
+
+void QLineEditWgt::showStoredAgain()
+{
+    const QSignalBlocker block(this);
+    setText(m_shown);
+}
+
+void QLineEditWgt::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !hasAcceptableInput())
+        showStoredAgain();
+    QLineEdit::keyPressEvent(event);
+}
+
+void QLineEditWgt::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    if (!hasAcceptableInput())
+        showStoredAgain();
 }
 
 void QLineEditWgt::slotChangeSelection(bool edited)

@@ -29,10 +29,21 @@ signals:
 
 public slots:
     void slotFromParamOnValueChange(QVariant val);
+    // Reports the text as an edit, and marks it, only when it differs from the
+    // text shown for the stored value: leaving the field untouched is no edit.
     void slotFromWgtOnValueChange();
     void slotChangeSelection(bool edited);
 
+protected:
+    // A text the validator does not take (a cleared number) is never left
+    // standing: Return and leaving the field show the stored value again.
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
 private:
+    void showStoredAgain();
+
     QString m_dataType;
     QString m_dataField;
+    QString m_shown; // the text of the stored value, or of the last edit reported
 };

@@ -12,6 +12,9 @@
 struct SdoReply {
     bool ok = false;
     uint32_t abortCode = 0; // 0 when the transfer ended locally
+    // The request went out and the stack's time-out ended it unanswered; a
+    // refused start or a device's abort is not silence.
+    bool silent = false;
     QByteArray data;        // bytes read (uploads)
 };
 

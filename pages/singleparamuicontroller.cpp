@@ -65,28 +65,51 @@ void SingleParamUIController::slotSaveData()
     if (!cParam->edited())
         return;
     if (!active) {
-        emit changeEditSelection(false);
-        cParam->setEdited(false);
+        showEditDropped(cParam->revertToDeviceValue());
         return;
     }
     SPCustomParam copy(cParam->cloneForWrite().release());
     const QByteArray written = copy->value();
-    emit startSaveParam(copy, completion([written](SingleParamUIController *c, bool ok) {
-                            c->onSaveFinished(ok, written);
+    // The worker leaves in the copy what the write put into the object, which
+    // may hold the edits of other records of the same object too.
+    emit startSaveParam(copy, completion([written, copy](SingleParamUIController *c, bool ok) {
+                            c->onSaveFinished(ok, written, *copy);
                         }));
 }
 
-void SingleParamUIController::onSaveFinished(bool, const QByteArray &written)
+void SingleParamUIController::onSaveFinished(bool ok, const QByteArray &written, const CustomParam &copy)
 {
-    // A failed write is reported by the data source; either way the edit is done with,
-    // unless the user changed the value again while it was being written.
-    if (cParam->clearEditedIfValue(written))
-        emit changeEditSelection(false);
+    // A failed write is reported by the data source. Either way the edit is done
+    // with, unless the user changed the value again while it was being written.
+    if (ok) {
+        uint64_t stamp = 0;
+        copy.deviceValue(&stamp);
+        const CustomParam::WriteEnd end = cParam->wroteValue(written, copy.value(), stamp);
+        if (end.valueChanged) {
+            emit afterValueChanged(cParam);
+            emit signalActionToDependent(cParam);
+        }
+        if (end.markCleared)
+            emit changeEditSelection(false);
+        return;
+    }
+    // What the device holds is what the page shows again, so a later edit of
+    // another field never carries these bytes along.
+    if (cParam->revertIfValue(written))
+        showEditDropped(true);
 }
 
 void SingleParamUIController::slotCancelEditing()
 {
-    cParam->setEdited(false);
+    showEditDropped(cParam->revertToDeviceValue());
+}
+
+void SingleParamUIController::showEditDropped(bool valueChanged)
+{
+    if (valueChanged) {
+        emit afterValueChanged(cParam);
+        emit signalActionToDependent(cParam);
+    }
     emit changeEditSelection(false);
 }
 

@@ -54,7 +54,10 @@ public slots:
 
 private:
     void onReadFinished(bool ok);
-    void onSaveFinished(bool ok, const QByteArray &written);
+    void onSaveFinished(bool ok, const QByteArray &written, const CustomParam &copy);
+    // The edit has been dropped and the value put back to the device's: the
+    // fields show it and the rules see it when it changed; the mark goes.
+    void showEditDropped(bool valueChanged);
     // Wraps a GUI-thread handler as a completion callable from any thread.
     std::function<void(bool)> completion(std::function<void(SingleParamUIController *, bool)> handler);
 

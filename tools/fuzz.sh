@@ -15,4 +15,10 @@ CC=clang CXX=clang++ cmake -S "$here" -B "$build" -G Ninja -DQUILL_FUZZ=ON -DQUI
   -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$build/cmake.log"
 cmake --build "$build" --target "$target"
 mkdir -p "$build/corpus/$target"
-exec "$build/tests/fuzz/$target" -max_total_time="$seconds" "$build/corpus/$target"
+# Seed files kept with the sources (tests/fuzz/seeds/<target without "fuzz_">) start the corpus.
+seeds="$here/tests/fuzz/seeds/${target#fuzz_}"
+[ -d "$seeds" ] || seeds=
+# Leaks of the system libraries are told apart by full stacks.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-fast_unwind_on_malloc=0}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/tests/fuzz/lsan.supp:print_suppressions=0}
+exec "$build/tests/fuzz/$target" -max_total_time="$seconds" -artifact_prefix="$build/" "$build/corpus/$target" $seeds

@@ -117,7 +117,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("controllers"); // empty: no file
         QTest::addColumn<QList<Line>>("log");
-        QTest::newRow("file missing") << QByteArray() << QList<Line>{{"Ошибка открытия файла controllers.xml.", false}};
+        // The reason follows the text: here, the file that is not there.
+        QTest::newRow("file missing") << QByteArray() << QList<Line>{{"Ошибка открытия файла controllers.xml. Файл", false}};
         QTest::newRow("no entries") << QByteArray("<Controllers/>") << QList<Line>();
     }
     void noDeviceListNoDialog()
@@ -132,7 +133,11 @@ private slots:
         DialogScript dialogs;
         QVERIFY(!rig.flow->connectWithDialog());
         QCOMPARE(dialogs.opened, 0);
-        QCOMPARE(rig.log, log);
+        QCOMPARE(rig.log.size(), log.size());
+        for (int i = 0; i < log.size(); ++i) {
+            QVERIFY2(rig.log[i].text.startsWith(log[i].text), qPrintable(rig.log[i].text));
+            QCOMPARE(rig.log[i].success, log[i].success);
+        }
         QVERIFY(rig.channel->linkCalls().isEmpty());
     }
 

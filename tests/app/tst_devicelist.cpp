@@ -1,6 +1,7 @@
 #include "app/devicelist.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,41 +26,44 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<DeviceList>("rows");
-        QTest::addColumn<bool>("logged");
+        QTest::addColumn<QString>("reason"); // after the usual text; empty: no line
 
         QTest::newRow("nested, document order")
             << QByteArray("<?xml version=\"1.0\"?><Devices><Controller id=\"1\">A</Controller>"
                           "<Group><Controller id=\"2\">B</Controller><Sub><Controller id=\"3\">C</Controller></Sub>"
                           "</Group><Controller id=\"4\">D</Controller></Devices>")
-            << DeviceList{{"A", "1"}, {"B", "2"}, {"C", "3"}, {"D", "4"}} << false;
+            << DeviceList{{"A", "1"}, {"B", "2"}, {"C", "3"}, {"D", "4"}} << "";
         QTest::newRow("missing id, missing text")
             << QByteArray("<List><Controller>NoId</Controller><Controller id=\"7\"/></List>")
-            << DeviceList{{"NoId", ""}, {"", "7"}} << false;
+            << DeviceList{{"NoId", ""}, {"", "7"}} << "";
         QTest::newRow("duplicates kept")
             << QByteArray("<L><Controller id=\"5\">Same</Controller><Controller id=\"5\">Same</Controller></L>")
-            << DeviceList{{"Same", "5"}, {"Same", "5"}} << false;
+            << DeviceList{{"Same", "5"}, {"Same", "5"}} << "";
         QTest::newRow("text of descendants")
             << QByteArray("<L><Controller id=\"9\">Ab<b>cd</b>ef</Controller></L>")
-            << DeviceList{{"Abcdef", "9"}} << false;
+            << DeviceList{{"Abcdef", "9"}} << "";
         QTest::newRow("root is not an entry, other names ignored")
             << QByteArray("<Controller id=\"0\"><controller id=\"1\">x</controller><Controller id=\"2\">Y</Controller>"
                           "</Controller>")
-            << DeviceList{{"Y", "2"}} << false;
+            << DeviceList{{"Y", "2"}} << "";
         QTest::newRow("Cyrillic name")
-            << QByteArray("<L><Controller id=\"3\">Привод</Controller></L>") << DeviceList{{"Привод", "3"}} << false;
-        QTest::newRow("no entries") << QByteArray("<Devices/>") << DeviceList{} << false;
+            << QByteArray("<L><Controller id=\"3\">Привод</Controller></L>") << DeviceList{{"Привод", "3"}} << "";
+        QTest::newRow("no entries") << QByteArray("<Devices/>") << DeviceList{} << "";
         QTest::newRow("malformed")
-            << QByteArray("<Devices><Controller id=\"1\">A</Devices>") << DeviceList{} << true;
-        QTest::newRow("truncated") << QByteArray("<Devices><Controller id=\"1\">A</Contr") << DeviceList{} << true;
-        QTest::newRow("empty file") << QByteArray() << DeviceList{} << true;
-        QTest::newRow("binary") << QByteArray("\x00\xff\x10garbage", 10) << DeviceList{} << true;
+            << QByteArray("<Devices><Controller id=\"1\">A</Devices>") << DeviceList{} << "Ошибка XML в строке 1, столбце";
+        QTest::newRow("truncated") << QByteArray("<Devices><Controller id=\"1\">A</Contr") << DeviceList{}
+                                   << "Ошибка XML в строке 1, столбце";
+        QTest::newRow("second line") << QByteArray("<Devices>\n<Controller id=\"1\">A</Devices>") << DeviceList{}
+                                     << "Ошибка XML в строке 2, столбце";
+        QTest::newRow("empty file") << QByteArray() << DeviceList{} << "Ошибка XML";
+        QTest::newRow("binary") << QByteArray("\x00\xff\x10garbage", 10) << DeviceList{} << "Ошибка XML";
     }
 
     void readsFile()
     {
         QFETCH(QByteArray, content);
         QFETCH(DeviceList, rows);
-        QFETCH(bool, logged);
+        QFETCH(QString, reason);
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QString("c%1.xml").arg(QTest::currentDataTag()).replace(' ', '_'));
         QFile f(path);
@@ -70,9 +74,9 @@ private slots:
         QVector<Line> lines;
         const DeviceList got = loadControllers(path, [&](const QString& t, bool ok) { lines.append({t, ok}); });
         QCOMPARE(got, rows);
-        QCOMPARE(lines.size(), logged ? 1 : 0);
-        if (logged) {
-            QCOMPARE(lines[0].text, kOpenError);
+        QCOMPARE(lines.size(), reason.isEmpty() ? 0 : 1);
+        if (!reason.isEmpty()) {
+            QVERIFY2(lines[0].text.startsWith(kOpenError + " " + reason), qPrintable(lines[0].text));
             QCOMPARE(lines[0].success, false);
         }
     }
@@ -83,7 +87,8 @@ private slots:
         const QString path = dir.filePath("absent/Controllers.xml");
         QVERIFY(loadControllers(path, [&](const QString& t, bool ok) { lines.append({t, ok}); }).isEmpty());
         QCOMPARE(lines.size(), 1);
-        QCOMPARE(lines[0].text, kOpenError);
+        QVERIFY2(lines[0].text.startsWith(kOpenError + " Файл " + QDir::toNativeSeparators(path) + " не открыт: "),
+                 qPrintable(lines[0].text));
         QCOMPARE(lines[0].success, false);
         QVERIFY(loadControllers(path, LogSink{}).isEmpty());  // no sink: still no crash
         QVERIFY(loadControllers(dir.path(), LogSink{}).isEmpty());  // a folder is no file

@@ -275,7 +275,8 @@ private slots:
         QVERIFY(!child<QTextEdit>(w, "teLog")->isReadOnly());
     }
 
-    // A logger that reuses its buffer: every queued line still arrives as logged.
+    // A logger on a worker thread that reuses its buffer at once: every queued
+    // line still arrives as logged, in order and in its own colour.
     void queuedLinesKeepTheirText()
     {
         MainWindow w;
@@ -286,15 +287,19 @@ private slots:
             char buffer[32];
             for (int i = 0; i < 5; ++i) {
                 std::snprintf(buffer, sizeof buffer, "строка %d", i);
-                emit emitter.logSignal(QString::fromUtf8(buffer), 1);
+                emit emitter.logSignal(QString::fromUtf8(buffer), i % 2);
+                std::snprintf(buffer, sizeof buffer, "overwritten");
             }
-            std::snprintf(buffer, sizeof buffer, "overwritten");
         });
         worker.join();
         QTRY_COMPARE(logLines(w), 5);
-        const QStringList lines = child<QTextEdit>(w, "teLog")->toPlainText().split('\n');
-        for (int i = 0; i < 5; ++i)
-            QVERIFY2(lines[i].endsWith(QString("]: строка %1").arg(i)), qPrintable(lines[i]));
+        const QTextDocument* doc = child<QTextEdit>(w, "teLog")->document();
+        int i = 0;
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next(), ++i) {
+            QVERIFY2(b.text().endsWith(QString("]: строка %1").arg(i)), qPrintable(b.text()));
+            QCOMPARE(b.begin().fragment().charFormat().foreground().color(), QColor(i % 2 ? "blue" : "red"));
+        }
+        QCOMPARE(i, 5);
     }
 
     void progressBar()

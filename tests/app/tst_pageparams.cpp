@@ -56,10 +56,13 @@ private slots:
         QCOMPARE(marked.size(), 1);
         QCOMPARE(marked.at(0).at(0).toBool(), true);
 
-        // A list taken before the pages were torn down must not reach a gone controller.
+        // A list taken before the pages were torn down must not reach a gone
+        // controller: its import step no longer marks the record.
+        param->setEdited(false);
         paramCtlList.clear();
         QCOMPARE(listed.size(), 1);
         listed.at(0).imported();
+        QVERIFY(!param->edited());
     }
 };
 

@@ -98,7 +98,8 @@ struct Rig {
         DataSourceTiming t;
         t.roundIntervalMs = 50;
         t.probeWaitMs = 200;
-        t.writeWaitMs = 200;
+        // Writes wait for the stack's own time-out, as in the tool: a device
+        // restarting on a command is told by that silence.
         window->dataSource()->setTiming(t);
         window->setFileChooser(std::make_unique<ScriptedChooser>(&files));
         window->show();
@@ -124,6 +125,14 @@ struct Rig {
             if (p->exportEnabled() && p->value().isEmpty())
                 return false;
         return !paramCtlMap.isEmpty();
+    }
+    // Waits until the device has been asked at least once per parameter more,
+    // so a full round of the load worker has passed: whatever was due before it
+    // (a write queued at once stops the polling) has happened by then.
+    bool aRoundPasses()
+    {
+        const int target = sim.device.requestsSeen() + paramCtlMap.size();
+        return QTest::qWaitFor([&] { return sim.device.requestsSeen() >= target; }, kWait);
     }
     bool connectA(DialogScript& dialogs)
     {
@@ -167,6 +176,7 @@ private slots:
     void init() { QFile::remove(m_tmp.filePath("xdg/Quillbex/settings.ini")); }
 
     void scenario();
+    void silentDeviceKeepsTheWindowAlive();
     void exportImportRoundTrip();
     void importThroughTheWindow_data();
     void importThroughTheWindow();
@@ -178,7 +188,6 @@ void TstWindowFlows::scenario()
     Rig rig;
     MainWindow& w = rig.w();
     QCOMPARE(rig.nodeId, 31);
-    // Long enough for the tries of a command to end before the device is back.
     rig.sim.device.setRebootOnWrite(0x2001, 0x0A, 1000);
     rig.sim.device.setRebootOnWrite(0x1011, 1, 1000);
     DialogScript dialogs;
@@ -326,6 +335,37 @@ void TstWindowFlows::scenario()
     QTRY_COMPARE_WITH_TIMEOUT(rig.field<QLabelWgt>("hours", "uint32viewValue")->text(), QString("4321"), kWait);
 }
 
+// Nobody answers the probe: the window's timers keep running while it waits,
+// one red line names the ids asked, and the dialog opens again.
+void TstWindowFlows::silentDeviceKeepsTheWindowAlive()
+{
+    Rig rig;
+    MainWindow& w = rig.w();
+    rig.sim.device.setSilent(true);
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(100);
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start();
+    int ticksAtAccept = -1;
+    int ticksAtReopen = -1;
+    DialogScript dialogs;
+    dialogs.answers.push_back(
+        choose(configfixture::kDeviceA, rig.port(), [&](ConnectionDialog&) { ticksAtAccept = ticks; }));
+    dialogs.answers.push_back([&](ConnectionDialog&) {
+        ticksAtReopen = ticks;
+        return false;
+    });
+    rig.action("m_connect")->trigger();
+    QCOMPARE(dialogs.opened, 2);
+    QVERIFY(!rig.connected());
+    // Ids 31 and 127, three tries of 200 ms each: about twelve ticks.
+    QVERIFY2(ticksAtReopen - ticksAtAccept >= 5, qPrintable(QString::number(ticksAtReopen - ticksAtAccept)));
+    QCOMPARE(logOf(w), (QList<Line>{{"Подключение...", true}, {"Устройство не отвечает (id: 31, 127).", false}}));
+    QVERIFY(rig.action("m_connect")->isEnabled());
+    QVERIFY(!rig.button("btnSaveAll")->isEnabled());
+}
+
 void TstWindowFlows::exportImportRoundTrip()
 {
     Rig rig;
@@ -353,7 +393,7 @@ void TstWindowFlows::exportImportRoundTrip()
     QVERIFY(w.dataSource()->loadWorker()->isRunning());
 
     // Nothing reaches the device before "Сохранить"; then the file's values do.
-    QTest::qWait(500);
+    QVERIFY(rig.aRoundPasses());
     QCOMPARE(rig.sim.device.writesTo(0x2101, 0), 0);
     QCOMPARE(rig.speed()->text(), QString("1500"));
     rig.button("btnSaveAll")->click();
@@ -413,12 +453,12 @@ void TstWindowFlows::importThroughTheWindow()
     QVERIFY(rig.toolsOn());
     QVERIFY(w.dataSource()->loadWorker()->isRunning());
 
-    QTest::qWait(300);
+    QVERIFY(rig.aRoundPasses());
     QCOMPARE(rig.sim.device.writesTo(0x2101, 0), 0);
     rig.button("btnSaveAll")->click();
     if (shown != "1500")
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.device.value(0x2101, 0), QByteArray::fromHex("d007"), kWait);
-    QTest::qWait(300);
+    QVERIFY(rig.aRoundPasses()); // polling again: every write of the save is done
     QCOMPARE(rig.sim.device.writesTo(0x2101, 0), shown == "1500" ? 0 : 1);
     QCOMPARE(rig.sim.device.writesTo(0x2113, 0), 0);
     QCOMPARE(rig.sim.device.value(0x2113, 0), hoursBefore);

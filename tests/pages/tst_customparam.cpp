@@ -44,7 +44,9 @@ private slots:
     void refusedEditChangesNothing();
     void storeReadValue_data();
     void storeReadValue();
-    void saveClearsMarkOnlyForTheWrittenValue();
+    void copyForWriteKeepsIdentity();
+    void editsAgainstDeviceValue_data();
+    void editsAgainstDeviceValue();
     void travelsInQueuedSignals();
     void concurrentEditsAndReads();
 };
@@ -132,10 +134,10 @@ void TstCustomParam::storeReadValue()
     QCOMPARE(p->edited(), edited);
 }
 
-void TstCustomParam::saveClearsMarkOnlyForTheWrittenValue()
+void TstCustomParam::copyForWriteKeepsIdentity()
 {
     const SPCustomParam p = makeParam();
-    p->setValue(QByteArray::fromHex("0000"));
+    QCOMPARE(p->storeReadValue(QByteArray::fromHex("0000")), CustomParam::ReadResult::Changed);
     QVERIFY(p->writeField(QStringLiteral("lo"), 1));
 
     QByteArray pending;
@@ -148,20 +150,78 @@ void TstCustomParam::saveClearsMarkOnlyForTheWrittenValue()
     QCOMPARE(copy->loggingEnabled(), p->loggingEnabled());
     QCOMPARE(copy->exportEnabled(), p->exportEnabled());
     QCOMPARE(copy->value(), pending);
+    QCOMPARE(copy->deviceValue(), QByteArray::fromHex("0000"));
+    QCOMPARE(copy->writeShare().changed, p->writeShare().changed);
     QVERIFY(!copy->edited());
-
-    // The user edits again while the copy is being written: the new edit keeps its mark.
-    QVERIFY(p->writeField(QStringLiteral("hi"), 2));
-    QVERIFY(!p->clearEditedIfValue(copy->value()));
-    QVERIFY(p->edited());
-    QCOMPARE(p->value().toHex(), QByteArray("0102"));
-
-    // The write of the current value clears it.
-    QVERIFY(p->clearEditedIfValue(p->value()));
-    QVERIFY(!p->edited());
     QByteArray untouched("keep");
-    QVERIFY(!p->editedValue(&untouched));
+    QVERIFY(!copy->editedValue(&untouched));
     QCOMPARE(untouched, QByteArray("keep"));
+}
+
+// The record against the last value known from the device: read 00 00, then
+// the steps of a row ("lo=N"/"hi=N" field edits, "import XXXX", "cancel",
+// "fail", "wrote XXXX" for a write that left XXXX in the object, "edit after
+// save" edits that come while the write saved before them is in flight).
+void TstCustomParam::editsAgainstDeviceValue_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QByteArray>("device");
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<QByteArray>("changed"); // what a save now would carry
+
+    QTest::newRow("field edit changes its whole field") << QStringList{"lo=1"} << QByteArray::fromHex("0100")
+        << QByteArray::fromHex("0000") << true << QByteArray::fromHex("ff00");
+    QTest::newRow("edit back to the device value still counts") << QStringList{"lo=1", "lo=0"}
+        << QByteArray::fromHex("0000") << QByteArray::fromHex("0000") << true << QByteArray::fromHex("ff00");
+    QTest::newRow("import changes the differing bits") << QStringList{"import 0300"} << QByteArray::fromHex("0300")
+        << QByteArray::fromHex("0000") << false << QByteArray::fromHex("0300");
+    QTest::newRow("cancel puts the device value back") << QStringList{"lo=7", "cancel"}
+        << QByteArray::fromHex("0000") << QByteArray::fromHex("0000") << false << QByteArray::fromHex("0000");
+    QTest::newRow("cancel, then another field") << QStringList{"lo=7", "cancel", "hi=9"}
+        << QByteArray::fromHex("0009") << QByteArray::fromHex("0000") << true << QByteArray::fromHex("00ff");
+    QTest::newRow("saved, edited, cancelled") << QStringList{"lo=7", "save", "wrote 0700", "hi=9", "cancel"}
+        << QByteArray::fromHex("0700") << QByteArray::fromHex("0700") << false << QByteArray::fromHex("0000");
+    QTest::newRow("failed write puts the device value back") << QStringList{"lo=7", "save", "fail"}
+        << QByteArray::fromHex("0000") << QByteArray::fromHex("0000") << false << QByteArray::fromHex("0000");
+    QTest::newRow("write carrying another record's edit") << QStringList{"lo=7", "save", "wrote 0709"}
+        << QByteArray::fromHex("0709") << QByteArray::fromHex("0709") << false << QByteArray::fromHex("0000");
+    QTest::newRow("edit during the write keeps it over the new value")
+        << QStringList{"lo=7", "save", "hi=2", "wrote 0709"} << QByteArray::fromHex("0702")
+        << QByteArray::fromHex("0709") << true << QByteArray::fromHex("ffff");
+    QTest::newRow("failed write keeps a later edit") << QStringList{"lo=7", "save", "hi=2", "fail"}
+        << QByteArray::fromHex("0702") << QByteArray::fromHex("0000") << true << QByteArray::fromHex("ffff");
+}
+
+void TstCustomParam::editsAgainstDeviceValue()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QByteArray, value);
+    QFETCH(QByteArray, device);
+    QFETCH(bool, edited);
+    QFETCH(QByteArray, changed);
+    const SPCustomParam p = makeParam();
+    p->storeReadValue(QByteArray::fromHex("0000"));
+    QByteArray saved;
+    for (const QString &step : steps) {
+        if (step.contains('=')) {
+            QVERIFY(p->writeField(step.section('=', 0, 0), step.section('=', 1).toInt()));
+        } else if (step.startsWith("import ")) {
+            p->setValue(QByteArray::fromHex(step.mid(7).toLatin1()));
+        } else if (step == "cancel") {
+            p->revertToDeviceValue();
+        } else if (step == "save") {
+            saved = p->value();
+        } else if (step == "fail") {
+            p->revertIfValue(saved);
+        } else if (step.startsWith("wrote ")) {
+            p->wroteValue(saved, QByteArray::fromHex(step.mid(6).toLatin1()), nextDeviceValueStamp());
+        }
+    }
+    QCOMPARE(p->value().toHex(), value.toHex());
+    QCOMPARE(p->deviceValue().toHex(), device.toHex());
+    QCOMPARE(p->edited(), edited);
+    QCOMPARE(p->writeShare().changed.toHex(), changed.toHex());
 }
 
 void TstCustomParam::travelsInQueuedSignals()
@@ -195,7 +255,7 @@ void TstCustomParam::concurrentEditsAndReads()
         const QByteArray b = QByteArray::fromHex("bbbb");
         for (int i = 0; !stop; ++i) {
             p->storeReadValue(i % 2 ? a : b);
-            p->clearEditedIfValue(a);
+            p->wroteValue(a, a, nextDeviceValueStamp());
         }
     });
     // Stops the reader also when a check below fails and returns early.

@@ -153,7 +153,8 @@ private slots:
     void probeFallsBack();
     void loadAndSaveRounds();
     void unplugReportsOnce();
-    void rebootReportedAfterThreeFailures();
+    void commandsSentOnce_data();
+    void commandsSentOnce();
 };
 
 void TstDataSourcePty::probeFallsBack_data()
@@ -229,7 +230,7 @@ void TstDataSourcePty::loadAndSaveRounds()
     };
     save("2200", "first");
     save("2201", "refused");
-    save("2200", "newest value");
+    save("2200", "newer");
     save("2202", "third");
     QVERIFY(!rig.ds->loadWorker()->isActive());
     rig.ds->saveWorker()->startProcess();
@@ -238,10 +239,10 @@ void TstDataSourcePty::loadAndSaveRounds()
     QCOMPARE(log.at(0).at(0).toString(), QString("Ошибка записи параметра 2201: OD_VALUE_RANGE_EXCEEDED"));
     QTRY_VERIFY_WITH_TIMEOUT(rig.ds->loadWorker()->isActive(), 10000);
     QCOMPARE(dev.writesTo(0x2200, 0), 1);
-    QCOMPARE(dev.value(0x2200, 0), QByteArray("newest value"));
+    QCOMPARE(dev.value(0x2200, 0), QByteArray("newer"));
     QCOMPARE(dev.value(0x2202, 0), QByteArray("third"));
-    QCOMPARE(results.count("save 2200 first 1"), 0);
-    QCOMPARE(results.count("save 2200 newest value 1"), 1);
+    QCOMPARE(results.count("save 2200 first 1"), 1); // carried by the one write
+    QCOMPARE(results.count("save 2200 newer 1"), 1);
     QCOMPARE(results.count("save 2201 refused 0"), 1);
     QCOMPARE(rig.watch.begun(0x2201, 0, true), 3);
 
@@ -276,22 +277,55 @@ void TstDataSourcePty::unplugReportsOnce()
     QVERIFY(!rig.ds->isConnected());
 }
 
-void TstDataSourcePty::rebootReportedAfterThreeFailures()
+void TstDataSourcePty::commandsSentOnce_data()
 {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("sub");
+    QTest::addColumn<uint>("abortCode"); // 0: the device restarts without an answer
+    QTest::newRow("reboot, device restarts") << 0x2001 << 0x0a << 0u;
+    QTest::newRow("restore, device restarts") << 0x1011 << 1 << 0u;
+    QTest::newRow("reboot refused by the device") << 0x2001 << 0x0a << 0x08000022u;
+}
+
+// A command the device restarts on goes out once: the stack's time-out of that
+// one try is the restart. A device that refuses it gets every try.
+void TstDataSourcePty::commandsSentOnce()
+{
+    QFETCH(int, index);
+    QFETCH(int, sub);
+    QFETCH(uint, abortCode);
     PtyRig rig(31, 31);
-    rig.device.addObject(0x2001, 0x0a, CO_UNSIGNED32, QByteArray(4, '\0'));
-    rig.device.setRebootOnWrite(0x2001, 0x0a, 60000);
+    rig.device.addObject(uint16_t(index), uint8_t(sub), CO_UNSIGNED32, QByteArray(4, '\0'));
+    if (abortCode)
+        rig.device.setAbort(uint16_t(index), uint8_t(sub), abortCode);
+    else
+        rig.device.setRebootOnWrite(uint16_t(index), uint8_t(sub), 60000);
+    DataSourceTiming t;
+    t.roundIntervalMs = 20;
+    t.probeWaitMs = 300;
+    rig.ds->setTiming(t); // writes wait for the stack's own time-out, as in the tool
     QVERIFY(rig.ds->connectDevice());
     QSignalSpy reboot(rig.ds.get(), &QCustomDS::signalAfterReboot);
+    QSignalSpy restore(rig.ds.get(), &QCustomDS::signalAfterRestoredDefault);
     QSignalSpy log(rig.ds.get(), qOverload<QString, bool>(&QCustomDS::toLog));
-    const SPCustomParam cmd = makeParam("2001", "a", "reboot", CO_UNSIGNED32);
+    const SPCustomParam cmd = makeParam(QString::number(index, 16), QString::number(sub, 16), "cmd", CO_UNSIGNED32);
     cmd->setValue(QByteArray::fromHex("626f6f74"));
     rig.ds->slotSave(cmd, {});
-    QTRY_COMPARE_WITH_TIMEOUT(reboot.count(), 1, 10000);
-    QCOMPARE(rig.watch.begun(0x2001, 0x0a, true), 3);
+    const bool isReboot = index == 0x2001;
+    if (abortCode) {
+        QTRY_COMPARE_WITH_TIMEOUT(log.count(), 1, 10000);
+        QCOMPARE(log.at(0).at(0).toString(), QString("Ошибка записи параметра cmd: "));
+        QCOMPARE(rig.watch.begun(uint16_t(index), uint8_t(sub), true), 3);
+        QCOMPARE(reboot.count() + restore.count(), 0);
+        return;
+    }
+    QSignalSpy& reported = isReboot ? reboot : restore;
+    QTRY_COMPARE_WITH_TIMEOUT(reported.count(), 1, 10000);
+    QCOMPARE(rig.watch.begun(uint16_t(index), uint8_t(sub), true), 1);
     QCOMPARE(rig.watch.begun(0x1000, 0, false), 0); // no link test for the command
     QCOMPARE(log.count(), 0);
-    QVERIFY(!rig.ds->saveWorker()->isActive());
+    QVERIFY(!rig.ds->saveWorker()->isActive()); // nothing more goes out for it
+    QCOMPARE(reboot.count() + restore.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TstDataSourcePty)

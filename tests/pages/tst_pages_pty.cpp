@@ -1,6 +1,7 @@
 // The sample device's pages end to end: pages built from ConfigurationData, the
 // data source over the real link on a pty, the simulated adapter and the
 // simulated device serving the sample object table.
+#include "pagefixture.h"
 #include "pages/pagebuilder.h"
 #include "pages/pagecontainers.h"
 #include "pages/qcheckboxwgt.h"
@@ -16,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -25,10 +27,11 @@ const QString kSample = QStringLiteral(QUILL_SAMPLE_DEVICE_DIR);
 
 struct Rig
 {
-    Rig() : sim(31)
+    // The sample device's objects, or none (the test adds its own).
+    explicit Rig(bool sample = true) : sim(31)
     {
         QString error;
-        nodeId = loadSimDeviceJson(kSample + "/simdevice.json", &sim.device, &error);
+        nodeId = sample ? loadSimDeviceJson(kSample + "/simdevice.json", &sim.device, &error) : 31;
         ds = dataSourceOnPty(sim.adapter.slavePath(), uint8_t(qMax(nodeId, 0)), 50);
 
         auto *layout = new QHBoxLayout(&window);
@@ -75,6 +78,8 @@ class TstPagesPty : public QObject
 private slots:
     void initTestCase() { registerCustomParamMetaType(); }
     void sampleDevicePagesFollowTheDevice();
+    void editMarksThroughTheWidgets_data();
+    void editMarksThroughTheWidgets();
 };
 
 void TstPagesPty::sampleDevicePagesFollowTheDevice()
@@ -144,6 +149,119 @@ void TstPagesPty::sampleDevicePagesFollowTheDevice()
     QTRY_COMPARE_WITH_TIMEOUT(rig.in<QLabelWgt>("hours", "uint32viewValue")->text(), QStringLiteral("4322"), kRound);
     QVERIFY(!positionBox->isHidden());
     QVERIFY(!rig.pages->findChild<QDataTypeWgt *>("speed")->isEnabled());
+    QVERIFY(rig.red.isEmpty());
+}
+
+void TstPagesPty::editMarksThroughTheWidgets_data()
+{
+    // Two parameter widgets, "left" and "right", show object 0x2100 (two bytes,
+    // fields lo and hi, each in a line edit); the device holds 00 00. Steps:
+    // "left.lo=7" types into a field and presses Return, "clear left.lo"
+    // empties it and presses Return, "focus left.lo" goes in and out again,
+    // "save" and "cancel" are the window's buttons.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QByteArray>("device");     // the object afterwards
+    QTest::addColumn<int>("writes");
+    QTest::addColumn<QStringList>("shown");     // left lo, left hi, right lo, right hi
+    QTest::addColumn<QStringList>("marked");    // the fields still red
+    QTest::newRow("cancel, then another field of the object")
+        << QStringList{"left.lo=7", "cancel", "left.hi=9", "save"} << QByteArray::fromHex("0009") << 1
+        << QStringList{"0", "9", "0", "9"} << QStringList();
+    QTest::newRow("save, edit, cancel: the saved value is back")
+        << QStringList{"left.lo=7", "save", "left.hi=9", "cancel"} << QByteArray::fromHex("0700") << 1
+        << QStringList{"7", "0", "7", "0"} << QStringList();
+    QTest::newRow("focus in and out: nothing to save") << QStringList{"focus left.lo", "save"}
+        << QByteArray::fromHex("0000") << 0 << QStringList{"0", "0", "0", "0"} << QStringList();
+    QTest::newRow("cleared and Return: the stored value again") << QStringList{"clear left.lo", "save"}
+        << QByteArray::fromHex("0000") << 0 << QStringList{"0", "0", "0", "0"} << QStringList();
+    QTest::newRow("two records of one object: both edits written")
+        << QStringList{"left.lo=7", "right.hi=9", "save"} << QByteArray::fromHex("0709") << 1
+        << QStringList{"7", "9", "7", "9"} << QStringList();
+    QTest::newRow("an edit stays marked until saved") << QStringList{"left.lo=7", "right.hi=9"}
+        << QByteArray::fromHex("0000") << 0 << QStringList{"7", "0", "0", "9"}
+        << QStringList{"left.lo", "right.hi"};
+}
+
+// What a user sees and what reaches the device, through the real widgets, the
+// real link and the simulated device.
+void TstPagesPty::editMarksThroughTheWidgets()
+{
+    using namespace pagefixture;
+    QFETCH(QStringList, steps);
+    QFETCH(QByteArray, device);
+    QFETCH(int, writes);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, marked);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.path() + "/datatypes.json", R"({"types":[{"name":"Pair","size":2,"cantype":"uint16",
+        "fields":[{"name":"lo","datatype":"uint8","startbit":0,"endbit":7},
+                  {"name":"hi","datatype":"uint8","startbit":8,"endbit":15}]}]})"));
+    QVERIFY(writeFile(dir.path() + "/tree.json", R"({"nodes":[{"name":"p","caption":"P"}]})"));
+    QVERIFY(writeFile(dir.path() + "/pair.ui",
+                      form(field("QLineEditWgt", "lo", "lo") + field("QLineEditWgt", "hi", "hi"))));
+    QVERIFY(writeFile(dir.path() + "/p.ui", form(param("left", "Pair", "2100", "0", "g")
+                                                 + param("right", "Pair", "2100", "0", "g"))));
+    Rig rig(false);
+    rig.sim.device.addObject(0x2100, 0, 0x06, QByteArray::fromHex("0000"));
+    rig.sim.device.addObject(0x1000, 0, 0x07, QByteArray::fromHex("91010000"));
+    rig.sim.device.addObject(0x2000, 1, 0x06, QByteArray::fromHex("0100")); // the probe reads it
+    QVERIFY(rig.ds->connectDevice());
+    rig.builder->buildCustomUiPages(dir.path());
+    QVERIFY2(rig.red.isEmpty(), qPrintable(rig.red.join('\n')));
+    rig.ds->startLoad();
+    rig.builder->readAll();
+    rig.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+
+    const QStringList names = {"left.lo", "left.hi", "right.lo", "right.hi"};
+    auto edit = [&](const QString &name) { return rig.in<QLineEditWgt>(name.section('.', 0, 0), name.section('.', 1)); };
+    for (const QString &name : names)
+        QTRY_COMPARE_WITH_TIMEOUT(edit(name)->text(), QStringLiteral("0"), 10000);
+    auto *other = new QLineEdit(&rig.window); // where the focus goes on
+    other->show();
+    auto anyEdited = [] {
+        for (const SPCustomParam &p : qAsConst(paramCtlMap))
+            if (p->edited())
+                return true;
+        return false;
+    };
+
+    for (const QString &step : steps) {
+        if (step == "save") {
+            rig.builder->slotBtnSaveAllClick();
+            QTRY_VERIFY_WITH_TIMEOUT(!anyEdited(), 10000);
+        } else if (step == "cancel") {
+            rig.builder->slotBtnCancelAllClick();
+        } else {
+            QLineEditWgt *e = edit(step.section(' ', -1).section('=', 0, 0));
+            e->setFocus();
+            QTRY_VERIFY(e->hasFocus());
+            if (step.startsWith("focus")) {
+                other->setFocus();
+            } else if (step.startsWith("clear")) {
+                e->selectAll();
+                QTest::keyClick(e, Qt::Key_Delete);
+                QTest::keyClick(e, Qt::Key_Return);
+            } else {
+                e->selectAll();
+                QTest::keyClicks(e, step.section('=', 1));
+                QTest::keyClick(e, Qt::Key_Return);
+            }
+            QTRY_VERIFY(!e->hasFocus());
+        }
+    }
+    // A whole round of reads more (edited records are not read): every write
+    // due has been made by then.
+    if (!anyEdited()) {
+        const int target = rig.sim.device.requestsSeen() + 2;
+        QTRY_VERIFY_WITH_TIMEOUT(rig.sim.device.requestsSeen() >= target, 10000);
+    }
+    QCOMPARE(rig.sim.device.value(0x2100, 0).toHex(), device.toHex());
+    QCOMPARE(rig.sim.device.writesTo(0x2100, 0), writes);
+    for (int i = 0; i < names.size(); ++i) {
+        QTRY_COMPARE_WITH_TIMEOUT(edit(names[i])->text(), shown[i], 10000);
+        QCOMPARE(edit(names[i])->styleSheet(), QString(marked.contains(names[i]) ? "color:red;" : ""));
+    }
     QVERIFY(rig.red.isEmpty());
 }
 

@@ -1,4 +1,5 @@
 #include "fakedatasource.h"
+#include "inboxdrained.h"
 #include "pages/paramfielduicontroller.h"
 #include "pages/singleparamuicontroller.h"
 #include "pairtype.h"
@@ -84,7 +85,7 @@ void TstParamControllers::readDeliversNewValuesOnly()
 
     // A failed read changes nothing on the page.
     FakeDataSource::completeOnWorker(rig.ds.loads.at(0), false);
-    QTest::qWait(20);
+    QVERIFY(inboxDrained());
     QCOMPARE(names.size(), 2);
 }
 
@@ -100,7 +101,7 @@ void TstParamControllers::completionOfDeletedControllerIsDropped()
     // Both completions arrive after the pages were torn down.
     FakeDataSource::completeOnWorker(rig.ds.loads.at(0), true);
     FakeDataSource::completeOnWorker(rig.ds.saves.at(0), true);
-    QTest::qWait(20);
+    QVERIFY(inboxDrained());
     QVERIFY(rig.param->edited());
 }
 
@@ -160,19 +161,30 @@ void TstParamControllers::refusedEditIsLoggedAndShownBack()
 void TstParamControllers::saveWritesCopyAndClearsMark_data()
 {
     QTest::addColumn<bool>("writeOk");
-    QTest::newRow("written") << true;
-    QTest::newRow("write failed") << false;
+    QTest::addColumn<QByteArray>("onDevice"); // what the write left in the object
+    QTest::addColumn<QByteArray>("after");    // the record's value afterwards
+    QTest::addColumn<QStringList>("signalNames");
+    QTest::newRow("written") << true << QByteArray::fromHex("0700") << QByteArray::fromHex("0700")
+                             << QStringList{"unmark"};
+    // Another record of the object saved its own field in the same write.
+    QTest::newRow("written with another record's edit") << true << QByteArray::fromHex("0709")
+        << QByteArray::fromHex("0709") << QStringList{"after", "dependent", "unmark"};
+    QTest::newRow("write failed") << false << QByteArray() << QByteArray::fromHex("0000")
+                                  << QStringList{"after", "dependent", "unmark"};
 }
 
 void TstParamControllers::saveWritesCopyAndClearsMark()
 {
     QFETCH(bool, writeOk);
+    QFETCH(QByteArray, onDevice);
+    QFETCH(QByteArray, after);
+    QFETCH(QStringList, signalNames);
     Rig rig;
     QObject context;
     rig.ctl->slotSaveData(); // nothing edited: nothing sent
     QCOMPARE(rig.ds.saves.size(), 0);
 
-    rig.param->setValue(QByteArray::fromHex("0000"));
+    rig.param->storeReadValue(QByteArray::fromHex("0000"));
     rig.lo.slotAfterWgtValueChanged(7);
     rig.ctl->slotSaveData();
     QCOMPARE(rig.ds.saves.size(), 1);
@@ -182,12 +194,17 @@ void TstParamControllers::saveWritesCopyAndClearsMark()
     QCOMPARE(copy->subindex(), QStringLiteral("1"));
     QCOMPARE(copy->dataType(), rig.param->dataType());
     QCOMPARE(copy->value(), QByteArray::fromHex("0700"));
+    QCOMPARE(copy->deviceValue(), QByteArray::fromHex("0000"));
     QVERIFY(rig.param->edited()); // until the write is done
 
     const QStringList &names = recordSignals(rig.ctl.get(), &context);
+    if (writeOk) // as the save worker leaves the copy
+        copy->wroteValue(copy->value(), onDevice, nextDeviceValueStamp());
     FakeDataSource::completeOnWorker(rig.ds.saves.at(0), writeOk);
     QTRY_VERIFY(!rig.param->edited());
-    QCOMPARE(names, QStringList({"unmark"}));
+    QCOMPARE(names, signalNames);
+    QCOMPARE(rig.param->value(), after);
+    QCOMPARE(rig.param->deviceValue(), writeOk ? onDevice : QByteArray::fromHex("0000"));
     rig.ctl->slotSaveData();
     QCOMPARE(rig.ds.saves.size(), 1);
 }
@@ -201,7 +218,7 @@ void TstParamControllers::editDuringWriteKeepsMark()
     rig.hi.slotAfterWgtValueChanged(9); // while the first write is on its way
     QSignalSpy marks(rig.ctl.get(), &SingleParamUIController::changeEditSelection);
     FakeDataSource::completeOnWorker(rig.ds.saves.at(0), true);
-    QTest::qWait(20);
+    QTRY_COMPARE(rig.param->deviceValue(), QByteArray::fromHex("0700"));
     QVERIFY(rig.param->edited());
     QCOMPARE(marks.count(), 0);
     rig.ctl->slotSaveData();
@@ -227,14 +244,16 @@ void TstParamControllers::saveWhileRuleUnmatchedDropsEdit()
             SLOT(slotSave(SPCustomParam, std::function<void(bool)>)));
     QSignalSpy marks(&ctl, &SingleParamUIController::changeEditSelection);
 
-    param->setValue(QByteArray::fromHex("0000"));
+    param->storeReadValue(QByteArray::fromHex("0000"));
     watched->setValue(QByteArray::fromHex("0000"));
     ctl.slotExecDependentAction(watched); // hidden
     ctl.slotFieldChanged(QStringLiteral("lo"), 5);
+    QSignalSpy shown(&ctl, &SingleParamUIController::afterValueChanged);
     ctl.slotSaveData();
     QCOMPARE(ds.saves.size(), 0);
     QVERIFY(!param->edited());
-    QCOMPARE(param->value(), QByteArray::fromHex("0500")); // the bytes keep the edit
+    QCOMPARE(param->value(), QByteArray::fromHex("0000")); // the device's value again
+    QCOMPARE(shown.count(), 1);
     QCOMPARE(marks.count(), 1);
 
     watched->setValue(QByteArray::fromHex("0100"));
@@ -248,18 +267,25 @@ void TstParamControllers::cancelAndImport()
 {
     Rig rig;
     QObject context;
-    rig.param->setValue(QByteArray::fromHex("0000"));
+    QSignalSpy loShown(&rig.lo, &ParamFieldUIController::signalToWgtOnValueChanged);
+    rig.param->storeReadValue(QByteArray::fromHex("0000"));
     rig.lo.slotAfterWgtValueChanged(3);
     const QStringList &names = recordSignals(rig.ctl.get(), &context);
     rig.ctl->slotCancelEditing();
     QVERIFY(!rig.param->edited());
-    QCOMPARE(rig.param->value(), QByteArray::fromHex("0300")); // until the device's value comes
-    QCOMPARE(names, QStringList({"unmark"}));
+    QCOMPARE(rig.param->value(), QByteArray::fromHex("0000")); // the device's value
+    QCOMPARE(names, QStringList({"after", "dependent", "unmark"}));
+    QCOMPARE(loShown.count(), 1);
+    QCOMPARE(loShown.at(0).at(0).toUInt(), 0u);
+
+    // Nothing edited: only the mark is dropped.
+    rig.ctl->slotCancelEditing();
+    QCOMPARE(names, QStringList({"after", "dependent", "unmark", "unmark"}));
 
     rig.param->setValue(QByteArray::fromHex("0a0b"));
     rig.ctl->slotImport();
     QVERIFY(rig.param->edited());
-    QCOMPARE(names, QStringList({"unmark", "after", "dependent", "mark"}));
+    QCOMPARE(names, QStringList({"after", "dependent", "unmark", "unmark", "after", "dependent", "mark"}));
 }
 
 QTEST_MAIN(TstParamControllers)

@@ -16,10 +16,10 @@ QByteArray FakeSdoChannel::object(uint8_t nodeId, uint16_t index, uint8_t subInd
     return it == m_objects.end() ? QByteArray() : it->second;
 }
 
-void FakeSdoChannel::failNext(uint16_t index, uint8_t subIndex, int times, uint32_t abortCode)
+void FakeSdoChannel::failNext(uint16_t index, uint8_t subIndex, int times, uint32_t abortCode, bool silent)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_failures[{index, subIndex}] = Failure{times, abortCode};
+    m_failures[{index, subIndex}] = Failure{times, silent ? 0 : abortCode, silent};
 }
 
 void FakeSdoChannel::setSilent(bool silent)
@@ -141,8 +141,10 @@ SdoReply FakeSdoChannel::exchange(bool write, uint8_t nodeId, uint16_t index, ui
         auto failure = m_failures.find({call.index, call.subIndex});
         if (m_silent || object == m_objects.end()) {
             reply.abortCode = m_silent ? 0 : 0x06020000;
+            reply.silent = m_silent;
         } else if (failure != m_failures.end() && failure->second.times != 0) {
             reply.abortCode = failure->second.abortCode;
+            reply.silent = failure->second.silent;
             if (failure->second.times > 0)
                 --failure->second.times;
         } else {

@@ -31,9 +31,11 @@ public:
 
     void setObject(uint8_t nodeId, uint16_t index, uint8_t subIndex, const QByteArray& value);
     QByteArray object(uint8_t nodeId, uint16_t index, uint8_t subIndex) const;
-    // The next `times` exchanges with the object fail with abortCode (-1: always).
-    void failNext(uint16_t index, uint8_t subIndex, int times, uint32_t abortCode);
-    // Every exchange fails with abort code 0, as with nobody on the bus.
+    // The next `times` exchanges with the object fail with abortCode (-1: always);
+    // `silent`: unanswered, ended by the stack's time-out (abort code 0 then),
+    // else an abort code 0 stands for a start the stack refused.
+    void failNext(uint16_t index, uint8_t subIndex, int times, uint32_t abortCode, bool silent = false);
+    // Every exchange goes unanswered, as with nobody on the bus.
     void setSilent(bool silent);
     void setLatencyMs(int ms);
     // Runs on the requester's thread in the middle of each exchange.
@@ -64,6 +66,7 @@ private:
     struct Failure {
         int times = 0;
         uint32_t abortCode = 0;
+        bool silent = false;
     };
     SdoReply exchange(bool write, uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType,
                       const QByteArray& data, int waitMs);
