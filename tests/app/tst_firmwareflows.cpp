@@ -3,6 +3,7 @@
 // answered by the test.
 #include "app/filechooser.h"
 #include "app/mainwindow.h"
+#include "windowlog.h"
 #include "app/userprompt.h"
 #include "firmware/dfu.h"
 #include "firmware/dfuthread.h"
@@ -36,30 +37,6 @@ const int kWait = 30000;
 const QString kNoDevice = QStringLiteral("Нет доступных устройств, запущенных в режиме dfu.");
 const QString kNotInDfuMode = QStringLiteral("Устройство не переведено в режим dfu.");
 const QString kCannotReplace = QStringLiteral("Не удалось перезаписать файл ");
-
-struct Line {
-    QString text;
-    bool blue = false;
-    bool operator==(const Line& o) const { return text == o.text && blue == o.blue; }
-};
-
-// Engine lines may hold line feeds, so one line can span several blocks; the
-// empty ones are left out.
-QList<Line> logOf(const MainWindow& w)
-{
-    QList<Line> lines;
-    const QTextDocument* doc = w.findChild<QTextEdit*>("teLog")->document();
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        if (b.begin().atEnd())
-            continue;
-        QString text = b.text();
-        if (text.startsWith('[') && text.indexOf("]: ") > 0)
-            text = text.mid(text.indexOf("]: ") + 3);
-        const QColor colour = b.begin().fragment().charFormat().foreground().color();
-        lines.append({text, colour == QColor("blue")});
-    }
-    return lines;
-}
 
 QStringList redLines(const MainWindow& w)
 {

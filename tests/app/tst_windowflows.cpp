@@ -4,6 +4,7 @@
 #include "app/devicecommands.h"
 #include "app/filechooser.h"
 #include "app/mainwindow.h"
+#include "windowlog.h"
 #include "app/userprompt.h"
 #include "configfixture.h"
 #include "dialogscript.h"
@@ -36,26 +37,6 @@ const QString kRebooted = QStringLiteral("Произведена перезаг�
 const QString kRestored =
     QStringLiteral("Произведен возврат к заводским настройкам. Соединение разорвано. Переподключите устройство.");
 const int kWait = 10000;
-
-struct Line {
-    QString text;
-    bool blue = false;
-    bool operator==(const Line& o) const { return text == o.text && blue == o.blue; }
-};
-
-QList<Line> logOf(const MainWindow& w)
-{
-    QList<Line> lines;
-    const QTextDocument* doc = w.findChild<QTextEdit*>("teLog")->document();
-    if (doc->isEmpty())
-        return lines;
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        const QString text = b.text();
-        const QColor colour = b.begin().fragment().charFormat().foreground().color();
-        lines.append({text.mid(text.indexOf("]: ") + 3), colour == QColor("blue")});
-    }
-    return lines;
-}
 
 bool logged(const MainWindow& w, const Line& line) { return logOf(w).contains(line); }
 
