@@ -156,6 +156,22 @@ bool parseHexValue(int code, const QString& text, qint64* value, QString* shown)
     return true;
 }
 
+// A record's text block is only ever touched under the value lock: texts go
+// in and out as copies that share no block with it, and the block it held
+// before is freed under the lock. A shared block would be freed by whichever
+// thread dropped it last, outside the lock.
+QString ownCopy(const QString& text)
+{
+    return text.isNull() ? QString() : QString(text.constData(), text.size());
+}
+
+// Call with the value lock held; `text` must share no block with anyone else.
+void takeText(ParamEntry& record, QString& text)
+{
+    record.currentText.swap(text);
+    text = QString();
+}
+
 template <typename Manager>
 Manager* managerOf(QtProperty* property)
 {
@@ -206,14 +222,15 @@ std::mutex& canValueMutex()
 CanValue canValueOf(const ParamEntry& record)
 {
     std::lock_guard<std::mutex> lock(canValueMutex());
-    return CanValue{record.currentRaw, record.currentText, record.currentBool};
+    return CanValue{record.currentRaw, ownCopy(record.currentText), record.currentBool};
 }
 
 void setCanValue(ParamEntry& record, const CanValue& value)
 {
+    QString text = ownCopy(value.text);
     std::lock_guard<std::mutex> lock(canValueMutex());
     record.currentRaw = value.raw;
-    record.currentText = value.text;
+    takeText(record, text);
     record.currentBool = value.flag;
 }
 
@@ -227,8 +244,8 @@ bool setValueFromRaw(ParamEntry& record, int length, const char* bytes, bool* ch
     QString text;
     quint64 raw = 0;
     if (code == CanVisibleString) {
-        const char* end = static_cast<const char*>(std::memchr(bytes, 0, size_t(length)));
-        text = QString::fromLatin1(bytes, end ? int(end - bytes) : length);
+        const char* end = length > 0 ? static_cast<const char*>(std::memchr(bytes, 0, size_t(length))) : nullptr;
+        text = QString::fromLatin1(length > 0 ? bytes : "", end ? int(end - bytes) : length);
     } else {
         for (int i = 0; i < length; ++i)
             raw |= quint64(quint8(bytes[i])) << (8 * i);
@@ -240,7 +257,7 @@ bool setValueFromRaw(ParamEntry& record, int length, const char* bytes, bool* ch
         *changed = text != record.currentText;
     if (code != CanVisibleString)
         record.currentRaw = qint64(raw);
-    record.currentText = text;
+    takeText(record, text);
     return true;
 }
 
