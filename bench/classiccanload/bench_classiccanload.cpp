@@ -39,14 +39,6 @@ double median(std::vector<double> v)
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
-
-QByteArray le32(quint32 v)
-{
-    QByteArray b;
-    for (int i = 0; i < 4; ++i)
-        b.append(char(v >> (8 * i)));
-    return b;
-}
 }
 
 int main(int argc, char** argv)
@@ -55,9 +47,9 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
     SimDeviceOnPty sim(kNode);
-    sim.device.addObject(0x1000, 0, CO_UNSIGNED32, le32(0x191));
+    sim.device.addObject(0x1000, 0, CO_UNSIGNED32, littleEndian(0x191, 4));
     for (int i = 0; i < kRecords; ++i)
-        sim.device.addObject(uint16_t(0x3000 + i), 0, CO_UNSIGNED32, le32(0x01020304));
+        sim.device.addObject(uint16_t(0x3000 + i), 0, CO_UNSIGNED32, littleEndian(0x01020304, 4));
     if (openCanLink(sim.adapter.slavePath(), 0, QStringLiteral("250000"), nullptr) != CAN_LINK_OPEN) {
         std::fprintf(stderr, "no link to the simulated device\n");
         return 1;

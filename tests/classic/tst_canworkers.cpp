@@ -19,22 +19,14 @@ namespace {
 const uint8_t kNode = 0x24;
 const int kTimeoutMs = 300;
 
-QByteArray le32(quint32 v)
-{
-    QByteArray b;
-    for (int i = 0; i < 4; ++i)
-        b.append(char(v >> (8 * i)));
-    return b;
-}
-
 // A device with the probe object and 0x3000.. as UNSIGNED32, the link open to
 // it, reads bounded by kTimeoutMs.
 struct Rig {
     Rig()
     {
-        sim.device.addObject(0x1000, 0, CO_UNSIGNED32, le32(0x191));
+        sim.device.addObject(0x1000, 0, CO_UNSIGNED32, littleEndian(0x191, 4));
         for (quint32 i = 0; i < 4; ++i)
-            sim.device.addObject(uint16_t(0x3000 + i), 0, CO_UNSIGNED32, le32(0x11111111 * (i + 1)));
+            sim.device.addObject(uint16_t(0x3000 + i), 0, CO_UNSIGNED32, littleEndian(0x11111111 * (i + 1), 4));
         sim.device.addObject(0x3100, 0, CO_VISIBLE_STRING, QByteArray("text"));
         open = openCanLink(sim.adapter.slavePath(), 0, QStringLiteral("250000"), nullptr) == CAN_LINK_OPEN;
         pointSdoClientAt(kNode);
@@ -95,7 +87,7 @@ private slots:
         worker.startLoad(rig.records());
         QTRY_VERIFY(events.count("cycle") >= 2);
         QCOMPARE(events.log.mid(0, 4), (QStringList{"loaded A", "loaded B", "loaded C", "cycle"}));
-        rig.sim.device.setValue(0x3001, 0, le32(0xABCD));
+        rig.sim.device.setValue(0x3001, 0, littleEndian(0xABCD, 4));
         QTRY_COMPARE(events.count("loaded B"), 2);
         const int cycles = events.count("cycle");
         QTRY_VERIFY(events.count("cycle") >= cycles + 2);
@@ -207,7 +199,7 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QByteArray>("written"); // the device's value afterwards
         QTest::addColumn<int>("requests");
-        const QByteArray untouched = le32(0x22222222);
+        const QByteArray untouched = littleEndian(0x22222222, 4);
         QTest::newRow("accepted") << 7 << 0x3001 << qint64(0x11223344) << "" << 0u << "saved A"
                                   << QByteArray::fromHex("44332211") << 1;
         QTest::newRow("Latin-1 string, length in bytes") << 9 << 0x3100 << qint64(0) << "Grüß" << 0u << "saved A"

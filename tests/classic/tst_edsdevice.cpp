@@ -47,20 +47,12 @@ QString libraryMessage(const QByteArray& packed)
     return QString();
 }
 
-QByteArray le32(quint32 v)
-{
-    QByteArray b;
-    for (int i = 0; i < 4; ++i)
-        b.append(char(v >> (8 * i)));
-    return b;
-}
-
 // A device carrying `packed` with its checksum, the link open to it, and a
 // host whose application folder is a temporary one with ConfigurationData/Dev.
 struct EdsRig {
     EdsRig(quint32 checksum, const QByteArray& packed)
     {
-        sim.device.addObject(0x2000, 6, CO_UNSIGNED32, le32(checksum));
+        sim.device.addObject(0x2000, 6, CO_UNSIGNED32, littleEndian(checksum, 4));
         sim.device.addObject(0x1021, 0, CO_DOMAIN, packed);
         QDir(dir.path()).mkpath(QStringLiteral("ConfigurationData/Dev"));
         open = openCanLink(sim.adapter.slavePath(), 0, QStringLiteral("250000"), nullptr) == CAN_LINK_OPEN;

@@ -170,6 +170,15 @@ private:
     bool m_timerStop = false;
 };
 
+// A number as an object's value: little-endian, `bytes` long.
+inline QByteArray littleEndian(uint64_t value, int bytes)
+{
+    QByteArray b;
+    for (int i = 0; i < bytes; ++i)
+        b.append(char(value >> (8 * i)));
+    return b;
+}
+
 // A simulated adapter with a device behind it on one pty, taken down in the
 // order that keeps both threads off freed objects.
 struct SimDeviceOnPty {
