@@ -326,7 +326,7 @@ void MainWindow::slotCanParamSavingSuccess(QString paramName)
         return;
     m_classicMode.clear();
     toLog(QStringLiteral("Параметр '") + paramName + QStringLiteral("' сохранен."), true);
-    m_canLoadThread->startProcess();
+    restartCanLoad();
 }
 
 void MainWindow::slotCanParamSavingFail(QString paramName, QString reason)
@@ -334,7 +334,14 @@ void MainWindow::slotCanParamSavingFail(QString paramName, QString reason)
     if (isTransferMode(m_classicMode))
         return;
     toLog(QStringLiteral("Не удалось сохранить параметр ") + paramName + QStringLiteral(": ") + reason, false);
-    m_canLoadThread->startProcess();
+    restartCanLoad();
+}
+
+void MainWindow::restartCanLoad()
+{
+    // The CAN page's records; the window builds no classic page yet, so the
+    // list is empty and each cycle only reports its end.
+    m_canLoadThread->startLoad(QVector<ParamEntry*>());
 }
 
 void MainWindow::onTabChanged(int index)

@@ -138,6 +138,8 @@ private:
     void writeSettings();
     void closeModbus();
     void resetSdoFailureCounter();
+    // Starts the classic load worker again on the CAN page's records.
+    void restartCanLoad();
     // Switches the tools off and logs the loss; the caller has closed the link.
     void reportLinkLost();
     void setupFlows();

@@ -1,5 +1,6 @@
 // The classic pages' hooks into the main window: its log, tools, link flag,
-// file dialogs, import options and device; and the window's Modbus link.
+// file dialogs, import options, device, EDS option and CAN link; and the
+// window's Modbus link.
 #include "app/mainwindow.h"
 
 #include "app/filechooser.h"
@@ -34,6 +35,8 @@ void MainWindow::setupClassic()
     host.lastImportFile = [this] { return m_lastImportFile; };
     host.setLastImportFile = [this](const QString& name) { m_lastImportFile = name; };
     host.deviceEntry = [] { return connectionSettings().deviceType; };
+    host.getEdsFromDevice = [this] { return ui->m_getEdsFromDevice->isChecked(); };
+    host.disconnectCan = [this] { disconnectCan(); };
     host.applicationDir = QCoreApplication::applicationDirPath();
     m_modbus = std::make_unique<ModbusLink>(host);
 }

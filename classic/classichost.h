@@ -1,7 +1,7 @@
 // What the classic pages need of the main window, as hooks it fills and tests
 // answer: the log, the tool switch, the one link flag (Modbus or CAN), the file
-// dialogs, the import options and last import file, the device entry and the
-// pages' refresh. A hook left empty does nothing and answers a default.
+// dialogs, the import options and last import file, the device entry, the
+// pages' refresh, the get-EDS-from-device option and dropping the CAN link. A hook left empty does nothing and answers a default.
 // GUI thread only. Components keep a reference to one host, which outlives them.
 #pragma once
 
@@ -35,6 +35,10 @@ struct ClassicHost {
     std::function<DeviceEntry()> deviceEntry;
     // Puts a page's records into its properties.
     std::function<void(ClassicPage)> refreshPage;
+    // The window's "Брать EDS из устройства" option.
+    std::function<bool()> getEdsFromDevice;
+    // Drops the window's CAN link (nothing when none is open).
+    std::function<void()> disconnectCan;
     // Holds "ConfigurationData".
     QString applicationDir;
 
@@ -51,4 +55,10 @@ struct ClassicHost {
             setLinkConnected(connected);
     }
     DeviceEntry device() const { return deviceEntry ? deviceEntry() : DeviceEntry{}; }
+    bool edsFromDevice() const { return getEdsFromDevice && getEdsFromDevice(); }
+    void dropCanLink() const
+    {
+        if (disconnectCan)
+            disconnectCan();
+    }
 };

@@ -1,20 +1,21 @@
 #include "classic/classicworker.h"
 
+#include <chrono>
+
 ClassicWorker::ClassicWorker(QObject* parent) : QThread(parent) {}
 
 ClassicWorker::~ClassicWorker()
 {
-    stopProcess();
-    wait();
-    // The thread's last step under the mutex orders its end before our
-    // destruction for the thread checker, which cannot see QThread::wait.
-    std::lock_guard<std::mutex> lock(m_mutex);
+    stopAndJoin();
 }
 
 void ClassicWorker::stopProcess()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_stop = true;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
 }
 
 bool ClassicWorker::stopRequested() const
@@ -23,18 +24,33 @@ bool ClassicWorker::stopRequested() const
     return m_stop;
 }
 
-void ClassicWorker::startProcess()
+void ClassicWorker::stopAndJoin()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stop = false;
-    }
-    start();
+    stopProcess();
+    wait();
+    // The thread's last step under the mutex orders its end before what the
+    // caller does next, for the thread checker, which cannot see QThread::wait.
+    std::lock_guard<std::mutex> lock(m_mutex);
+}
+
+void ClassicWorker::prepareStart()
+{
+    if (isRunning())
+        stopAndJoin();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stop = false;
+}
+
+bool ClassicWorker::pauseUnlessStopped(int ms)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (ms > 0)
+        m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stop; });
+    return m_stop;
 }
 
 void ClassicWorker::run()
 {
-    // The classic parameter record brings the work of a round; without it the
-    // queue stays empty and the thread ends at once.
+    work();
     std::lock_guard<std::mutex> lock(m_mutex);
 }

@@ -1,12 +1,15 @@
-// What the classic pages' load and save workers share: a stop flag under a
-// mutex, the start and stop hand-overs, and the round that works through the
-// queued classic parameters; the parameter work arrives with the classic
-// parameter record, until then a round finds nothing to do.
+// What the classic pages' load and save workers share: the thread, its stop
+// flag under a mutex, a pause that a stop cuts short, and the join.
+//
+// A stop is looked at between SDO tries, between records and in the pause,
+// so a thread ends within one try once it is asked to. Standard mutexes
+// throughout, and the thread's last step is taken under the worker's mutex,
+// so that the thread checker sees every hand-over, the join included.
 #pragma once
 
-#include <QStringList>
 #include <QThread>
 
+#include <condition_variable>
 #include <mutex>
 
 class ClassicWorker : public QThread {
@@ -14,21 +17,31 @@ class ClassicWorker : public QThread {
 public:
     ~ClassicWorker() override; // stops and joins the thread
 
-    // Asks the loop to end after the current step; does not wait.
-    void stopProcess();
     bool stopRequested() const;
-    // Clears the stop flag and starts the thread (nothing when it runs).
-    void startProcess();
+
+public slots:
+    // Asks the thread to end at its next look; does not wait.
+    void stopProcess();
 
 protected:
     explicit ClassicWorker(QObject* parent);
-    // A subclass that overrides this must stop and join in its own destructor,
-    // so that its run() never outlives its part of the object.
-    void run() override;
+
+    // The thread's work; a stop request ends it early.
+    virtual void work() = 0;
+    // Before a start: a thread still running is stopped and joined, so the
+    // caller may replace what it works on. Then the stop flag is cleared.
+    void prepareStart();
+    // Sleeps ms unless a stop comes first; true when a stop was requested.
+    bool pauseUnlessStopped(int ms);
+    // For derived destructors: the thread uses their members.
+    void stopAndJoin();
+
+    // Guards the stop flag and whatever a derived class keeps beside it.
+    mutable std::mutex m_mutex;
 
 private:
-    // A standard mutex, so that the thread checker sees the hand-overs.
-    mutable std::mutex m_mutex;
+    void run() final;
+
+    std::condition_variable m_wake;
     bool m_stop = false;
-    QStringList m_pending; // parameter names queued for the next round
 };

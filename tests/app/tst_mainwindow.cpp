@@ -410,8 +410,8 @@ private slots:
         {
             MainWindow w;
             QVERIFY(w.dataSource()->connectDevice());
-            w.canLoadThread()->startProcess();
-            w.canSaveThread()->startProcess();
+            w.canLoadThread()->startLoad({});
+            w.canSaveThread()->startSave(nullptr);
             QVERIFY(threadCount() > before);
         }
         QVERIFY(!isCanLinkOpen());

@@ -1,5 +1,6 @@
 // A ClassicHost whose hooks record what the classic code asked of the window:
-// log lines, tool switches, the link flag, dialogs answered from queues.
+// log lines, tool switches, the link flag, dialogs answered from queues, the
+// get-EDS-from-device option and the CAN link drops.
 #pragma once
 
 #include "classic/classicdata.h"
@@ -25,6 +26,8 @@ struct HostFixture {
     QStringList openAnswers;
     QList<QStringList> dialogs; // {"save"|"open", caption, start}
     QList<ClassicPage> refreshed;
+    bool edsFromDevice = false;
+    int canDrops = 0;
 
     explicit HostFixture(const QString& applicationDir = QString())
     {
@@ -45,6 +48,8 @@ struct HostFixture {
         host.setLastImportFile = [this](const QString& name) { lastImport = name; };
         host.deviceEntry = [this] { return device; };
         host.refreshPage = [this](ClassicPage page) { refreshed.append(page); };
+        host.getEdsFromDevice = [this] { return edsFromDevice; };
+        host.disconnectCan = [this] { ++canDrops; };
         host.applicationDir = applicationDir;
     }
 

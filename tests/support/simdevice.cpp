@@ -159,6 +159,19 @@ int SimCanDevice::requestsSeen() const
     return m_requests;
 }
 
+int SimCanDevice::uploadsOf(uint16_t index, uint8_t subIndex) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_uploads.find(key(index, subIndex));
+    return it == m_uploads.end() ? 0 : it->second;
+}
+
+int SimCanDevice::overlapsSeen() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_overlaps;
+}
+
 CanFrame SimCanDevice::bootUpFrame() const
 {
     CanFrame f;
@@ -177,6 +190,10 @@ SimCanDevice::Reply SimCanDevice::receive(const CanFrame& frame)
     // A request of another length is no SDO request; a silent device hears nothing.
     if (m_silent || frame.len != 8)
         return {};
+    const int command = frame.data[0] >> 5;
+    const bool initiate = command == 1 || command == 2;
+    if (m_pendingAnswers > 0 || (initiate && m_transfer != Transfer::None))
+        ++m_overlaps;
     return handleRequest(frame.data);
 }
 
@@ -363,6 +380,7 @@ SimCanDevice::Reply SimCanDevice::downloadSegment(const uint8_t* d)
 SimCanDevice::Reply SimCanDevice::initiateUpload(const uint8_t* d)
 {
     const auto [index, subIndex, f, found, refusal] = beginInitiate(d);
+    ++m_uploads[key(index, subIndex)];
     if (refusal)
         return abortReply(index, subIndex, refusal);
     if (found->access == WriteOnly)
@@ -457,18 +475,26 @@ void SimCanDevice::deliver(Reply reply)
         rebootAfter(reply.rebootAfterMs);
     if (reply.frames.empty())
         return;
-    auto send = [this, frames = reply.frames] {
+    const bool delayed = reply.delayMs > 0;
+    if (delayed) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_pendingAnswers;
+    }
+    auto send = [this, delayed, frames = reply.frames] {
         SimAdapter* adapter = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             adapter = m_adapter;
+            // Counted as sent before it leaves: the host's next request comes after it.
+            if (delayed)
+                --m_pendingAnswers;
         }
         for (const CanFrame& f : frames) {
             if (adapter)
                 adapter->sendFrame(f);
         }
     };
-    if (reply.delayMs > 0)
+    if (delayed)
         schedule(reply.delayMs, send);
     else
         send();

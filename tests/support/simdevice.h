@@ -64,6 +64,12 @@ public:
     // Abort codes the host sent to the device, in order.
     std::vector<uint32_t> abortsReceived() const;
     int requestsSeen() const;
+    // Upload initiates the device answered for one object (aborted ones too).
+    int uploadsOf(uint16_t index, uint8_t subIndex) const;
+    // Requests that came while an earlier transfer was still going on: while
+    // a delayed answer was not yet sent, or an initiate while a segmented
+    // transfer was open. A client with one request in flight makes none.
+    int overlapsSeen() const;
 
     // Over the pty: answers go through the adapter, delays and boot-ups run
     // on a thread of the device's own.
@@ -140,6 +146,9 @@ private:
     bool m_silent = false;
     std::vector<uint32_t> m_aborts;
     int m_requests = 0;
+    std::map<Key, int> m_uploads;
+    int m_pendingAnswers = 0; // delayed answers not yet sent
+    int m_overlaps = 0;
 
     // The one transfer in progress.
     Transfer m_transfer = Transfer::None;
@@ -160,6 +169,15 @@ private:
     std::multimap<Clock::time_point, std::function<void()>> m_timers;
     bool m_timerStop = false;
 };
+
+// A number as an object's value: little-endian, `bytes` long.
+inline QByteArray littleEndian(uint64_t value, int bytes)
+{
+    QByteArray b;
+    for (int i = 0; i < bytes; ++i)
+        b.append(char(value >> (8 * i)));
+    return b;
+}
 
 // A simulated adapter with a device behind it on one pty, taken down in the
 // order that keeps both threads off freed objects.

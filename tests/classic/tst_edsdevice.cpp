@@ -1,0 +1,273 @@
+// The EDS a device carries in 0x1021 (packed with libzpaq, its checksum in
+// 0x2000 sub-index 6), read from a simulated device over a pty into a cache
+// in a temporary application folder; and the choice between it and a file.
+#include "classic/edsdevice.h"
+#include "hostfixture.h"
+#include "link/canlink.h"
+#include "link/connectionsettings.h"
+#include "link/sdoaccess.h"
+#include "simdevice.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const uint8_t kNode = 0x23;
+const quint32 kChecksum = 0x1234ABCD;
+
+QByteArray fixture()
+{
+    QFile f(QStringLiteral(QUILL_CLASSIC_DATA_DIR "/device.eds"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct ByteWriter : libzpaq::Writer {
+    void put(int c) override { out.append(char(c)); }
+    QByteArray out;
+};
+
+QByteArray pack(const QByteArray& text, const char* method)
+{
+    InZpaq in(text.constData(), text.size());
+    ByteWriter out;
+    libzpaq::compress(&in, &out, method);
+    return out.out;
+}
+
+// What the library itself says of a stream; empty when it says nothing.
+QString libraryMessage(const QByteArray& packed)
+{
+    InZpaq in(packed.constData(), packed.size());
+    ByteWriter out;
+    try {
+        libzpaq::decompress(&in, &out);
+    } catch (const char* message) {
+        return QString::fromLatin1(message);
+    }
+    return QString();
+}
+
+// A device carrying `packed` with its checksum, the link open to it, and a
+// host whose application folder is a temporary one with ConfigurationData/Dev.
+struct EdsRig {
+    EdsRig(quint32 checksum, const QByteArray& packed)
+    {
+        sim.device.addObject(0x2000, 6, CO_UNSIGNED32, littleEndian(checksum, 4));
+        sim.device.addObject(0x1021, 0, CO_DOMAIN, packed);
+        QDir(dir.path()).mkpath(QStringLiteral("ConfigurationData/Dev"));
+        open = openCanLink(sim.adapter.slavePath(), 0, QStringLiteral("250000"), nullptr) == CAN_LINK_OPEN;
+        pointSdoClientAt(kNode);
+        connectionSettings().nodeId = kNode;
+    }
+    ~EdsRig()
+    {
+        closeCanLink(nullptr);
+        connectionSettings().nodeId = kNodeIdUnset;
+    }
+    QString folder() const { return dir.path() + QStringLiteral("/ConfigurationData/Dev"); }
+    QString cache() const { return folder() + QStringLiteral("/1234abcd.eds"); }
+    QStringList files() const { return QDir(folder()).entryList(QDir::Files | QDir::Hidden); }
+    int edsUploads() const { return sim.device.uploadsOf(0x1021, 0); }
+
+    QTemporaryDir dir;
+    HostFixture host{dir.path()};
+    SimDeviceOnPty sim{kNode};
+    bool open = false;
+};
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+}
+
+class TstEdsDevice : public QObject {
+    Q_OBJECT
+private slots:
+    void checksumZeroReadsNoEds()
+    {
+        EdsRig rig(0, pack(fixture(), "1"));
+        QVERIFY(rig.open);
+        QString path = QStringLiteral("before");
+        QVERIFY(!readEdsFromDevice(rig.host.host, path));
+        QCOMPARE(path, QStringLiteral("before"));
+        QCOMPARE(rig.sim.device.uploadsOf(0x2000, 6), 1);
+        QCOMPARE(rig.edsUploads(), 0);
+        QVERIFY(rig.host.lines.isEmpty());
+    }
+
+    void existingCacheIsTaken()
+    {
+        EdsRig rig(kChecksum, pack(fixture(), "1"));
+        QVERIFY(rig.open);
+        QFile old(rig.cache());
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("kept");
+        old.close();
+        QString path;
+        QVERIFY(readEdsFromDevice(rig.host.host, path));
+        QCOMPARE(path, rig.cache());
+        QCOMPARE(rig.edsUploads(), 0);
+        QCOMPARE(contents(path), QByteArray("kept"));
+    }
+
+    void freshReadStoresTheEdsWhole_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("leastSegments");
+        QTest::newRow("compressed") << fixture() << QByteArray("1") << 0 << 0;
+        // Stored uncompressed: over 100 segments, the device slow on each.
+        QTest::newRow("every answer 50 ms late") << fixture().left(720) << QByteArray("0") << 50 << 101;
+    }
+    void freshReadStoresTheEdsWhole()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, method);
+        QFETCH(int, delayMs);
+        QFETCH(int, leastSegments);
+        const QByteArray packed = pack(text, method.constData());
+        QVERIFY(packed.size() > 7 * leastSegments);
+        EdsRig rig(kChecksum, packed);
+        QVERIFY(rig.open);
+        rig.sim.device.setDelay(0x1021, 0, delayMs);
+        QString path;
+        QVERIFY(readEdsFromDevice(rig.host.host, path));
+        QCOMPARE(path, rig.cache());
+        QCOMPARE(contents(path), text);
+        QVERIFY(text.contains('\xff')); // an EDS byte the writer once dropped
+        QCOMPARE(rig.edsUploads(), 1);
+        QVERIFY(rig.host.lines.isEmpty());
+        QCOMPARE(rig.files(), QStringList{"1234abcd.eds"});
+    }
+
+    void damagedStreamLeavesNoCache_data()
+    {
+        QTest::addColumn<QByteArray>("packed");
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("line");
+        const QByteArray stored = pack(fixture(), "0");
+        const QByteArray cut = stored.left(stored.size() / 2);
+        QByteArray flipped = stored;
+        flipped[flipped.size() / 2] = char(flipped.at(flipped.size() / 2) ^ 0x10);
+        const QString damaged = QStringLiteral("EDS из устройства повреждён: ");
+        QVERIFY(libraryMessage(flipped).isEmpty());
+        QTest::newRow("truncated: the library's message") << cut << true << damaged + libraryMessage(cut);
+        // The library decompresses it without a word; only the hash tells.
+        QTest::newRow("flipped byte: the hash") << flipped << true << damaged + "контрольная сумма не совпала";
+        QTest::newRow("no stream at all") << QByteArray("not a packed EDS") << true << damaged + "нет данных";
+        QTest::newRow("no device folder") << stored << false << "Не удалось сохранить eds в файл.";
+    }
+    void damagedStreamLeavesNoCache()
+    {
+        QFETCH(QByteArray, packed);
+        QFETCH(bool, folder);
+        QFETCH(QString, line);
+        QVERIFY(line != QStringLiteral("EDS из устройства повреждён: "));
+        EdsRig rig(kChecksum, packed);
+        QVERIFY(rig.open);
+        if (!folder)
+            QVERIFY(QDir(rig.folder()).removeRecursively());
+        QString path;
+        QVERIFY(!readEdsFromDevice(rig.host.host, path));
+        QCOMPARE(rig.host.errors(), QStringList{line});
+        QVERIFY(!QFile::exists(rig.cache()));
+        QVERIFY(rig.files().isEmpty()); // no part and no temporary file either
+        QVERIFY(rig.host.tools.isEmpty());
+        QCOMPARE(rig.host.canDrops, 0);
+    }
+
+    void failedDeviceReads_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("subIndex");
+        QTest::addColumn<uint>("abortCode");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("drops");
+        QTest::newRow("checksum") << 0x2000 << 6 << 0x06020000u << "Не удалось считать crc eds: OD_NO_SUCH_OBJECT" << 0;
+        QTest::newRow("stored EDS") << 0x1021 << 0 << 0x08000000u << "Не удалось считать eds: SDOABT_GENERAL_ERROR" << 1;
+    }
+    void failedDeviceReads()
+    {
+        QFETCH(int, index);
+        QFETCH(int, subIndex);
+        QFETCH(uint, abortCode);
+        QFETCH(QString, line);
+        QFETCH(int, drops);
+        EdsRig rig(kChecksum, pack(fixture(), "1"));
+        QVERIFY(rig.open);
+        rig.sim.device.setAbort(uint16_t(index), uint8_t(subIndex), abortCode);
+        QString path;
+        QVERIFY(!readEdsFromDevice(rig.host.host, path));
+        QCOMPARE(rig.sim.device.uploadsOf(uint16_t(index), uint8_t(subIndex)), 3);
+        QCOMPARE(rig.host.errors(), QStringList{line});
+        QCOMPARE(rig.host.tools, QList<bool>{false});
+        QCOMPARE(rig.host.canDrops, drops);
+        QVERIFY(rig.files().isEmpty());
+    }
+
+    void chooseEds_data()
+    {
+        QTest::addColumn<bool>("fromDevice");
+        QTest::addColumn<uint>("checksum");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("from the device") << true << uint(kChecksum) << "" << true << "";
+        QTest::newRow("device holds none, file picked") << true << 0u << "/picked.eds" << true << "";
+        QTest::newRow("device holds none, cancelled") << true << 0u << "" << false
+                                                      << "Файл eds не найден или не выбран.";
+        QTest::newRow("option off, file picked") << false << uint(kChecksum) << "/picked.eds" << true << "";
+        QTest::newRow("option off, cancelled") << false << uint(kChecksum) << "" << false << "Файл eds не выбран.";
+    }
+    void chooseEds()
+    {
+        QFETCH(bool, fromDevice);
+        QFETCH(uint, checksum);
+        QFETCH(QString, answer);
+        QFETCH(bool, ok);
+        QFETCH(QString, line);
+        EdsRig rig(checksum, pack(fixture(), "1"));
+        QVERIFY(rig.open);
+        rig.host.edsFromDevice = fromDevice;
+        rig.host.openAnswers << answer;
+        QString path = QStringLiteral("before");
+        QCOMPARE(::chooseEds(rig.host.host, path), ok);
+        const bool fromCache = fromDevice && checksum != 0;
+        QCOMPARE(path, fromCache ? rig.cache() : answer);
+        QCOMPARE(rig.host.dialogs.isEmpty(), fromCache);
+        if (!fromCache)
+            QCOMPARE(rig.host.dialogs, (QList<QStringList>{{"open", "Открытие файла eds", rig.folder()}}));
+        QCOMPARE(rig.host.errors(), line.isEmpty() ? QStringList() : QStringList{line});
+        QCOMPARE(rig.sim.device.uploadsOf(0x2000, 6), fromDevice ? 1 : 0);
+    }
+
+    void readerEndsForGood()
+    {
+        InZpaq in("\x01\xff", 2);
+        QCOMPARE(in.get(), 1);
+        QCOMPARE(in.get(), 255);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(in.get(), -1);
+    }
+
+    void writerStopsPast16MiB()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/big.eds");
+        {
+            OutZpaq out(path);
+            QVERIFY(out.isOpen());
+            for (int i = 0; i < OutZpaq::kMaxBytes; ++i)
+                out.put('A');
+            QVERIFY_EXCEPTION_THROWN(out.put('A'), OutZpaq::EdsTooLarge);
+            QCOMPARE(out.size(), qint64(OutZpaq::kMaxBytes));
+        }
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstEdsDevice)
+#include "tst_edsdevice.moc"
