@@ -1,0 +1,54 @@
+// Drives the next modal dialog or popup menu of a test. Armed on construction: from
+// a zero-delay timer it watches, at most for BoundMs, for a modal dialog or popup
+// menu and hands the first one to the test's function, which runs inside the
+// dialog's or menu's own event loop (pick a colour or font, choose a menu action,
+// cancel, or look at it first). Whatever the function leaves open is closed after
+// it, so a failed check inside never leaves the test hanging in the dialog.
+//
+//   ModalDriver driver([](QWidget *w) { ModalDriver::pickColor(w, Qt::red); });
+//   button->click();
+//   QVERIFY(driver.handled());
+//
+// handled() fails the running test when nothing opened within the bound.
+// The dialogs are the real Qt ones. GUI thread only.
+#pragma once
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class QWidget;
+
+class ModalDriver : public QObject
+{
+public:
+    using Handler = std::function<void(QWidget *)>;
+    enum { BoundMs = 2000 };
+
+    explicit ModalDriver(Handler handler);
+
+    // True once the function has run; waits for it up to the bound. On false the
+    // running test has been failed.
+    bool handled();
+
+    // Accepts a colour dialog with the colour (alpha included).
+    static void pickColor(QWidget *dialog, const QColor &colour);
+    // Accepts a font dialog with the font.
+    static void pickFont(QWidget *dialog, const QFont &font);
+    // Chooses the menu's action of that text with the keyboard.
+    static void chooseAction(QWidget *menu, const QString &text);
+    // Rejects a dialog or closes a menu.
+    static void cancel(QWidget *widget);
+
+private:
+    void poll();
+
+    Handler m_handler;
+    QElapsedTimer m_elapsed;
+    bool m_handled = false;
+    bool m_gaveUp = false;
+};
