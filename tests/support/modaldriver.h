@@ -9,7 +9,8 @@
 //   button->click();
 //   QVERIFY(driver.handled());
 //
-// handled() fails the running test when nothing opened within the bound.
+// A driver whose function never ran fails the running test: through handled(),
+// or, when the test never asked, when the driver goes.
 // The dialogs are the real Qt ones. GUI thread only.
 #pragma once
 
@@ -30,9 +31,9 @@ public:
     enum { BoundMs = 2000 };
 
     explicit ModalDriver(Handler handler);
+    ~ModalDriver() override;
 
-    // True once the function has run; waits for it up to the bound. On false the
-    // running test has been failed.
+    // True once the function has run; waits for it up to the bound.
     bool handled();
 
     // Accepts a colour dialog with the colour (alpha included).
@@ -51,4 +52,5 @@ private:
     QElapsedTimer m_elapsed;
     bool m_handled = false;
     bool m_gaveUp = false;
+    bool m_asked = false;
 };
