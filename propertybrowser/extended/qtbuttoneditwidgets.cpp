@@ -12,37 +12,46 @@
 
 using namespace QtEditorWidgetShapes;
 
-namespace {
+// --- QtButtonValueEdit ---
 
-// Picture and text left, then the stretch, then the fixed "..." button, which takes
-// the editor's focus and whose Escape, Return and Enter the editor filters out.
-void buildButtonEditor(QWidget *editor, QLabel *pixmapLabel, QLabel *label, QToolButton *button,
-                       const QString &buttonText, const char *clickedSlot)
+// Picture and text left, then the stretch, then the fixed "..." button.
+QtButtonValueEdit::QtButtonValueEdit(QWidget *parent)
+    : QWidget(parent), m_pixmapLabel(new QLabel(this)), m_label(new QLabel(this)), m_button(new QToolButton(this))
 {
-    QHBoxLayout *layout = editorRow(editor);
-    layout->addWidget(pixmapLabel);
-    layout->addWidget(label);
+    QHBoxLayout *layout = editorRow(this);
+    layout->addWidget(m_pixmapLabel);
+    layout->addWidget(m_label);
     layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Ignored));
-    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
-    button->setFixedWidth(20);
-    editor->setFocusProxy(button);
-    editor->setFocusPolicy(button->focusPolicy());
-    button->setText(buttonText);
-    button->installEventFilter(editor);
-    QObject::connect(button, SIGNAL(clicked()), editor, clickedSlot);
-    layout->addWidget(button);
+    m_button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+    m_button->setFixedWidth(20);
+    setFocusProxy(m_button);
+    setFocusPolicy(m_button->focusPolicy());
+    m_button->installEventFilter(this);
+    layout->addWidget(m_button);
 }
 
-} // namespace
+void QtButtonValueEdit::showValue(const QPixmap &picture, const QString &text)
+{
+    m_pixmapLabel->setPixmap(picture);
+    m_label->setText(text);
+}
+
+bool QtButtonValueEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_button && buttonIgnores(event))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void QtButtonValueEdit::paintEvent(QPaintEvent *) { paintEditorBackground(this); }
 
 // --- QtColorEditWidget ---
 
-QtColorEditWidget::QtColorEditWidget(QWidget *parent)
-    : QWidget(parent), m_pixmapLabel(new QLabel(this)), m_label(new QLabel(this)), m_button(new QToolButton(this))
+QtColorEditWidget::QtColorEditWidget(QWidget *parent) : QtButtonValueEdit(parent)
 {
-    buildButtonEditor(this, m_pixmapLabel, m_label, m_button, tr("..."), SLOT(buttonClicked()));
-    m_pixmapLabel->setPixmap(brushValuePixmap(QBrush(m_color)));
-    m_label->setText(colorValueText(m_color));
+    button()->setText(tr("..."));
+    connect(button(), SIGNAL(clicked()), this, SLOT(buttonClicked()));
+    showValue(brushValuePixmap(QBrush(m_color)), colorValueText(m_color));
 }
 
 void QtColorEditWidget::setValue(const QColor &value)
@@ -50,8 +59,7 @@ void QtColorEditWidget::setValue(const QColor &value)
     if (value == m_color)
         return;
     m_color = value;
-    m_pixmapLabel->setPixmap(brushValuePixmap(QBrush(value)));
-    m_label->setText(colorValueText(value));
+    showValue(brushValuePixmap(QBrush(value)), colorValueText(value));
 }
 
 void QtColorEditWidget::buttonClicked()
@@ -65,23 +73,13 @@ void QtColorEditWidget::buttonClicked()
     emit valueChanged(m_color);
 }
 
-bool QtColorEditWidget::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_button && buttonIgnores(event))
-        return true;
-    return QWidget::eventFilter(watched, event);
-}
-
-void QtColorEditWidget::paintEvent(QPaintEvent *) { paintEditorBackground(this); }
-
 // --- QtFontEditWidget ---
 
-QtFontEditWidget::QtFontEditWidget(QWidget *parent)
-    : QWidget(parent), m_pixmapLabel(new QLabel(this)), m_label(new QLabel(this)), m_button(new QToolButton(this))
+QtFontEditWidget::QtFontEditWidget(QWidget *parent) : QtButtonValueEdit(parent)
 {
-    buildButtonEditor(this, m_pixmapLabel, m_label, m_button, tr("..."), SLOT(buttonClicked()));
-    m_pixmapLabel->setPixmap(fontValuePixmap(m_font));
-    m_label->setText(fontValueText(m_font));
+    button()->setText(tr("..."));
+    connect(button(), SIGNAL(clicked()), this, SLOT(buttonClicked()));
+    showValue(fontValuePixmap(m_font), fontValueText(m_font));
 }
 
 void QtFontEditWidget::setValue(const QFont &value)
@@ -89,8 +87,7 @@ void QtFontEditWidget::setValue(const QFont &value)
     if (value == m_font)
         return;
     m_font = value;
-    m_pixmapLabel->setPixmap(fontValuePixmap(value));
-    m_label->setText(fontValueText(value));
+    showValue(fontValuePixmap(value), fontValueText(value));
 }
 
 void QtFontEditWidget::buttonClicked()
@@ -116,12 +113,3 @@ void QtFontEditWidget::buttonClicked()
     setValue(font);
     emit valueChanged(m_font);
 }
-
-bool QtFontEditWidget::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_button && buttonIgnores(event))
-        return true;
-    return QWidget::eventFilter(watched, event);
-}
-
-void QtFontEditWidget::paintEvent(QPaintEvent *) { paintEditorBackground(this); }

@@ -11,9 +11,31 @@
 #include <QWidget>
 
 class QLabel;
+class QPixmap;
 class QToolButton;
 
-class QtColorEditWidget : public QWidget
+// What the two editors share: the picture, the text and the "..." button, which
+// takes the editor's focus and never acts on Escape, Return or Enter. Declares no
+// signals or slots of its own.
+class QtButtonValueEdit : public QWidget
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+protected:
+    explicit QtButtonValueEdit(QWidget *parent);
+
+    void showValue(const QPixmap &picture, const QString &text);
+    QToolButton *button() const { return m_button; }
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QLabel *m_pixmapLabel;
+    QLabel *m_label;
+    QToolButton *m_button;
+};
+
+class QtColorEditWidget : public QtButtonValueEdit
 {
     Q_OBJECT
 public:
@@ -21,7 +43,6 @@ public:
     explicit QtColorEditWidget(QWidget *parent = nullptr);
 
     QColor value() const { return m_color; }
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     void valueChanged(const QColor &value);
@@ -33,17 +54,11 @@ private slots:
     // Alpha counts: a change of alpha alone is a change.
     void buttonClicked();
 
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
 private:
     QColor m_color;
-    QLabel *m_pixmapLabel;
-    QLabel *m_label;
-    QToolButton *m_button;
 };
 
-class QtFontEditWidget : public QWidget
+class QtFontEditWidget : public QtButtonValueEdit
 {
     Q_OBJECT
 public:
@@ -51,7 +66,6 @@ public:
     explicit QtFontEditWidget(QWidget *parent = nullptr);
 
     QFont value() const { return m_font; }
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     void valueChanged(const QFont &value);
@@ -64,12 +78,6 @@ private slots:
     // strike-out from the chosen font; every other attribute stays.
     void buttonClicked();
 
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
 private:
     QFont m_font;
-    QLabel *m_pixmapLabel;
-    QLabel *m_label;
-    QToolButton *m_button;
 };

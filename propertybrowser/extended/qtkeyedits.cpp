@@ -8,29 +8,52 @@
 #include <QMenu>
 #include <QPointer>
 
-using QtEditorWidgetShapes::paintEditorBackground;
-
-namespace {
-
-// The read-only line edit that shows the value. Focus given to it goes to the
-// editor, which takes the keys.
-QLineEdit *keyLineEdit(QWidget *editor)
+QString menuTextWithoutShortcut(const QString &text)
 {
-    auto *lineEdit = new QLineEdit(editor);
-    auto *layout = new QHBoxLayout(editor);
-    layout->addWidget(lineEdit);
-    layout->setContentsMargins(0, 0, 0, 0);
-    lineEdit->installEventFilter(editor);
-    lineEdit->setReadOnly(true);
-    lineEdit->setFocusProxy(editor);
-    editor->setFocusPolicy(lineEdit->focusPolicy());
-    editor->setAttribute(Qt::WA_InputMethodEnabled);
-    return lineEdit;
+    const int tab = text.lastIndexOf(QLatin1Char('\t'));
+    return tab > 0 ? text.left(tab) : text;
 }
 
-// Key releases and shortcuts stop at the editor; accepting the shortcut override
-// turns a key bound to a shortcut into a plain key press.
-bool swallowsKeyEvent(QEvent *event)
+// --- QtKeyCaptureEdit ---
+
+// Focus given to the line edit goes to the editor, which takes the keys.
+QtKeyCaptureEdit::QtKeyCaptureEdit(QWidget *parent) : QWidget(parent), m_lineEdit(new QLineEdit(this))
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(m_lineEdit);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_lineEdit->installEventFilter(this);
+    m_lineEdit->setReadOnly(true);
+    m_lineEdit->setFocusProxy(this);
+    setFocusPolicy(m_lineEdit->focusPolicy());
+    setAttribute(Qt::WA_InputMethodEnabled);
+}
+
+bool QtKeyCaptureEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_lineEdit || event->type() != QEvent::ContextMenu)
+        return QWidget::eventFilter(watched, event);
+    // The menu is a child of the line edit: it goes with it should the editor be
+    // deleted while the menu runs.
+    const QPointer<QMenu> menu = m_lineEdit->createStandardContextMenu();
+    const QList<QAction *> actions = menu->actions();
+    for (QAction *action : actions) {
+        action->setShortcut(QKeySequence());
+        action->setText(menuTextWithoutShortcut(action->text()));
+    }
+    QAction *first = actions.isEmpty() ? nullptr : actions.first();
+    auto *clear = new QAction(clearText(), menu);
+    menu->insertAction(first, clear);
+    menu->insertSeparator(first);
+    clear->setEnabled(canClear());
+    connect(clear, SIGNAL(triggered()), this, clearSlot());
+    menu->exec(static_cast<QContextMenuEvent *>(event)->globalPos());
+    delete menu.data();
+    event->accept();
+    return true;
+}
+
+bool QtKeyCaptureEdit::event(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::KeyRelease:
@@ -39,51 +62,37 @@ bool swallowsKeyEvent(QEvent *event)
         event->accept();
         return true;
     default:
-        return false;
+        return QWidget::event(event);
     }
 }
 
-// The line edit's own handling of an event the editor received (focus, release).
-void passOn(QLineEdit *lineEdit, QEvent *event) { static_cast<QObject *>(lineEdit)->event(event); }
-
-// The line edit's standard menu without shortcuts, behind a clear action that
-// calls `slot` on the editor; runs modally. False for any other event.
-bool runClearMenu(QLineEdit *lineEdit, QObject *watched, QEvent *event, const QString &clearText, bool canClear,
-                  QObject *editor, const char *slot)
+void QtKeyCaptureEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (watched != lineEdit || event->type() != QEvent::ContextMenu)
-        return false;
-    // The menu is a child of the line edit: it goes with it should the editor be
-    // deleted while the menu runs.
-    const QPointer<QMenu> menu = lineEdit->createStandardContextMenu();
-    const QList<QAction *> actions = menu->actions();
-    for (QAction *action : actions) {
-        action->setShortcut(QKeySequence());
-        action->setText(menuTextWithoutShortcut(action->text()));
-    }
-    QAction *first = actions.isEmpty() ? nullptr : actions.first();
-    auto *clear = new QAction(clearText, menu);
-    menu->insertAction(first, clear);
-    menu->insertSeparator(first);
-    clear->setEnabled(canClear);
-    QObject::connect(clear, SIGNAL(triggered()), editor, slot);
-    menu->exec(static_cast<QContextMenuEvent *>(event)->globalPos());
-    delete menu.data();
+    handleKeyEvent(event);
     event->accept();
-    return true;
 }
 
-} // namespace
+// The line edit's own handling of the events the editor receives for it.
+void QtKeyCaptureEdit::keyReleaseEvent(QKeyEvent *event) { static_cast<QObject *>(m_lineEdit)->event(event); }
 
-QString menuTextWithoutShortcut(const QString &text)
+void QtKeyCaptureEdit::focusInEvent(QFocusEvent *event)
 {
-    const int tab = text.lastIndexOf(QLatin1Char('\t'));
-    return tab > 0 ? text.left(tab) : text;
+    static_cast<QObject *>(m_lineEdit)->event(event);
+    m_lineEdit->selectAll();
+    QWidget::focusInEvent(event);
 }
+
+void QtKeyCaptureEdit::focusOutEvent(QFocusEvent *event)
+{
+    static_cast<QObject *>(m_lineEdit)->event(event);
+    QWidget::focusOutEvent(event);
+}
+
+void QtKeyCaptureEdit::paintEvent(QPaintEvent *) { QtEditorWidgetShapes::paintEditorBackground(this); }
 
 // --- QtCharEdit ---
 
-QtCharEdit::QtCharEdit(QWidget *parent) : QWidget(parent), m_lineEdit(keyLineEdit(this)) {}
+QtCharEdit::QtCharEdit(QWidget *parent) : QtKeyCaptureEdit(parent) {}
 
 QChar QtCharEdit::value() const { return m_value; }
 
@@ -92,7 +101,7 @@ void QtCharEdit::setValue(const QChar &value)
     if (value == m_value)
         return;
     m_value = value;
-    m_lineEdit->setText(value.isNull() ? QString() : QString(value));
+    lineEdit()->setText(value.isNull() ? QString() : QString(value));
 }
 
 void QtCharEdit::slotClearChar()
@@ -103,14 +112,9 @@ void QtCharEdit::slotClearChar()
     emit valueChanged(m_value);
 }
 
-bool QtCharEdit::eventFilter(QObject *watched, QEvent *event)
-{
-    if (runClearMenu(m_lineEdit, watched, event, tr("Clear Char"), !m_value.isNull(), this, SLOT(slotClearChar())))
-        return true;
-    return QWidget::eventFilter(watched, event);
-}
-
-bool QtCharEdit::event(QEvent *event) { return swallowsKeyEvent(event) || QWidget::event(event); }
+QString QtCharEdit::clearText() const { return tr("Clear Char"); }
+bool QtCharEdit::canClear() const { return !m_value.isNull(); }
+const char *QtCharEdit::clearSlot() const { return SLOT(slotClearChar()); }
 
 void QtCharEdit::handleKeyEvent(QKeyEvent *event)
 {
@@ -132,40 +136,14 @@ void QtCharEdit::handleKeyEvent(QKeyEvent *event)
     if (c == m_value)
         return;
     m_value = c;
-    m_lineEdit->setText(text);
+    lineEdit()->setText(text);
     event->accept();
     emit valueChanged(m_value);
 }
 
-void QtCharEdit::keyPressEvent(QKeyEvent *event)
-{
-    handleKeyEvent(event);
-    event->accept();
-}
-
-void QtCharEdit::keyReleaseEvent(QKeyEvent *event) { passOn(m_lineEdit, event); }
-
-void QtCharEdit::focusInEvent(QFocusEvent *event)
-{
-    passOn(m_lineEdit, event);
-    m_lineEdit->selectAll();
-    QWidget::focusInEvent(event);
-}
-
-void QtCharEdit::focusOutEvent(QFocusEvent *event)
-{
-    passOn(m_lineEdit, event);
-    QWidget::focusOutEvent(event);
-}
-
-void QtCharEdit::paintEvent(QPaintEvent *) { paintEditorBackground(this); }
-
 // --- QtKeySequenceEdit ---
 
-QtKeySequenceEdit::QtKeySequenceEdit(QWidget *parent)
-    : QWidget(parent), m_keyCount(0), m_lineEdit(keyLineEdit(this))
-{
-}
+QtKeySequenceEdit::QtKeySequenceEdit(QWidget *parent) : QtKeyCaptureEdit(parent), m_keyCount(0) {}
 
 QKeySequence QtKeySequenceEdit::keySequence() const { return m_keySequence; }
 
@@ -175,7 +153,7 @@ void QtKeySequenceEdit::setKeySequence(const QKeySequence &sequence)
         return;
     m_keyCount = 0;
     m_keySequence = sequence;
-    m_lineEdit->setText(sequence.toString(QKeySequence::PortableText));
+    lineEdit()->setText(sequence.toString(QKeySequence::PortableText));
 }
 
 void QtKeySequenceEdit::slotClearShortcut()
@@ -186,15 +164,9 @@ void QtKeySequenceEdit::slotClearShortcut()
     emit keySequenceChanged(m_keySequence);
 }
 
-bool QtKeySequenceEdit::eventFilter(QObject *watched, QEvent *event)
-{
-    if (runClearMenu(m_lineEdit, watched, event, tr("Clear Shortcut"), !m_keySequence.isEmpty(), this,
-                     SLOT(slotClearShortcut())))
-        return true;
-    return QWidget::eventFilter(watched, event);
-}
-
-bool QtKeySequenceEdit::event(QEvent *event) { return swallowsKeyEvent(event) || QWidget::event(event); }
+QString QtKeySequenceEdit::clearText() const { return tr("Clear Shortcut"); }
+bool QtKeySequenceEdit::canClear() const { return !m_keySequence.isEmpty(); }
+const char *QtKeySequenceEdit::clearSlot() const { return SLOT(slotClearShortcut()); }
 
 void QtKeySequenceEdit::handleKeyEvent(QKeyEvent *event)
 {
@@ -220,7 +192,7 @@ void QtKeySequenceEdit::handleKeyEvent(QKeyEvent *event)
     keys[m_keyCount] = next;
     m_keyCount = (m_keyCount + 1) % 4;
     m_keySequence = QKeySequence(keys[0], keys[1], keys[2], keys[3]);
-    m_lineEdit->setText(m_keySequence.toString(QKeySequence::PortableText));
+    lineEdit()->setText(m_keySequence.toString(QKeySequence::PortableText));
     event->accept();
     emit keySequenceChanged(m_keySequence);
 }
@@ -243,26 +215,8 @@ int QtKeySequenceEdit::translateModifiers(Qt::KeyboardModifiers state, const QSt
     return result;
 }
 
-void QtKeySequenceEdit::keyPressEvent(QKeyEvent *event)
-{
-    handleKeyEvent(event);
-    event->accept();
-}
-
-void QtKeySequenceEdit::keyReleaseEvent(QKeyEvent *event) { passOn(m_lineEdit, event); }
-
-void QtKeySequenceEdit::focusInEvent(QFocusEvent *event)
-{
-    passOn(m_lineEdit, event);
-    m_lineEdit->selectAll();
-    QWidget::focusInEvent(event);
-}
-
 void QtKeySequenceEdit::focusOutEvent(QFocusEvent *event)
 {
     m_keyCount = 0;
-    passOn(m_lineEdit, event);
-    QWidget::focusOutEvent(event);
+    QtKeyCaptureEdit::focusOutEvent(event);
 }
-
-void QtKeySequenceEdit::paintEvent(QPaintEvent *) { paintEditorBackground(this); }

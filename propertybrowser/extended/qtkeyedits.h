@@ -22,7 +22,41 @@ class QLineEdit;
 // unless the tab is the first character.
 QString menuTextWithoutShortcut(const QString &text);
 
-class QtCharEdit : public QWidget
+// What the two editors share: the read-only line edit, the key, focus and paint
+// handling around it, and its context menu with the clear action first. Declares
+// no signals or slots of its own.
+class QtKeyCaptureEdit : public QWidget
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+protected:
+    explicit QtKeyCaptureEdit(QWidget *parent);
+
+    QLineEdit *lineEdit() const { return m_lineEdit; }
+
+    // Key releases and shortcuts stop here; accepting the shortcut override turns a
+    // key bound to a shortcut into a plain key press.
+    bool event(QEvent *event) override;
+    // Runs handleKeyEvent and takes the key whatever it did.
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+    virtual void handleKeyEvent(QKeyEvent *event) = 0;
+    // The clear action of the context menu: its text, whether there is something
+    // to clear, and the slot it triggers.
+    virtual QString clearText() const = 0;
+    virtual bool canClear() const = 0;
+    virtual const char *clearSlot() const = 0;
+
+private:
+    QLineEdit *m_lineEdit;
+};
+
+class QtCharEdit : public QtKeyCaptureEdit
 {
     Q_OBJECT
 public:
@@ -30,7 +64,6 @@ public:
 
     // The null character when none is set.
     QChar value() const;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     void valueChanged(const QChar &value);
@@ -41,29 +74,22 @@ public slots:
 private slots:
     void slotClearChar();
 
-protected:
-    bool event(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-
 private:
-    void handleKeyEvent(QKeyEvent *event);
+    void handleKeyEvent(QKeyEvent *event) override;
+    QString clearText() const override;
+    bool canClear() const override;
+    const char *clearSlot() const override;
 
     QChar m_value;
-    QLineEdit *m_lineEdit;
 };
 
-class QtKeySequenceEdit : public QWidget
+class QtKeySequenceEdit : public QtKeyCaptureEdit
 {
     Q_OBJECT
 public:
     explicit QtKeySequenceEdit(QWidget *parent = nullptr);
 
     QKeySequence keySequence() const;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     void keySequenceChanged(const QKeySequence &sequence);
@@ -76,15 +102,14 @@ private slots:
     void slotClearShortcut();
 
 protected:
-    bool event(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
+    // The next key press starts a new sequence.
     void focusOutEvent(QFocusEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
 
 private:
-    void handleKeyEvent(QKeyEvent *event);
+    void handleKeyEvent(QKeyEvent *event) override;
+    QString clearText() const override;
+    bool canClear() const override;
+    const char *clearSlot() const override;
     // The modifier bits of a key code; Shift only where the text does not already
     // carry it (a digit or punctuation typed with Shift).
     static int translateModifiers(Qt::KeyboardModifiers state, const QString &text);
@@ -92,5 +117,4 @@ private:
     // Where the next key goes in the sequence: 0 to 3.
     int m_keyCount;
     QKeySequence m_keySequence;
-    QLineEdit *m_lineEdit;
 };

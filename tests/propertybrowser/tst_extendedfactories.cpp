@@ -1,7 +1,7 @@
 #include "connectwarningguard.h"
 #include "extendedtesting.h"
 #include "modaldriver.h"
-#include "signallog.h"
+#include "propertytesting.h"
 
 #include "propertybrowser/extended/qtcursordatabase.h"
 #include "propertybrowser/extended/qtextendedfactories.h"
@@ -132,11 +132,26 @@ Manager *attach(Rig &rig, Factory *factory)
 
 void pressUp(QWidget *w) { QTest::keyClick(w, Qt::Key_Up); }
 
-// Binds the factory once the property is set up, so the settings are not pushes.
-template <class Manager, class Factory>
-void bind(Rig &rig, Manager *manager)
+// The user picks the value in the dialog of the editor's "..." button.
+template <class Value>
+void pickThroughButton(QWidget *editor, const Value &value)
 {
-    static_cast<Factory *>(rig.factory)->addPropertyManager(manager);
+    QVERIFY(ModalDriver::drive([editor] { editor->findChild<QToolButton *>()->click(); },
+                               [value](QWidget *dialog) { ModalDriver::pick(dialog, value); }));
+}
+
+// A rig whose property "P" holds `initial` and is changed to `changed`. No editor is
+// open yet, so the settings made after binding are no pushes.
+template <class Manager, class Factory, class Value>
+Manager *valueRig(Rig &rig, const Value &initial, const Value &changed, std::function<void(QWidget *)> userEdit)
+{
+    auto *factory = new Factory;
+    auto *manager = attach<Manager>(rig, factory);
+    manager->setValue(rig.p, initial);
+    factory->addPropertyManager(manager);
+    rig.changeValue = [manager, changed](QtProperty *p) { manager->setValue(p, changed); };
+    rig.userEdit = std::move(userEdit);
+    return manager;
 }
 
 Rig makeRig(Kind kind)
@@ -144,104 +159,75 @@ Rig makeRig(Kind kind)
     Rig rig;
     switch (kind) {
     case Kind::LineEdit: {
-        auto *m = attach<QtStringPropertyManager>(rig, new QtLineEditFactory);
-        m->setValue(rig.p, QStringLiteral("abc"));
+        auto *m = valueRig<QtStringPropertyManager, QtLineEditFactory>(
+            rig, QStringLiteral("abc"), QStringLiteral("xyz"), [](QWidget *w) {
+                auto *line = qobject_cast<QLineEdit *>(w);
+                line->selectAll();
+                QTest::keyClicks(line, QStringLiteral("xyz"));
+                QTest::keyClick(line, Qt::Key_Return);
+            });
         m->setEchoMode(rig.p, QLineEdit::PasswordEchoOnEdit);
         m->setRegExp(rig.p, QRegExp(QStringLiteral("[a-z]*")));
-        bind<QtStringPropertyManager, QtLineEditFactory>(rig, m);
-        rig.changeValue = [m](QtProperty *p) { m->setValue(p, QStringLiteral("xyz")); };
-        rig.userEdit = [](QWidget *w) {
-            auto *line = qobject_cast<QLineEdit *>(w);
-            line->selectAll();
-            QTest::keyClicks(line, QStringLiteral("xyz"));
-            QTest::keyClick(line, Qt::Key_Return);
-        };
         break;
     }
-    case Kind::Date: {
-        auto *m = attach<QtDatePropertyManager>(rig, new QtDateEditFactory);
-        m->setRange(rig.p, QDate(2000, 1, 1), QDate(2030, 12, 31));
-        m->setValue(rig.p, kDate);
-        bind<QtDatePropertyManager, QtDateEditFactory>(rig, m);
-        rig.changeValue = [m](QtProperty *p) { m->setValue(p, QDate(2021, 6, 18)); };
-        rig.userEdit = pressUp;
+    case Kind::Date:
+        valueRig<QtDatePropertyManager, QtDateEditFactory>(rig, kDate, QDate(2021, 6, 18), pressUp)
+            ->setRange(rig.p, QDate(2000, 1, 1), QDate(2030, 12, 31));
         break;
-    }
-    case Kind::Time: {
-        auto *m = attach<QtTimePropertyManager>(rig, new QtTimeEditFactory);
-        m->setValue(rig.p, kTime);
-        bind<QtTimePropertyManager, QtTimeEditFactory>(rig, m);
-        rig.changeValue = [m](QtProperty *p) { m->setValue(p, QTime(8, 5, 0)); };
-        rig.userEdit = pressUp;
+    case Kind::Time:
+        valueRig<QtTimePropertyManager, QtTimeEditFactory>(rig, kTime, QTime(8, 5, 0), pressUp);
         break;
-    }
-    case Kind::DateTime: {
-        auto *m = attach<QtDateTimePropertyManager>(rig, new QtDateTimeEditFactory);
-        m->setValue(rig.p, QDateTime(kDate, kTime));
-        bind<QtDateTimePropertyManager, QtDateTimeEditFactory>(rig, m);
-        rig.changeValue = [m](QtProperty *p) { m->setValue(p, QDateTime(QDate(2021, 6, 18), QTime(8, 5, 0))); };
-        rig.userEdit = pressUp;
+    case Kind::DateTime:
+        valueRig<QtDateTimePropertyManager, QtDateTimeEditFactory>(
+            rig, QDateTime(kDate, kTime), QDateTime(QDate(2021, 6, 18), QTime(8, 5, 0)), pressUp);
         break;
-    }
-    case Kind::KeySequence: {
-        auto *m = attach<QtKeySequencePropertyManager>(rig, new QtKeySequenceEditorFactory);
-        m->setValue(rig.p, QKeySequence(QStringLiteral("Ctrl+S")));
-        bind<QtKeySequencePropertyManager, QtKeySequenceEditorFactory>(rig, m);
-        rig.changeValue = [m](QtProperty *p) { m->setValue(p, QKeySequence(QStringLiteral("Alt+F4"))); };
-        rig.userEdit = [](QWidget *w) { QTest::keyClick(w, Qt::Key_K, Qt::ControlModifier); };
+    case Kind::KeySequence:
+        valueRig<QtKeySequencePropertyManager, QtKeySequenceEditorFactory>(
+            rig, QKeySequence(QStringLiteral("Ctrl+S")), QKeySequence(QStringLiteral("Alt+F4")),
+            [](QWidget *w) { QTest::keyClick(w, Qt::Key_K, Qt::ControlModifier); });
         break;
-    }
-    case Kind::Char: {
-        auto *m = attach<QtCharPropertyManager>(rig, new QtCharEditorFactory);
-        m->setValue(rig.p, QLatin1Char('c'));
-        bind<QtCharPropertyManager, QtCharEditorFactory>(rig, m);
-        rig.changeValue = [m](QtProperty *p) { m->setValue(p, QLatin1Char('z')); };
-        rig.userEdit = [](QWidget *w) { QTest::keyClick(w, Qt::Key_Z); };
+    case Kind::Char:
+        valueRig<QtCharPropertyManager, QtCharEditorFactory>(rig, QChar('c'), QChar('z'),
+                                                             [](QWidget *w) { QTest::keyClick(w, Qt::Key_Z); });
         break;
-    }
-    case Kind::Cursor: {
-        auto *factory = new QtCursorEditorFactory;
-        auto *m = attach<QtCursorPropertyManager>(rig, factory);
-        rig.announcer = factory->findChild<QtEnumPropertyManager *>();
-        m->setValue(rig.p, QCursor(Qt::SizeFDiagCursor));
-        bind<QtCursorPropertyManager, QtCursorEditorFactory>(rig, m);
-        rig.changeValue = [m](QtProperty *p) { m->setValue(p, QCursor(Qt::SizeBDiagCursor)); };
+    case Kind::Cursor:
         // The next row down: from 7 (Size Backslash) to 8 (Size Slash).
-        rig.userEdit = [](QWidget *w) { QTest::keyClick(w, Qt::Key_Down); };
+        valueRig<QtCursorPropertyManager, QtCursorEditorFactory>(rig, QCursor(Qt::SizeFDiagCursor),
+                                                                 QCursor(Qt::SizeBDiagCursor),
+                                                                 [](QWidget *w) { QTest::keyClick(w, Qt::Key_Down); });
+        rig.announcer = rig.factoryOwner->findChild<QtEnumPropertyManager *>();
         break;
-    }
-    case Kind::Colour: {
-        auto *m = attach<QtColorPropertyManager>(rig, new QtColorEditorFactory);
-        m->setValue(rig.p, QColor(10, 20, 30, 40));
-        bind<QtColorPropertyManager, QtColorEditorFactory>(rig, m);
-        rig.changeValue = [m](QtProperty *p) { m->setValue(p, QColor(200, 100, 0)); };
-        rig.userEdit = [](QWidget *w) {
-            ModalDriver driver([](QWidget *dialog) { ModalDriver::pickColor(dialog, QColor(200, 100, 0)); });
-            w->findChild<QToolButton *>()->click();
-            QVERIFY(driver.handled());
-        };
+    case Kind::Colour:
+        valueRig<QtColorPropertyManager, QtColorEditorFactory>(
+            rig, QColor(10, 20, 30, 40), QColor(200, 100, 0),
+            [](QWidget *w) { pickThroughButton(w, QColor(200, 100, 0)); });
         break;
-    }
-    case Kind::Font: {
-        auto *m = attach<QtFontPropertyManager>(rig, new QtFontEditorFactory);
-        m->setValue(rig.p, QFont(kSans, 12));
-        bind<QtFontPropertyManager, QtFontEditorFactory>(rig, m);
-        rig.changeValue = [m](QtProperty *p) { m->setValue(p, QFont(kSerif, 14)); };
-        rig.userEdit = [](QWidget *w) {
-            ModalDriver driver([](QWidget *dialog) { ModalDriver::pickFont(dialog, QFont(kSerif, 14)); });
-            w->findChild<QToolButton *>()->click();
-            QVERIFY(driver.handled());
-        };
+    case Kind::Font:
+        valueRig<QtFontPropertyManager, QtFontEditorFactory>(rig, QFont(kSans, 12), QFont(kSerif, 14),
+                                                             [](QWidget *w) { pickThroughButton(w, QFont(kSerif, 14)); });
         break;
-    }
     }
     return rig;
 }
 
-int countOf(const QStringList &entries, const QString &prefix)
+// A string property "P" with two open editors of the plain line-edit factory.
+struct LineEdits
 {
-    return int(std::count_if(entries.begin(), entries.end(), [&](const QString &e) { return e.startsWith(prefix); }));
-}
+    QtStringPropertyManager manager;
+    QtLineEditFactory factory;
+    QWidget parent;
+    QtProperty *p = nullptr;
+    QLineEdit *first = nullptr;
+    QLineEdit *second = nullptr;
+
+    explicit LineEdits(const QString &text) : p(manager.addProperty(QStringLiteral("P")))
+    {
+        manager.setValue(p, text);
+        factory.addPropertyManager(&manager);
+        first = qobject_cast<QLineEdit *>(factory.createEditor(p, &parent));
+        second = qobject_cast<QLineEdit *>(factory.createEditor(p, &parent));
+    }
+};
 
 int valueUpdates(const QStringList &entries) { return countOf(entries, QStringLiteral("valueUpdated(P")); }
 
@@ -398,56 +384,41 @@ void TstExtendedFactories::dateEditorFollowsRangeAndRewritesAnUnchangedDate()
 
 void TstExtendedFactories::lineEditCommitsTheSendingEditorOnly()
 {
-    QtStringPropertyManager manager;
-    QtProperty *p = manager.addProperty(QStringLiteral("P"));
-    manager.setValue(p, QStringLiteral("old"));
-    QtLineEditFactory factory;
-    factory.addPropertyManager(&manager);
-    QWidget parent;
-    auto *earlier = qobject_cast<QLineEdit *>(factory.createEditor(p, &parent));
-    auto *later = qobject_cast<QLineEdit *>(factory.createEditor(p, &parent));
-
-    SignalLog log{&manager};
-    later->setText(QStringLiteral("new"));
-    QTest::keyClick(later, Qt::Key_Return);
-    QCOMPARE(manager.value(p), QStringLiteral("new"));
-    QCOMPARE(earlier->text(), QStringLiteral("new"));
+    LineEdits edits(QStringLiteral("old"));
+    SignalLog log{&edits.manager};
+    edits.second->setText(QStringLiteral("new"));
+    QTest::keyClick(edits.second, Qt::Key_Return);
+    QCOMPARE(edits.manager.value(edits.p), QStringLiteral("new"));
+    QCOMPARE(edits.first->text(), QStringLiteral("new"));
     QCOMPARE(log.entries().filter(QStringLiteral("value")),
              (QStringList{"valueUpdated(P,new)", "valueChanged(P,new)"}));
 
     // Unchanged: an editable property is announced again, a read-only one is not.
     log.clear();
-    QTest::keyClick(earlier, Qt::Key_Return);
+    QTest::keyClick(edits.first, Qt::Key_Return);
     QCOMPARE(countOf(log.take(), QStringLiteral("valueChanged(P")), 1);
-    manager.setReadOnly(p, true);
+    edits.manager.setReadOnly(edits.p, true);
     log.clear();
-    QTest::keyClick(earlier, Qt::Key_Return);
+    QTest::keyClick(edits.first, Qt::Key_Return);
     QCOMPARE(log.take(), QStringList());
 }
 
 void TstExtendedFactories::lineEditFollowsTheStringManagersAttributes()
 {
-    QtStringPropertyManager manager;
-    QtProperty *p = manager.addProperty(QStringLiteral("P"));
-    manager.setValue(p, QStringLiteral("abc"));
-    QtLineEditFactory factory;
-    factory.addPropertyManager(&manager);
-    QWidget parent;
-    auto *first = qobject_cast<QLineEdit *>(factory.createEditor(p, &parent));
-    auto *second = qobject_cast<QLineEdit *>(factory.createEditor(p, &parent));
-    SignalLog editors{first, second};
+    LineEdits edits(QStringLiteral("abc"));
+    SignalLog editors{edits.first, edits.second};
 
     // A mask reformats a line edit's text: the manager's value is shown again.
-    manager.setInputMask(p, QStringLiteral(">AAA"));
-    manager.setEchoMode(p, QLineEdit::Password);
-    manager.setReadOnly(p, true);
-    manager.setRegExp(p, QRegExp(QStringLiteral("[A-Za-z]*")));
-    for (QLineEdit *editor : {first, second})
+    edits.manager.setInputMask(edits.p, QStringLiteral(">AAA"));
+    edits.manager.setEchoMode(edits.p, QLineEdit::Password);
+    edits.manager.setReadOnly(edits.p, true);
+    edits.manager.setRegExp(edits.p, QRegExp(QStringLiteral("[A-Za-z]*")));
+    for (QLineEdit *editor : {edits.first, edits.second})
         QCOMPARE(describe(editor), QStringLiteral("line 'ABC' echo 2 ro 1 mask '>AAA' validator '[A-Za-z]*'"));
     QCOMPARE(editors.entries(), QStringList());
 
-    manager.setRegExp(p, QRegExp(QStringLiteral("[")));
-    QCOMPARE(first->validator(), nullptr);
+    edits.manager.setRegExp(edits.p, QRegExp(QStringLiteral("[")));
+    QCOMPARE(edits.first->validator(), nullptr);
 }
 
 void TstExtendedFactories::cursorTwinLivesWithItsEditors()

@@ -83,6 +83,18 @@ void openContextMenu(QWidget *editor)
 
 QString labelText(QWidget *editor) { return editor->findChildren<QLabel *>().value(1)->text(); }
 
+// Picks the value in the dialog, or cancels it.
+template <class Value>
+ModalDriver::Handler pickOrCancel(const Value &value, bool cancelled)
+{
+    return [value, cancelled](QWidget *dialog) {
+        if (cancelled)
+            ModalDriver::cancel(dialog);
+        else
+            ModalDriver::pick(dialog, value);
+    };
+}
+
 // Receives what the editors leave to their parent.
 class KeyRecorder : public QWidget
 {
@@ -231,7 +243,7 @@ void TstExtendedWidgets::clearActionLeadsTheContextMenu()
     }
     QSignalSpy spy(widget.get(), changed);
 
-    ModalDriver driver([&](QWidget *w) {
+    const bool handled = ModalDriver::drive([&] { openContextMenu(widget.get()); }, [&](QWidget *w) {
         auto *menu = qobject_cast<QMenu *>(w);
         QVERIFY(menu);
         const QList<QAction *> actions = menu->actions();
@@ -245,8 +257,7 @@ void TstExtendedWidgets::clearActionLeadsTheContextMenu()
         }
         ModalDriver::chooseAction(w, clearText);
     });
-    openContextMenu(widget.get());
-    QVERIFY(driver.handled());
+    QVERIFY(handled);
 
     // Something to clear: one signal with the empty value; else nothing.
     QCOMPARE(spy.count(), filled ? 1 : 0);
@@ -283,14 +294,7 @@ void TstExtendedWidgets::colourDialog()
     edit.setValue(QColor(10, 20, 30));
     QSignalSpy spy(&edit, &QtColorEditWidget::valueChanged);
 
-    ModalDriver driver([&](QWidget *dialog) {
-        if (cancelled)
-            ModalDriver::cancel(dialog);
-        else
-            ModalDriver::pickColor(dialog, picked);
-    });
-    edit.findChild<QToolButton *>()->click();
-    QVERIFY(driver.handled());
+    QVERIFY(ModalDriver::drive([&] { edit.findChild<QToolButton *>()->click(); }, pickOrCancel(picked, cancelled)));
 
     const QColor shown = emitted.isValid() ? emitted : QColor(10, 20, 30);
     QCOMPARE(spy.count(), emitted.isValid() ? 1 : 0);
@@ -352,14 +356,7 @@ void TstExtendedWidgets::fontDialog()
     edit.setValue(current);
     QSignalSpy spy(&edit, &QtFontEditWidget::valueChanged);
 
-    ModalDriver driver([&](QWidget *dialog) {
-        if (cancelled)
-            ModalDriver::cancel(dialog);
-        else
-            ModalDriver::pickFont(dialog, picked);
-    });
-    edit.findChild<QToolButton *>()->click();
-    QVERIFY(driver.handled());
+    QVERIFY(ModalDriver::drive([&] { edit.findChild<QToolButton *>()->click(); }, pickOrCancel(picked, cancelled)));
 
     if (cancelled) {
         QCOMPARE(spy.count(), 0);

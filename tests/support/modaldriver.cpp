@@ -61,7 +61,14 @@ bool ModalDriver::handled()
     return m_handled;
 }
 
-void ModalDriver::pickColor(QWidget *dialog, const QColor &colour)
+bool ModalDriver::drive(const std::function<void()> &open, Handler handler)
+{
+    ModalDriver driver(std::move(handler));
+    open();
+    return driver.handled();
+}
+
+void ModalDriver::pick(QWidget *dialog, const QColor &colour)
 {
     auto *colourDialog = qobject_cast<QColorDialog *>(dialog);
     QVERIFY2(colourDialog, "not a colour dialog");
@@ -69,7 +76,7 @@ void ModalDriver::pickColor(QWidget *dialog, const QColor &colour)
     colourDialog->accept();
 }
 
-void ModalDriver::pickFont(QWidget *dialog, const QFont &font)
+void ModalDriver::pick(QWidget *dialog, const QFont &font)
 {
     auto *fontDialog = qobject_cast<QFontDialog *>(dialog);
     QVERIFY2(fontDialog, "not a font dialog");

@@ -5,9 +5,10 @@
 // cancel, or look at it first). Whatever the function leaves open is closed after
 // it, so a failed check inside never leaves the test hanging in the dialog.
 //
-//   ModalDriver driver([](QWidget *w) { ModalDriver::pickColor(w, Qt::red); });
+//   ModalDriver driver([](QWidget *w) { ModalDriver::pick(w, QColor(Qt::red)); });
 //   button->click();
 //   QVERIFY(driver.handled());
+// or, the same: QVERIFY(ModalDriver::drive([&] { button->click(); }, handler));
 //
 // A driver whose function never ran fails the running test: through handled(),
 // or, when the test never asked, when the driver goes.
@@ -36,10 +37,14 @@ public:
     // True once the function has run; waits for it up to the bound.
     bool handled();
 
+    // Arms a driver, runs `open` (which opens the dialog or menu and returns when
+    // it has closed) and tells whether the function ran.
+    static bool drive(const std::function<void()> &open, Handler handler);
+
     // Accepts a colour dialog with the colour (alpha included).
-    static void pickColor(QWidget *dialog, const QColor &colour);
+    static void pick(QWidget *dialog, const QColor &colour);
     // Accepts a font dialog with the font.
-    static void pickFont(QWidget *dialog, const QFont &font);
+    static void pick(QWidget *dialog, const QFont &font);
     // Chooses the menu's action of that text with the keyboard.
     static void chooseAction(QWidget *menu, const QString &text);
     // Rejects a dialog or closes a menu.
