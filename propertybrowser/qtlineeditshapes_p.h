@@ -13,6 +13,10 @@
 
 namespace QtLineEditShapes {
 
+using QtEditorFactoryShapes::editTarget;
+using QtEditorFactoryShapes::pushValue;
+using QtEditorFactoryShapes::updateFromManager;
+
 inline QLineEdit *lineEditOf(QLineEdit *editor) { return editor; }
 inline QLineEdit *lineEditOf(QtLineEditWidget2 *editor) { return editor->lineEdit(); }
 
@@ -65,47 +69,43 @@ struct Pushes
 
     void value(QtProperty *property, const QString &value) const
     {
-        QtEditorFactoryShapes::pushValue(registry, factory, property, value,
-                                         [&value](Editor *editor) { showText(lineEditOf(editor), value); });
+        pushValue(registry, factory, property, value,
+                  [&value](Editor *editor) { showText(lineEditOf(editor), value); });
     }
 
     // The old validator goes only once the new one is in place.
     void regExp(QtProperty *property, const QRegExp &regExp) const
     {
-        QtEditorFactoryShapes::updateFromManager(registry, factory, property,
-                                                 [&regExp](Editor *editor, QtStringPropertyManager *) {
-                                                     QLineEdit *lineEdit = lineEditOf(editor);
-                                                     const QValidator *old = lineEdit->validator();
-                                                     lineEdit->setValidator(validatorFor(regExp, editor));
-                                                     delete old;
-                                                 });
+        updateFromManager(registry, factory, property, [&regExp](Editor *editor, QtStringPropertyManager *) {
+            QLineEdit *lineEdit = lineEditOf(editor);
+            const QValidator *old = lineEdit->validator();
+            lineEdit->setValidator(validatorFor(regExp, editor));
+            delete old;
+        });
     }
 
     void inputMask(QtProperty *property, const QString &inputMask) const
     {
-        QtEditorFactoryShapes::updateFromManager(
-            registry, factory, property, [&](Editor *editor, QtStringPropertyManager *manager) {
-                // A line edit clears or reformats its text with a new mask; showing
-                // the manager's text again keeps a later Return from committing a blank.
-                lineEditOf(editor)->setInputMask(inputMask);
-                showText(lineEditOf(editor), manager->value(property));
-            });
+        updateFromManager(registry, factory, property, [&](Editor *editor, QtStringPropertyManager *manager) {
+            // A new mask clears or reformats the text; the manager's text is shown
+            // again, so that a later Return does not commit a blank.
+            lineEditOf(editor)->setInputMask(inputMask);
+            showText(lineEditOf(editor), manager->value(property));
+        });
     }
 
     void echoMode(QtProperty *property, int echoMode) const
     {
-        QtEditorFactoryShapes::updateFromManager(registry, factory, property,
-                                                 [echoMode](Editor *editor, QtStringPropertyManager *) {
-                                                     lineEditOf(editor)->setEchoMode(
-                                                         static_cast<QLineEdit::EchoMode>(echoMode));
-                                                 });
+        updateFromManager(registry, factory, property, [echoMode](Editor *editor, QtStringPropertyManager *) {
+            lineEditOf(editor)->setEchoMode(static_cast<QLineEdit::EchoMode>(echoMode));
+        });
     }
 
     void readOnly(QtProperty *property, bool readOnly) const
     {
-        QtEditorFactoryShapes::updateFromManager(
-            registry, factory, property,
-            [readOnly](Editor *editor, QtStringPropertyManager *) { lineEditOf(editor)->setReadOnly(readOnly); });
+        updateFromManager(registry, factory, property, [readOnly](Editor *editor, QtStringPropertyManager *) {
+            lineEditOf(editor)->setReadOnly(readOnly);
+        });
     }
 
     // Only the committing editor's text is written: the manager's change brings the
@@ -113,14 +113,16 @@ struct Pushes
     // text is announced only when it changed.
     void commit(const QObject *sender) const
     {
-        if (const auto target = QtEditorFactoryShapes::editTarget(registry, factory, sender))
+        if (const auto target = editTarget(registry, factory, sender))
             target.manager->setValue(target.property, lineEditOf(target.editor)->text(),
                                      target.manager->isReadOnly(target.property));
     }
 };
 
+// The pushes of a factory's editors.
 template <class Editor>
-Pushes<Editor> pushes(const EditorRegistry<Editor> &registry, const QtAbstractEditorFactory<QtStringPropertyManager> &factory)
+Pushes<Editor> pushes(const EditorRegistry<Editor> &registry,
+                      const QtAbstractEditorFactory<QtStringPropertyManager> &factory)
 {
     return {registry, factory};
 }

@@ -17,13 +17,20 @@ QtColorEditorFactory::QtColorEditorFactory(QObject *parent)
 QtColorEditorFactory::~QtColorEditorFactory() { d_ptr->deleteEditors(); }
 
 namespace {
-const Link kColorEditorFactoryLinks[] = {{SIGNAL(valueChanged(QtProperty *, QColor)),
-                           SLOT(slotPropertyChanged(QtProperty *, QColor))}};
+const Link kColorEditorFactoryLinks[] = {
+    {SIGNAL(valueChanged(QtProperty *, QColor)),
+     SLOT(slotPropertyChanged(QtProperty *, QColor))}};
 } // namespace
 
-void QtColorEditorFactory::connectPropertyManager(QtColorPropertyManager *manager) { connectLinks(manager, this, kColorEditorFactoryLinks, true); }
+void QtColorEditorFactory::connectPropertyManager(QtColorPropertyManager *manager)
+{
+    connectLinks(manager, this, kColorEditorFactoryLinks, true);
+}
 
-void QtColorEditorFactory::disconnectPropertyManager(QtColorPropertyManager *manager) { connectLinks(manager, this, kColorEditorFactoryLinks, false); }
+void QtColorEditorFactory::disconnectPropertyManager(QtColorPropertyManager *manager)
+{
+    connectLinks(manager, this, kColorEditorFactoryLinks, false);
+}
 
 QWidget *QtColorEditorFactory::createEditor(QtColorPropertyManager *manager, QtProperty *property, QWidget *parent)
 {
@@ -54,13 +61,20 @@ QtFontEditorFactory::QtFontEditorFactory(QObject *parent)
 QtFontEditorFactory::~QtFontEditorFactory() { d_ptr->deleteEditors(); }
 
 namespace {
-const Link kFontEditorFactoryLinks[] = {{SIGNAL(valueChanged(QtProperty *, QFont)),
-                           SLOT(slotPropertyChanged(QtProperty *, QFont))}};
+const Link kFontEditorFactoryLinks[] = {
+    {SIGNAL(valueChanged(QtProperty *, QFont)),
+     SLOT(slotPropertyChanged(QtProperty *, QFont))}};
 } // namespace
 
-void QtFontEditorFactory::connectPropertyManager(QtFontPropertyManager *manager) { connectLinks(manager, this, kFontEditorFactoryLinks, true); }
+void QtFontEditorFactory::connectPropertyManager(QtFontPropertyManager *manager)
+{
+    connectLinks(manager, this, kFontEditorFactoryLinks, true);
+}
 
-void QtFontEditorFactory::disconnectPropertyManager(QtFontPropertyManager *manager) { connectLinks(manager, this, kFontEditorFactoryLinks, false); }
+void QtFontEditorFactory::disconnectPropertyManager(QtFontPropertyManager *manager)
+{
+    connectLinks(manager, this, kFontEditorFactoryLinks, false);
+}
 
 QWidget *QtFontEditorFactory::createEditor(QtFontPropertyManager *manager, QtProperty *property, QWidget *parent)
 {

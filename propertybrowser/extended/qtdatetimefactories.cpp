@@ -80,13 +80,20 @@ QtTimeEditFactory::QtTimeEditFactory(QObject *parent)
 QtTimeEditFactory::~QtTimeEditFactory() { d_ptr->deleteEditors(); }
 
 namespace {
-const Link kTimeEditFactoryLinks[] = {{SIGNAL(valueChanged(QtProperty *, const QTime &)),
-                           SLOT(slotPropertyChanged(QtProperty *, const QTime &))}};
+const Link kTimeEditFactoryLinks[] = {
+    {SIGNAL(valueChanged(QtProperty *, const QTime &)),
+     SLOT(slotPropertyChanged(QtProperty *, const QTime &))}};
 } // namespace
 
-void QtTimeEditFactory::connectPropertyManager(QtTimePropertyManager *manager) { connectLinks(manager, this, kTimeEditFactoryLinks, true); }
+void QtTimeEditFactory::connectPropertyManager(QtTimePropertyManager *manager)
+{
+    connectLinks(manager, this, kTimeEditFactoryLinks, true);
+}
 
-void QtTimeEditFactory::disconnectPropertyManager(QtTimePropertyManager *manager) { connectLinks(manager, this, kTimeEditFactoryLinks, false); }
+void QtTimeEditFactory::disconnectPropertyManager(QtTimePropertyManager *manager)
+{
+    connectLinks(manager, this, kTimeEditFactoryLinks, false);
+}
 
 QWidget *QtTimeEditFactory::createEditor(QtTimePropertyManager *manager, QtProperty *property, QWidget *parent)
 {
@@ -117,13 +124,20 @@ QtDateTimeEditFactory::QtDateTimeEditFactory(QObject *parent)
 QtDateTimeEditFactory::~QtDateTimeEditFactory() { d_ptr->deleteEditors(); }
 
 namespace {
-const Link kDateTimeEditFactoryLinks[] = {{SIGNAL(valueChanged(QtProperty *, const QDateTime &)),
-                           SLOT(slotPropertyChanged(QtProperty *, const QDateTime &))}};
+const Link kDateTimeEditFactoryLinks[] = {
+    {SIGNAL(valueChanged(QtProperty *, const QDateTime &)),
+     SLOT(slotPropertyChanged(QtProperty *, const QDateTime &))}};
 } // namespace
 
-void QtDateTimeEditFactory::connectPropertyManager(QtDateTimePropertyManager *manager) { connectLinks(manager, this, kDateTimeEditFactoryLinks, true); }
+void QtDateTimeEditFactory::connectPropertyManager(QtDateTimePropertyManager *manager)
+{
+    connectLinks(manager, this, kDateTimeEditFactoryLinks, true);
+}
 
-void QtDateTimeEditFactory::disconnectPropertyManager(QtDateTimePropertyManager *manager) { connectLinks(manager, this, kDateTimeEditFactoryLinks, false); }
+void QtDateTimeEditFactory::disconnectPropertyManager(QtDateTimePropertyManager *manager)
+{
+    connectLinks(manager, this, kDateTimeEditFactoryLinks, false);
+}
 
 QWidget *QtDateTimeEditFactory::createEditor(QtDateTimePropertyManager *manager, QtProperty *property,
                                              QWidget *parent)

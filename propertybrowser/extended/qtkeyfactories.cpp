@@ -15,13 +15,20 @@ QtKeySequenceEditorFactory::QtKeySequenceEditorFactory(QObject *parent)
 QtKeySequenceEditorFactory::~QtKeySequenceEditorFactory() { d_ptr->deleteEditors(); }
 
 namespace {
-const Link kKeySequenceEditorFactoryLinks[] = {{SIGNAL(valueChanged(QtProperty *, const QKeySequence &)),
-                           SLOT(slotPropertyChanged(QtProperty *, const QKeySequence &))}};
+const Link kKeySequenceEditorFactoryLinks[] = {
+    {SIGNAL(valueChanged(QtProperty *, const QKeySequence &)),
+     SLOT(slotPropertyChanged(QtProperty *, const QKeySequence &))}};
 } // namespace
 
-void QtKeySequenceEditorFactory::connectPropertyManager(QtKeySequencePropertyManager *manager) { connectLinks(manager, this, kKeySequenceEditorFactoryLinks, true); }
+void QtKeySequenceEditorFactory::connectPropertyManager(QtKeySequencePropertyManager *manager)
+{
+    connectLinks(manager, this, kKeySequenceEditorFactoryLinks, true);
+}
 
-void QtKeySequenceEditorFactory::disconnectPropertyManager(QtKeySequencePropertyManager *manager) { connectLinks(manager, this, kKeySequenceEditorFactoryLinks, false); }
+void QtKeySequenceEditorFactory::disconnectPropertyManager(QtKeySequencePropertyManager *manager)
+{
+    connectLinks(manager, this, kKeySequenceEditorFactoryLinks, false);
+}
 
 QWidget *QtKeySequenceEditorFactory::createEditor(QtKeySequencePropertyManager *manager, QtProperty *property,
                                                   QWidget *parent)
@@ -56,13 +63,20 @@ QtCharEditorFactory::QtCharEditorFactory(QObject *parent)
 QtCharEditorFactory::~QtCharEditorFactory() { d_ptr->deleteEditors(); }
 
 namespace {
-const Link kCharEditorFactoryLinks[] = {{SIGNAL(valueChanged(QtProperty *, const QChar &)),
-                           SLOT(slotPropertyChanged(QtProperty *, const QChar &))}};
+const Link kCharEditorFactoryLinks[] = {
+    {SIGNAL(valueChanged(QtProperty *, const QChar &)),
+     SLOT(slotPropertyChanged(QtProperty *, const QChar &))}};
 } // namespace
 
-void QtCharEditorFactory::connectPropertyManager(QtCharPropertyManager *manager) { connectLinks(manager, this, kCharEditorFactoryLinks, true); }
+void QtCharEditorFactory::connectPropertyManager(QtCharPropertyManager *manager)
+{
+    connectLinks(manager, this, kCharEditorFactoryLinks, true);
+}
 
-void QtCharEditorFactory::disconnectPropertyManager(QtCharPropertyManager *manager) { connectLinks(manager, this, kCharEditorFactoryLinks, false); }
+void QtCharEditorFactory::disconnectPropertyManager(QtCharPropertyManager *manager)
+{
+    connectLinks(manager, this, kCharEditorFactoryLinks, false);
+}
 
 QWidget *QtCharEditorFactory::createEditor(QtCharPropertyManager *manager, QtProperty *property, QWidget *parent)
 {

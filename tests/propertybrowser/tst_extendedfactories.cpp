@@ -55,7 +55,8 @@ QString flag(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
 QString labelTexts(QWidget *w)
 {
     const auto labels = w->findChildren<QLabel *>();
-    return labels.value(1)->text() + (labels.value(0)->pixmap(Qt::ReturnByValue).isNull() ? QStringLiteral(" no picture") : QString());
+    const bool pictured = !labels.value(0)->pixmap(Qt::ReturnByValue).isNull();
+    return labels.value(1)->text() + (pictured ? QString() : QStringLiteral(" no picture"));
 }
 
 // What an editor shows: its class, its value and the settings a factory gives it.
@@ -203,8 +204,8 @@ Rig makeRig(Kind kind)
             [](QWidget *w) { pickThroughButton(w, QColor(200, 100, 0)); });
         break;
     case Kind::Font:
-        valueRig<QtFontPropertyManager, QtFontEditorFactory>(rig, QFont(kSans, 12), QFont(kSerif, 14),
-                                                             [](QWidget *w) { pickThroughButton(w, QFont(kSerif, 14)); });
+        valueRig<QtFontPropertyManager, QtFontEditorFactory>(
+            rig, QFont(kSans, 12), QFont(kSerif, 14), [](QWidget *w) { pickThroughButton(w, QFont(kSerif, 14)); });
         break;
     }
     return rig;

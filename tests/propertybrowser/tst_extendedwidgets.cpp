@@ -243,7 +243,7 @@ void TstExtendedWidgets::clearActionLeadsTheContextMenu()
     }
     QSignalSpy spy(widget.get(), changed);
 
-    const bool handled = ModalDriver::drive([&] { openContextMenu(widget.get()); }, [&](QWidget *w) {
+    const auto inspectAndClear = [&](QWidget *w) {
         auto *menu = qobject_cast<QMenu *>(w);
         QVERIFY(menu);
         const QList<QAction *> actions = menu->actions();
@@ -256,8 +256,8 @@ void TstExtendedWidgets::clearActionLeadsTheContextMenu()
             QVERIFY(!action->text().contains(QLatin1Char('\t')));
         }
         ModalDriver::chooseAction(w, clearText);
-    });
-    QVERIFY(handled);
+    };
+    QVERIFY(ModalDriver::drive([&] { openContextMenu(widget.get()); }, inspectAndClear));
 
     // Something to clear: one signal with the empty value; else nothing.
     QCOMPARE(spy.count(), filled ? 1 : 0);
