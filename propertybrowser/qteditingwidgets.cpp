@@ -1,4 +1,5 @@
 #include "propertybrowser/qteditingwidgets.h"
+#include "propertybrowser/qteditingwidgets_p.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -10,8 +11,10 @@ namespace {
 
 bool isCommitKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
-// The button of an editor leaves Escape, Return and Enter unhandled and unaccepted,
-// so that they go up to the editor instead of clicking it.
+} // namespace
+
+namespace QtEditorWidgetShapes {
+
 bool buttonIgnores(QEvent *event)
 {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
@@ -23,7 +26,6 @@ bool buttonIgnores(QEvent *event)
     return true;
 }
 
-// The plain widget background, so that style sheets can colour an editor.
 void paintEditorBackground(QWidget *widget)
 {
     QStyleOption option;
@@ -32,7 +34,6 @@ void paintEditorBackground(QWidget *widget)
     widget->style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, widget);
 }
 
-// The layout of an editor with a button: input field left, button right, no gap.
 QHBoxLayout *editorRow(QWidget *editor)
 {
     auto *layout = new QHBoxLayout(editor);
@@ -41,7 +42,9 @@ QHBoxLayout *editorRow(QWidget *editor)
     return layout;
 }
 
-} // namespace
+} // namespace QtEditorWidgetShapes
+
+using namespace QtEditorWidgetShapes;
 
 void applyEditorMargin(QLayout *layout)
 {

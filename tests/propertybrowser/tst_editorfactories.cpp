@@ -1,5 +1,5 @@
 #include "connectwarningguard.h"
-#include "signallog.h"
+#include "propertytesting.h"
 
 #include "propertybrowser/qteditorfactory.h"
 
@@ -291,11 +291,6 @@ Rig makeRig(Kind kind)
     };
     rig.userEdit = [](QWidget *w) { qobject_cast<QComboBox *>(w)->setCurrentIndex(1); };
     return rig;
-}
-
-int countOf(const QStringList &entries, const QString &prefix)
-{
-    return int(std::count_if(entries.begin(), entries.end(), [&](const QString &e) { return e.startsWith(prefix); }));
 }
 
 // The factory's slots run before a log attached after it, so its valueUpdated is

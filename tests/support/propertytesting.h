@@ -8,6 +8,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <functional>
@@ -29,6 +30,12 @@ inline QStringList propertyNames(const QList<QtProperty *> &properties)
     for (const QtProperty *p : properties)
         out << p->propertyName();
     return out;
+}
+
+// How many log entries start with the prefix.
+inline int countOf(const QStringList &entries, const QString &prefix)
+{
+    return int(std::count_if(entries.begin(), entries.end(), [&](const QString &e) { return e.startsWith(prefix); }));
 }
 
 // The names of the properties the items show.
