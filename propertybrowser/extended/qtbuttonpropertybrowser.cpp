@@ -6,48 +6,32 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
-#include <QMap>
-#include <QTimer>
 #include <QToolButton>
 
 using namespace QtGridBrowserShapes;
 
-// One shown browser item.
-struct ButtonBrowserRow
+// One shown browser item. Its name label is null while it has child rows: the
+// expand button shows the name then. Its value label exists only without an editor,
+// for a property that has a value.
+struct ButtonBrowserRow : QtGridRow<ButtonBrowserRow>
 {
-    QWidget *editor = nullptr;
-    // Null while the row has child rows: the expand button shows the name then.
-    QLabel *nameLabel = nullptr;
-    // Only without an editor, for a property that has a value.
-    QLabel *valueLabel = nullptr;
+    QWidget *holder() const { return container; }
+
     // The button and the panel of the child rows exist while there are child rows.
     QToolButton *expandButton = nullptr;
     QFrame *container = nullptr;
-    QGridLayout *childLayout = nullptr;
-    ButtonBrowserRow *parentRow = nullptr;
-    QList<ButtonBrowserRow *> childRows;
     // Whether the panel is open; false whenever there is no panel.
     bool expanded = false;
 };
 
-class QtButtonPropertyBrowserPrivate
+class QtButtonPropertyBrowserPrivate : public QtGridBrowserRows<ButtonBrowserRow>
 {
 public:
-    explicit QtButtonPropertyBrowserPrivate(QtButtonPropertyBrowser *browser) : q_ptr(browser) {}
+    explicit QtButtonPropertyBrowserPrivate(QtButtonPropertyBrowser *browser)
+        : QtGridBrowserRows<ButtonBrowserRow>(browser), q_ptr(browser)
+    {
+    }
 
-    QList<ButtonBrowserRow *> &siblingsOf(const ButtonBrowserRow *row)
-    {
-        return row->parentRow ? row->parentRow->childRows : topRows;
-    }
-    // The widget and the layout that hold the row.
-    QWidget *widgetOf(const ButtonBrowserRow *row) const
-    {
-        return row->parentRow ? static_cast<QWidget *>(row->parentRow->container) : q_ptr;
-    }
-    QGridLayout *layoutOf(const ButtonBrowserRow *row) const
-    {
-        return row->parentRow ? row->parentRow->childLayout : mainLayout;
-    }
     // The button row, and the open panel below it.
     static int rowSpanOf(const ButtonBrowserRow *row) { return row->container && row->expanded ? 2 : 1; }
     // The row's grid row in its layout; -1 when it is in no sibling list.
@@ -58,15 +42,8 @@ public:
     void refreshRow(ButtonBrowserRow *row) const;
 
     QtButtonPropertyBrowser *q_ptr;
-    QMap<QtBrowserItem *, ButtonBrowserRow *> rowByItem;
-    QMap<ButtonBrowserRow *, QtBrowserItem *> itemByRow;
-    // Keyed by address: an editor that reports its destruction is no QWidget any more.
-    QMap<const QObject *, ButtonBrowserRow *> rowByEditor;
+    // Keyed by address, as the editors are.
     QMap<const QObject *, ButtonBrowserRow *> rowByButton;
-    QGridLayout *mainLayout = nullptr;
-    QList<ButtonBrowserRow *> topRows;
-    // Rows whose name label slotUpdate makes again.
-    QList<ButtonBrowserRow *> labelRebuildQueue;
 };
 
 int QtButtonPropertyBrowserPrivate::gridRowOf(const ButtonBrowserRow *row)
@@ -143,29 +120,15 @@ void QtButtonPropertyBrowserPrivate::refreshRow(ButtonBrowserRow *row) const
         showName(row->expandButton, property);
         row->expandButton->setText(property->propertyName());
     }
-    if (row->nameLabel) {
-        showName(row->nameLabel, property);
-        row->nameLabel->setText(property->propertyName());
-    }
-    if (row->valueLabel)
-        showValue(row->valueLabel, property);
-    if (row->editor)
-        showEditor(row->editor, property);
+    refreshParts(row, property);
 }
 
 QtButtonPropertyBrowser::QtButtonPropertyBrowser(QWidget *parent)
     : QtAbstractPropertyBrowser(parent), d_ptr(std::make_unique<QtButtonPropertyBrowserPrivate>(this))
 {
-    d_ptr->mainLayout = new QGridLayout(this);
-    // Below the last row, so that the rows stay packed at the top.
-    d_ptr->mainLayout->addItem(new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Expanding), 0, 0);
 }
 
-QtButtonPropertyBrowser::~QtButtonPropertyBrowser()
-{
-    const QList<ButtonBrowserRow *> rows = d_ptr->itemByRow.keys();
-    qDeleteAll(rows);
-}
+QtButtonPropertyBrowser::~QtButtonPropertyBrowser() = default;
 
 void QtButtonPropertyBrowser::setExpanded(QtBrowserItem *item, bool expanded)
 {
@@ -184,18 +147,9 @@ void QtButtonPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *a
 {
     QtButtonPropertyBrowserPrivate *d = d_ptr.get();
     ButtonBrowserRow *after = d->rowByItem.value(afterItem);
-    ButtonBrowserRow *parent = d->rowByItem.value(item->parent());
-    auto *row = new ButtonBrowserRow;
-    row->parentRow = parent;
-
-    QList<ButtonBrowserRow *> &siblings = d->siblingsOf(row);
-    int gridRow = 0;
-    if (after) {
-        gridRow = d->gridRowOf(after) + d->rowSpanOf(after);
-        siblings.insert(siblings.indexOf(after) + 1, row);
-    } else {
-        siblings.prepend(row);
-    }
+    const int gridRow = after ? d->gridRowOf(after) + d->rowSpanOf(after) : 0;
+    ButtonBrowserRow *row = d->newRow(item, afterItem);
+    ButtonBrowserRow *parent = row->parentRow;
     if (parent && !parent->container)
         d->makeParent(parent);
 
@@ -204,12 +158,9 @@ void QtButtonPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *a
     QtProperty *property = item->property();
     row->nameLabel = newNameLabel(holder);
     row->editor = createEditor(property, holder);
-    if (row->editor) {
-        connect(row->editor, SIGNAL(destroyed()), this, SLOT(slotEditorDestroyed()));
-        d->rowByEditor[row->editor] = row;
-    } else if (property->hasValue()) {
+    d->watchEditor(row);
+    if (!row->editor && property->hasValue())
         row->valueLabel = newValueLabel(holder);
-    }
 
     shiftRowsDown(layout, gridRow);
     QWidget *value = row->editor ? row->editor : row->valueLabel;
@@ -217,18 +168,16 @@ void QtButtonPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *a
         layout->addWidget(value, gridRow, 1);
     layout->addWidget(row->nameLabel, gridRow, 0, 1, value ? 1 : 2);
 
-    d->itemByRow[row] = item;
-    d->rowByItem[item] = row;
+    d->addRow(row, item);
     d->refreshRow(row);
 }
 
 void QtButtonPropertyBrowser::itemRemoved(QtBrowserItem *item)
 {
     QtButtonPropertyBrowserPrivate *d = d_ptr.get();
-    ButtonBrowserRow *row = d->rowByItem.take(item);
+    ButtonBrowserRow *row = d->takeRow(item);
     if (!row)
         return;
-    d->itemByRow.remove(row);
 
     ButtonBrowserRow *parent = row->parentRow;
     const int gridRow = d->gridRowOf(row);
@@ -236,10 +185,7 @@ void QtButtonPropertyBrowser::itemRemoved(QtBrowserItem *item)
     const int span = d->rowSpanOf(row);
 
     d->rowByButton.remove(row->expandButton);
-    d->rowByEditor.remove(row->editor);
-    delete row->editor;
-    delete row->nameLabel;
-    delete row->valueLabel;
+    d->deleteParts(row);
     delete row->expandButton;
     delete row->container;
 
@@ -257,13 +203,11 @@ void QtButtonPropertyBrowser::itemRemoved(QtBrowserItem *item)
         parent->childLayout = nullptr;
         // A panel made for later children starts closed, as its button does.
         parent->expanded = false;
-        if (!d->labelRebuildQueue.contains(parent))
-            d->labelRebuildQueue.append(parent);
         if (parentSpan == 2)
             shiftRowsUp(layout, parentRow + 1);
-        QTimer::singleShot(0, this, SLOT(slotUpdate()));
+        d->queueForUpdate(parent);
     } else {
-        QGridLayout *layout = parent ? parent->childLayout : d->mainLayout;
+        QGridLayout *layout = d->layoutOf(row);
         shiftRowsUp(layout, gridRow);
         if (span == 2)
             shiftRowsUp(layout, gridRow);
@@ -290,11 +234,7 @@ void QtButtonPropertyBrowser::slotUpdate()
     d->labelRebuildQueue.clear();
 }
 
-void QtButtonPropertyBrowser::slotEditorDestroyed()
-{
-    if (ButtonBrowserRow *row = d_ptr->rowByEditor.take(sender()))
-        row->editor = nullptr;
-}
+void QtButtonPropertyBrowser::slotEditorDestroyed() { d_ptr->forgetEditor(sender()); }
 
 void QtButtonPropertyBrowser::slotToggled(bool checked)
 {

@@ -7,44 +7,28 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMap>
-#include <QTimer>
 
 using namespace QtGridBrowserShapes;
 
-// One shown browser item.
-struct GroupBoxBrowserRow
+// One shown browser item. Its name and value labels are null while it is a group.
+struct GroupBoxBrowserRow : QtGridRow<GroupBoxBrowserRow>
 {
-    QWidget *editor = nullptr;
-    // Name and value label are null while the row is a group.
-    QLabel *nameLabel = nullptr;
-    QLabel *valueLabel = nullptr;
+    QWidget *holder() const { return groupBox; }
+
     // The group box exists while the row has child rows; the line under the row's
     // own editor only when it had one then.
     QGroupBox *groupBox = nullptr;
-    QGridLayout *childLayout = nullptr;
     QFrame *separator = nullptr;
-    GroupBoxBrowserRow *parentRow = nullptr;
-    QList<GroupBoxBrowserRow *> childRows;
 };
 
-class QtGroupBoxPropertyBrowserPrivate
+class QtGroupBoxPropertyBrowserPrivate : public QtGridBrowserRows<GroupBoxBrowserRow>
 {
 public:
-    explicit QtGroupBoxPropertyBrowserPrivate(QtGroupBoxPropertyBrowser *browser) : q_ptr(browser) {}
+    explicit QtGroupBoxPropertyBrowserPrivate(QtGroupBoxPropertyBrowser *browser)
+        : QtGridBrowserRows<GroupBoxBrowserRow>(browser)
+    {
+    }
 
-    QList<GroupBoxBrowserRow *> &siblingsOf(const GroupBoxBrowserRow *row)
-    {
-        return row->parentRow ? row->parentRow->childRows : topRows;
-    }
-    QWidget *widgetOf(const GroupBoxBrowserRow *row) const
-    {
-        return row->parentRow ? static_cast<QWidget *>(row->parentRow->groupBox) : q_ptr;
-    }
-    QGridLayout *layoutOf(const GroupBoxBrowserRow *row) const
-    {
-        return row->parentRow ? row->parentRow->childLayout : mainLayout;
-    }
     // Child rows start below the group's editor and its line. Counted by the line,
     // which stays even when the editor is destroyed from outside.
     static int firstChildRow(const GroupBoxBrowserRow *parent) { return parent && parent->separator ? 2 : 0; }
@@ -52,16 +36,6 @@ public:
 
     void makeGroup(GroupBoxBrowserRow *row);
     void refreshRow(GroupBoxBrowserRow *row) const;
-
-    QtGroupBoxPropertyBrowser *q_ptr;
-    QMap<QtBrowserItem *, GroupBoxBrowserRow *> rowByItem;
-    QMap<GroupBoxBrowserRow *, QtBrowserItem *> itemByRow;
-    // Keyed by address: an editor that reports its destruction is no QWidget any more.
-    QMap<const QObject *, GroupBoxBrowserRow *> rowByEditor;
-    QGridLayout *mainLayout = nullptr;
-    QList<GroupBoxBrowserRow *> topRows;
-    // Rows whose name and value slotUpdate places again.
-    QList<GroupBoxBrowserRow *> labelRebuildQueue;
 };
 
 // The row's first child arrives: a group box takes its grid row, with the row's
@@ -104,40 +78,21 @@ void QtGroupBoxPropertyBrowserPrivate::refreshRow(GroupBoxBrowserRow *row) const
         showName(row->groupBox, property);
         row->groupBox->setTitle(property->propertyName());
     }
-    if (row->nameLabel) {
-        showName(row->nameLabel, property);
-        row->nameLabel->setText(property->propertyName());
-    }
-    if (row->valueLabel)
-        showValue(row->valueLabel, property);
-    if (row->editor)
-        showEditor(row->editor, property);
+    refreshParts(row, property);
 }
 
 QtGroupBoxPropertyBrowser::QtGroupBoxPropertyBrowser(QWidget *parent)
     : QtAbstractPropertyBrowser(parent), d_ptr(std::make_unique<QtGroupBoxPropertyBrowserPrivate>(this))
 {
-    d_ptr->mainLayout = new QGridLayout(this);
-    // Below the last row, so that the rows stay packed at the top.
-    d_ptr->mainLayout->addItem(new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Expanding), 0, 0);
 }
 
-QtGroupBoxPropertyBrowser::~QtGroupBoxPropertyBrowser()
-{
-    const QList<GroupBoxBrowserRow *> rows = d_ptr->itemByRow.keys();
-    qDeleteAll(rows);
-}
+QtGroupBoxPropertyBrowser::~QtGroupBoxPropertyBrowser() = default;
 
 void QtGroupBoxPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *afterItem)
 {
     QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
-    GroupBoxBrowserRow *after = d->rowByItem.value(afterItem);
-    GroupBoxBrowserRow *parent = d->rowByItem.value(item->parent());
-    auto *row = new GroupBoxBrowserRow;
-    row->parentRow = parent;
-
-    QList<GroupBoxBrowserRow *> &siblings = d->siblingsOf(row);
-    siblings.insert(after ? siblings.indexOf(after) + 1 : 0, row);
+    GroupBoxBrowserRow *row = d->newRow(item, afterItem);
+    GroupBoxBrowserRow *parent = row->parentRow;
     if (parent && !parent->groupBox)
         d->makeGroup(parent);
     const int gridRow = d->gridRowOf(row);
@@ -146,38 +101,30 @@ void QtGroupBoxPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem 
     QGridLayout *layout = d->layoutOf(row);
     row->nameLabel = newNameLabel(holder);
     row->editor = createEditor(item->property(), holder);
-    if (row->editor) {
-        connect(row->editor, SIGNAL(destroyed()), this, SLOT(slotEditorDestroyed()));
-        d->rowByEditor[row->editor] = row;
-    } else {
+    d->watchEditor(row);
+    if (!row->editor)
         row->valueLabel = newValueLabel(holder);
-    }
 
     shiftRowsDown(layout, gridRow);
     layout->addWidget(row->editor ? row->editor : row->valueLabel, gridRow, 1);
     layout->addWidget(row->nameLabel, gridRow, 0);
 
-    d->itemByRow[row] = item;
-    d->rowByItem[item] = row;
+    d->addRow(row, item);
     d->refreshRow(row);
 }
 
 void QtGroupBoxPropertyBrowser::itemRemoved(QtBrowserItem *item)
 {
     QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
-    GroupBoxBrowserRow *row = d->rowByItem.take(item);
+    GroupBoxBrowserRow *row = d->takeRow(item);
     if (!row)
         return;
-    d->itemByRow.remove(row);
 
     GroupBoxBrowserRow *parent = row->parentRow;
     const int gridRow = d->gridRowOf(row);
     d->siblingsOf(row).removeAll(row);
 
-    d->rowByEditor.remove(row->editor);
-    delete row->editor;
-    delete row->nameLabel;
-    delete row->valueLabel;
+    d->deleteParts(row);
     delete row->groupBox;
 
     if (parent && parent->childRows.isEmpty()) {
@@ -192,11 +139,9 @@ void QtGroupBoxPropertyBrowser::itemRemoved(QtBrowserItem *item)
         parent->groupBox = nullptr;
         parent->separator = nullptr;
         parent->childLayout = nullptr;
-        if (!d->labelRebuildQueue.contains(parent))
-            d->labelRebuildQueue.append(parent);
-        QTimer::singleShot(0, this, SLOT(slotUpdate()));
+        d->queueForUpdate(parent);
     } else {
-        shiftRowsUp(parent ? parent->childLayout : d->mainLayout, gridRow);
+        shiftRowsUp(d->layoutOf(row), gridRow);
     }
     d->labelRebuildQueue.removeAll(row);
     delete row;
@@ -232,8 +177,4 @@ void QtGroupBoxPropertyBrowser::slotUpdate()
     d->labelRebuildQueue.clear();
 }
 
-void QtGroupBoxPropertyBrowser::slotEditorDestroyed()
-{
-    if (GroupBoxBrowserRow *row = d_ptr->rowByEditor.take(sender()))
-        row->editor = nullptr;
-}
+void QtGroupBoxPropertyBrowser::slotEditorDestroyed() { d_ptr->forgetEditor(sender()); }

@@ -1,15 +1,23 @@
 // Helpers of the tests of the grid browsers: a grid layout written out as its
-// items' places, and the widgets of a browser found by what they show.
+// items' places, the widgets of a browser found by what they show, and the scene.
 #pragma once
 
+#include "propertybrowser/qteditorfactory.h"
+#include "propertybrowser/qtgrouppropertymanager.h"
+
+#include <QApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QStringList>
 #include <QToolButton>
 
+#include <QtTest>
+
 #include <algorithm>
+#include <memory>
 #include <tuple>
 #include <type_traits>
 
@@ -79,3 +87,58 @@ Widget *widgetShowing(const QWidget *browser, const QString &text)
     }
     return nullptr;
 }
+
+// The scene of a grid-browser test: an int manager bound to a spin-box factory (its
+// properties get editors), a string manager and a group manager without one, and
+// the browser (the test shows it).
+template <class Browser>
+struct GridFixture
+{
+    void create()
+    {
+        browser = std::make_unique<Browser>();
+        groups = std::make_unique<QtGroupPropertyManager>();
+        ints = std::make_unique<QtIntPropertyManager>();
+        strings = std::make_unique<QtStringPropertyManager>();
+        factory = std::make_unique<QtSpinBoxFactory>();
+        browser->setFactoryForManager(ints.get(), factory.get());
+        browser->resize(400, 600);
+    }
+
+    void destroy()
+    {
+        browser.reset();
+        factory.reset();
+        strings.reset();
+        ints.reset();
+        groups.reset();
+    }
+
+    QtProperty *addString(const QString &name, const QString &value)
+    {
+        QtProperty *property = strings->addProperty(name);
+        strings->setValue(property, value);
+        return property;
+    }
+
+    // Deletes the browser; every widget it made must go with it, none left behind
+    // as a window of its own.
+    void checkBrowserTakesItsWidgets()
+    {
+        QList<QPointer<QWidget>> widgets;
+        for (QWidget *w : browser->template findChildren<QWidget *>())
+            widgets << w;
+        browser.reset();
+        for (const QPointer<QWidget> &w : qAsConst(widgets))
+            QVERIFY(!w);
+        QVERIFY(QApplication::topLevelWidgets().isEmpty());
+        // Nothing queued for the browser runs after it.
+        QCoreApplication::processEvents();
+    }
+
+    std::unique_ptr<Browser> browser;
+    std::unique_ptr<QtGroupPropertyManager> groups;
+    std::unique_ptr<QtIntPropertyManager> ints;
+    std::unique_ptr<QtStringPropertyManager> strings;
+    std::unique_ptr<QtSpinBoxFactory> factory;
+};

@@ -4,15 +4,11 @@
 
 #include "propertybrowser/extended/qtbuttonpropertybrowser.h"
 #include "propertybrowser/extended/qtgridrows.h"
-#include "propertybrowser/qteditorfactory.h"
-#include "propertybrowser/qtgrouppropertymanager.h"
 
-#include <QPointer>
 #include <QSpinBox>
 #include <QtTest>
 
 #include <functional>
-#include <memory>
 
 // The button browser shown off-screen: grid places through a sequence of changes,
 // the expansion signals, what a row shows, and teardown.
@@ -36,15 +32,11 @@ private slots:
     void teardown();
 
 private:
-    QToolButton *button(const QString &name) const { return widgetShowing<QToolButton>(m_browser.get(), name); }
+    QToolButton *button(const QString &name) const { return widgetShowing<QToolButton>(m_f.browser.get(), name); }
     QtBrowserItem *item(QtProperty *property) const;
-    QStringList grid() const { return gridOf(m_browser->layout()); }
+    QStringList grid() const { return gridOf(m_f.browser->layout()); }
 
-    std::unique_ptr<QtButtonPropertyBrowser> m_browser;
-    std::unique_ptr<QtGroupPropertyManager> m_groups;
-    std::unique_ptr<QtIntPropertyManager> m_ints;
-    std::unique_ptr<QtStringPropertyManager> m_strings;
-    std::unique_ptr<QtSpinBoxFactory> m_factory;
+    GridFixture<QtButtonPropertyBrowser> m_f;
     // A (int, with an editor), B (group, no value), C (string, no editor: value label).
     QtProperty *m_a = nullptr;
     QtProperty *m_b = nullptr;
@@ -62,35 +54,21 @@ Q_DECLARE_METATYPE(Steps)
 
 void TstButtonPropertyBrowser::init()
 {
-    m_browser = std::make_unique<QtButtonPropertyBrowser>();
-    m_groups = std::make_unique<QtGroupPropertyManager>();
-    m_ints = std::make_unique<QtIntPropertyManager>();
-    m_strings = std::make_unique<QtStringPropertyManager>();
-    m_factory = std::make_unique<QtSpinBoxFactory>();
-    m_browser->setFactoryForManager(m_ints.get(), m_factory.get());
-    m_a = m_ints->addProperty(QStringLiteral("A"));
-    m_b = m_groups->addProperty(QStringLiteral("B"));
-    m_c = m_strings->addProperty(QStringLiteral("C"));
-    m_strings->setValue(m_c, QStringLiteral("c"));
+    m_f.create();
+    m_a = m_f.ints->addProperty(QStringLiteral("A"));
+    m_b = m_f.groups->addProperty(QStringLiteral("B"));
+    m_c = m_f.addString(QStringLiteral("C"), QStringLiteral("c"));
     for (QtProperty *p : {m_a, m_b, m_c})
-        m_browser->addProperty(p);
-    m_browser->resize(400, 600);
-    m_browser->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_browser.get()));
+        m_f.browser->addProperty(p);
+    m_f.browser->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_f.browser.get()));
 }
 
-void TstButtonPropertyBrowser::cleanup()
-{
-    m_browser.reset();
-    m_factory.reset();
-    m_strings.reset();
-    m_ints.reset();
-    m_groups.reset();
-}
+void TstButtonPropertyBrowser::cleanup() { m_f.destroy(); }
 
 QtBrowserItem *TstButtonPropertyBrowser::item(QtProperty *property) const
 {
-    QList<QtBrowserItem *> pending = m_browser->topLevelItems();
+    QList<QtBrowserItem *> pending = m_f.browser->topLevelItems();
     while (!pending.isEmpty()) {
         QtBrowserItem *candidate = pending.takeFirst();
         if (candidate->property() == property)
@@ -216,7 +194,7 @@ void TstButtonPropertyBrowser::gridPlaces()
 {
     QFETCH(Steps, steps);
     QFETCH(QStringList, places);
-    steps(*m_browser, m_b, *m_ints, *m_strings);
+    steps(*m_f.browser, m_b, *m_f.ints, *m_f.strings);
     QCOMPARE(grid(), places);
 }
 
@@ -256,14 +234,14 @@ void TstButtonPropertyBrowser::expansionSignals()
     QFETCH(Steps, steps);
     QFETCH(QStringList, signalsEmitted);
 
-    m_b->addSubProperty(m_ints->addProperty(QStringLiteral("B1")));
-    SignalLog log{m_browser.get()};
-    steps(*m_browser, m_b, *m_ints, *m_strings);
+    m_b->addSubProperty(m_f.ints->addProperty(QStringLiteral("B1")));
+    SignalLog log{m_f.browser.get()};
+    steps(*m_f.browser, m_b, *m_f.ints, *m_f.strings);
     QCOMPARE(log.entries(), signalsEmitted);
     const bool open = signalsEmitted.size() == 1;
-    QCOMPARE(m_browser->isExpanded(m_browser->topLevelItem(m_b)), open);
+    QCOMPARE(m_f.browser->isExpanded(m_f.browser->topLevelItem(m_b)), open);
     QCOMPARE(button(QStringLiteral("B"))->isChecked(), open);
-    QCOMPARE(widgetShowing<QLabel>(m_browser.get(), QStringLiteral("B1"))->isVisible(), open);
+    QCOMPARE(widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("B1"))->isVisible(), open);
 }
 
 void TstButtonPropertyBrowser::rowsShowTheirProperty()
@@ -272,9 +250,9 @@ void TstButtonPropertyBrowser::rowsShowTheirProperty()
     m_a->setStatusTip(QStringLiteral("status"));
     m_a->setWhatsThis(QStringLiteral("what"));
     m_a->setModified(true);
-    m_ints->setValue(m_a, 5);
-    auto *name = widgetShowing<QLabel>(m_browser.get(), QStringLiteral("A"));
-    auto *editor = m_browser->findChild<QSpinBox *>();
+    m_f.ints->setValue(m_a, 5);
+    auto *name = widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("A"));
+    auto *editor = m_f.browser->findChild<QSpinBox *>();
     QCOMPARE(name->toolTip(), QStringLiteral("tip"));
     QCOMPARE(name->statusTip(), QStringLiteral("status"));
     QCOMPARE(name->whatsThis(), QStringLiteral("what"));
@@ -287,8 +265,8 @@ void TstButtonPropertyBrowser::rowsShowTheirProperty()
     QVERIFY(!editor->isEnabled());
 
     // A parent's button carries the same, and keeps it when it becomes one.
-    m_a->addSubProperty(m_ints->addProperty(QStringLiteral("A1")));
-    QCOMPARE(widgetShowing<QLabel>(m_browser.get(), QStringLiteral("A")), nullptr);
+    m_a->addSubProperty(m_f.ints->addProperty(QStringLiteral("A1")));
+    QCOMPARE(widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("A")), nullptr);
     QToolButton *a = button(QStringLiteral("A"));
     QCOMPARE(a->toolTip(), QStringLiteral("tip"));
     QVERIFY(a->font().underline());
@@ -299,8 +277,8 @@ void TstButtonPropertyBrowser::rowsShowTheirProperty()
 
 void TstButtonPropertyBrowser::valueTextIsPlainText()
 {
-    m_strings->setValue(m_c, QStringLiteral("1<b>2"));
-    auto *value = widgetShowing<QLabel>(m_browser.get(), QStringLiteral("1<b>2"));
+    m_f.strings->setValue(m_c, QStringLiteral("1<b>2"));
+    auto *value = widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("1<b>2"));
     QVERIFY(value);
     QCOMPARE(value->textFormat(), Qt::PlainText);
     QCOMPARE(value->toolTip(), QStringLiteral("1<b>2"));
@@ -309,13 +287,13 @@ void TstButtonPropertyBrowser::valueTextIsPlainText()
 void TstButtonPropertyBrowser::editorDestroyedFromOutside()
 {
     // The factory takes its editors along; the rows forget them and go on.
-    m_b->addSubProperty(m_ints->addProperty(QStringLiteral("B1")));
-    m_factory.reset();
-    QCOMPARE(m_browser->findChild<QSpinBox *>(), nullptr);
-    m_ints->setValue(m_a, 3);
-    m_browser->setExpanded(m_browser->topLevelItem(m_b), true);
-    m_browser->removeProperty(m_a);
-    m_browser->removeProperty(m_b);
+    m_b->addSubProperty(m_f.ints->addProperty(QStringLiteral("B1")));
+    m_f.factory.reset();
+    QCOMPARE(m_f.browser->findChild<QSpinBox *>(), nullptr);
+    m_f.ints->setValue(m_a, 3);
+    m_f.browser->setExpanded(m_f.browser->topLevelItem(m_b), true);
+    m_f.browser->removeProperty(m_a);
+    m_f.browser->removeProperty(m_b);
     QCOMPARE(grid(), (QStringList{"0,0,1,1 name:C", "0,1,1,1 value:c", "1,0,1,1 spacer"}));
 }
 
@@ -348,17 +326,10 @@ void TstButtonPropertyBrowser::teardown_data()
 void TstButtonPropertyBrowser::teardown()
 {
     QFETCH(Steps, steps);
-    steps(*m_browser, m_b, *m_ints, *m_strings);
-    QList<QPointer<QWidget>> widgets;
-    for (QWidget *w : m_browser->findChildren<QWidget *>())
-        widgets << w;
-    m_browser.reset();
-    for (const QPointer<QWidget> &w : qAsConst(widgets))
-        QVERIFY(!w);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    steps(*m_f.browser, m_b, *m_f.ints, *m_f.strings);
+    m_f.checkBrowserTakesItsWidgets();
     // The managers go on without the browser.
-    m_ints->setValue(m_a, 9);
-    QCoreApplication::processEvents();
+    m_f.ints->setValue(m_a, 9);
 }
 
 QTEST_MAIN(TstButtonPropertyBrowser)

@@ -3,15 +3,11 @@
 #include "propertytesting.h"
 
 #include "propertybrowser/extended/qtgroupboxpropertybrowser.h"
-#include "propertybrowser/qteditorfactory.h"
-#include "propertybrowser/qtgrouppropertymanager.h"
 
-#include <QPointer>
 #include <QSpinBox>
 #include <QtTest>
 
 #include <functional>
-#include <memory>
 
 // The group-box browser shown off-screen: grid places through a sequence of
 // changes, what a row shows, and teardown.
@@ -31,13 +27,9 @@ private slots:
     void teardown();
 
 private:
-    QStringList grid() const { return gridOf(m_browser->layout()); }
+    QStringList grid() const { return gridOf(m_f.browser->layout()); }
 
-    std::unique_ptr<QtGroupBoxPropertyBrowser> m_browser;
-    std::unique_ptr<QtGroupPropertyManager> m_groups;
-    std::unique_ptr<QtIntPropertyManager> m_ints;
-    std::unique_ptr<QtStringPropertyManager> m_strings;
-    std::unique_ptr<QtSpinBoxFactory> m_factory;
+    GridFixture<QtGroupBoxPropertyBrowser> m_f;
     // A (int, with an editor), B (string without editor), C (group, no value).
     QtProperty *m_a = nullptr;
     QtProperty *m_b = nullptr;
@@ -62,31 +54,17 @@ Q_DECLARE_METATYPE(Steps)
 
 void TstGroupBoxPropertyBrowser::init()
 {
-    m_browser = std::make_unique<QtGroupBoxPropertyBrowser>();
-    m_groups = std::make_unique<QtGroupPropertyManager>();
-    m_ints = std::make_unique<QtIntPropertyManager>();
-    m_strings = std::make_unique<QtStringPropertyManager>();
-    m_factory = std::make_unique<QtSpinBoxFactory>();
-    m_browser->setFactoryForManager(m_ints.get(), m_factory.get());
-    m_a = m_ints->addProperty(QStringLiteral("A"));
-    m_b = m_strings->addProperty(QStringLiteral("B"));
-    m_strings->setValue(m_b, QStringLiteral("b"));
-    m_c = m_groups->addProperty(QStringLiteral("C"));
+    m_f.create();
+    m_a = m_f.ints->addProperty(QStringLiteral("A"));
+    m_b = m_f.addString(QStringLiteral("B"), QStringLiteral("b"));
+    m_c = m_f.groups->addProperty(QStringLiteral("C"));
     for (QtProperty *p : {m_a, m_b, m_c})
-        m_browser->addProperty(p);
-    m_browser->resize(400, 600);
-    m_browser->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_browser.get()));
+        m_f.browser->addProperty(p);
+    m_f.browser->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_f.browser.get()));
 }
 
-void TstGroupBoxPropertyBrowser::cleanup()
-{
-    m_browser.reset();
-    m_factory.reset();
-    m_strings.reset();
-    m_ints.reset();
-    m_groups.reset();
-}
+void TstGroupBoxPropertyBrowser::cleanup() { m_f.destroy(); }
 
 void TstGroupBoxPropertyBrowser::gridPlaces_data()
 {
@@ -145,7 +123,7 @@ void TstGroupBoxPropertyBrowser::gridPlaces()
 {
     QFETCH(Steps, steps);
     QFETCH(QStringList, places);
-    Scene scene{*m_browser, *m_ints, *m_strings, m_a, m_b};
+    Scene scene{*m_f.browser, *m_f.ints, *m_f.strings, m_a, m_b};
     steps(scene);
     QCOMPARE(grid(), places);
 }
@@ -154,16 +132,16 @@ void TstGroupBoxPropertyBrowser::rowsShowTheirProperty()
 {
     m_a->setToolTip(QStringLiteral("tip"));
     m_a->setModified(true);
-    m_ints->setValue(m_a, 5);
-    auto *editor = m_browser->findChild<QSpinBox *>();
-    auto *name = widgetShowing<QLabel>(m_browser.get(), QStringLiteral("A"));
+    m_f.ints->setValue(m_a, 5);
+    auto *editor = m_f.browser->findChild<QSpinBox *>();
+    auto *name = widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("A"));
     QCOMPARE(name->toolTip(), QStringLiteral("tip"));
     QVERIFY(name->font().underline());
     QCOMPARE(editor->toolTip(), QStringLiteral("5"));
 
     // A group's box carries the name and the look.
-    m_a->addSubProperty(m_ints->addProperty(QStringLiteral("A1")));
-    auto *box = widgetShowing<QGroupBox>(m_browser.get(), QStringLiteral("A"));
+    m_a->addSubProperty(m_f.ints->addProperty(QStringLiteral("A1")));
+    auto *box = widgetShowing<QGroupBox>(m_f.browser.get(), QStringLiteral("A"));
     QVERIFY(box);
     QCOMPARE(box->toolTip(), QStringLiteral("tip"));
     QVERIFY(box->font().underline());
@@ -174,25 +152,25 @@ void TstGroupBoxPropertyBrowser::rowsShowTheirProperty()
     QCOMPARE(box->title(), QStringLiteral("AA"));
 
     // Value texts are device data, shown as they are.
-    m_strings->setValue(m_b, QStringLiteral("1<b>2"));
-    auto *value = widgetShowing<QLabel>(m_browser.get(), QStringLiteral("1<b>2"));
+    m_f.strings->setValue(m_b, QStringLiteral("1<b>2"));
+    auto *value = widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("1<b>2"));
     QVERIFY(value);
     QCOMPARE(value->textFormat(), Qt::PlainText);
 }
 
 void TstGroupBoxPropertyBrowser::editorReturnsVisible()
 {
-    QPointer<QSpinBox> editor = m_browser->findChild<QSpinBox *>();
-    QtProperty *child = m_ints->addProperty(QStringLiteral("A1"));
+    QPointer<QSpinBox> editor = m_f.browser->findChild<QSpinBox *>();
+    QtProperty *child = m_f.ints->addProperty(QStringLiteral("A1"));
     m_a->addSubProperty(child);
     QTRY_VERIFY(editor->isVisible());
     delete child;
     // Waiting on the browser, hidden, not as a window of its own.
     QVERIFY(editor);
-    QCOMPARE(editor->parentWidget(), m_browser.get());
+    QCOMPARE(editor->parentWidget(), m_f.browser.get());
     QVERIFY(!editor->isWindow());
     QVERIFY(!editor->isVisible());
-    QTRY_VERIFY(widgetShowing<QLabel>(m_browser.get(), QStringLiteral("A")));
+    QTRY_VERIFY(widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("A")));
     QTRY_VERIFY(editor->isVisible());
     QCOMPARE(grid().mid(0, 2), (QStringList{"0,0,1,1 name:A", "0,1,1,1 editor"}));
 }
@@ -200,9 +178,9 @@ void TstGroupBoxPropertyBrowser::editorReturnsVisible()
 void TstGroupBoxPropertyBrowser::editorDestroyedFromOutside()
 {
     // The line stays when the editor goes; children still start below it.
-    m_a->addSubProperty(m_ints->addProperty(QStringLiteral("A2")));
-    m_factory.reset();
-    m_a->insertSubProperty(m_strings->addProperty(QStringLiteral("A1")), nullptr);
+    m_a->addSubProperty(m_f.ints->addProperty(QStringLiteral("A2")));
+    m_f.factory.reset();
+    m_a->insertSubProperty(m_f.strings->addProperty(QStringLiteral("A1")), nullptr);
     QCOMPARE(grid().first(),
              QStringLiteral("0,0,1,2 group:A{1,0,1,2 line; 2,0,1,1 name:A1; 2,1,1,1 value:; 3,0,1,1 name:A2}"));
     // Without its editor the row gets a value label back.
@@ -231,17 +209,10 @@ void TstGroupBoxPropertyBrowser::teardown_data()
 void TstGroupBoxPropertyBrowser::teardown()
 {
     QFETCH(Steps, steps);
-    Scene scene{*m_browser, *m_ints, *m_strings, m_a, m_b};
+    Scene scene{*m_f.browser, *m_f.ints, *m_f.strings, m_a, m_b};
     steps(scene);
-    QList<QPointer<QWidget>> widgets;
-    for (QWidget *w : m_browser->findChildren<QWidget *>())
-        widgets << w;
-    m_browser.reset();
-    for (const QPointer<QWidget> &w : qAsConst(widgets))
-        QVERIFY(!w);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
-    m_ints->setValue(m_a, 9);
-    QCoreApplication::processEvents();
+    m_f.checkBrowserTakesItsWidgets();
+    m_f.ints->setValue(m_a, 9);
 }
 
 QTEST_MAIN(TstGroupBoxPropertyBrowser)
