@@ -25,7 +25,7 @@ inline QStringList gridOf(const QLayout *layout);
 
 // What a widget of a grid browser is: "name:Text" (a name label is fixed in
 // width), "value:Text", "button:Text checked|unchecked ^|v", "panel{...}" and
-// "group:Title{...}" with their own grid, "line", else "editor"; " hidden" when
+// "group:Title{...}" with their own grid, "sunken line" or "line", else "editor"; " hidden" when
 // hidden on purpose.
 inline QString describe(const QWidget *widget)
 {
@@ -41,7 +41,7 @@ inline QString describe(const QWidget *widget)
         text = QStringLiteral("group:%1{%2}").arg(box->title(), gridOf(box->layout()).join(QStringLiteral("; ")));
     } else if (const auto *frame = qobject_cast<const QFrame *>(widget)) {
         text = frame->frameShape() == QFrame::HLine
-                   ? QStringLiteral("line")
+                   ? (frame->frameShadow() == QFrame::Sunken ? QStringLiteral("sunken line") : QStringLiteral("line"))
                    : QStringLiteral("panel{%1}").arg(gridOf(frame->layout()).join(QStringLiteral("; ")));
     } else {
         text = QStringLiteral("editor");

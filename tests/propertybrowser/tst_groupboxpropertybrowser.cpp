@@ -89,19 +89,19 @@ void TstGroupBoxPropertyBrowser::gridPlaces_data()
          "2,1,1,1 value:", "3,0,1,1 spacer"});
     // The editor moves into the group box on top, above a sunken line.
     row("first child under an editor", [=](Scene &s) { s.a->addSubProperty(child(s.ints, "A2")); },
-        {"0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 line; 2,0,1,1 name:A2; 2,1,1,1 editor}", "1,0,1,1 name:B",
+        {"0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 sunken line; 2,0,1,1 name:A2; 2,1,1,1 editor}", "1,0,1,1 name:B",
          "1,1,1,1 value:b", "2,0,1,1 name:C", "2,1,1,1 value:", "3,0,1,1 spacer"});
     // Without an editor the value label goes; the children start at row 0.
     row("first child without an editor", [=](Scene &s) { s.b->addSubProperty(child(s.ints, "B1")); },
-        {"0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 line; 2,0,1,1 name:A2; 2,1,1,1 editor}",
+        {"0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 sunken line; 2,0,1,1 name:A2; 2,1,1,1 editor}",
          "1,0,1,2 group:B{0,0,1,1 name:B1; 0,1,1,1 editor}", "2,0,1,1 name:C", "2,1,1,1 value:", "3,0,1,1 spacer"});
     // Inserted first: rows from 2 move down, never the editor or the line.
     row("inserted before the first child", [=](Scene &s) { s.a->insertSubProperty(child(s.ints, "A1"), nullptr); },
-        {"0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 line; 2,0,1,1 name:A1; 2,1,1,1 editor; 3,0,1,1 name:A2; "
+        {"0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 sunken line; 2,0,1,1 name:A1; 2,1,1,1 editor; 3,0,1,1 name:A2; "
          "3,1,1,1 editor}",
          "1,0,1,2 group:B{0,0,1,1 name:B1; 0,1,1,1 editor}", "2,0,1,1 name:C", "2,1,1,1 value:", "3,0,1,1 spacer"});
     row("a middle child removed", [](Scene &s) { delete s.a->subProperties().first(); },
-        {"0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 line; 2,0,1,1 name:A2; 2,1,1,1 editor}",
+        {"0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 sunken line; 2,0,1,1 name:A2; 2,1,1,1 editor}",
          "1,0,1,2 group:B{0,0,1,1 name:B1; 0,1,1,1 editor}", "2,0,1,1 name:C", "2,1,1,1 value:", "3,0,1,1 spacer"});
     // The group box goes at once; the row stays empty until the event loop runs.
     row("last children removed", [](Scene &s) {
@@ -113,7 +113,7 @@ void TstGroupBoxPropertyBrowser::gridPlaces_data()
         {"0,0,1,1 name:A", "0,1,1,1 editor", "1,0,1,1 name:B", "1,1,1,1 value:b", "2,0,1,1 name:C",
          "2,1,1,1 value:", "3,0,1,1 spacer"});
     row("a group again", [=](Scene &s) { s.a->addSubProperty(child(s.ints, "A3")); },
-        {"0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 line; 2,0,1,1 name:A3; 2,1,1,1 editor}", "1,0,1,1 name:B",
+        {"0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 sunken line; 2,0,1,1 name:A3; 2,1,1,1 editor}", "1,0,1,1 name:B",
          "1,1,1,1 value:b", "2,0,1,1 name:C", "2,1,1,1 value:", "3,0,1,1 spacer"});
     row("a group removed", [](Scene &s) { s.browser.removeProperty(s.a); },
         {"0,0,1,1 name:B", "0,1,1,1 value:b", "1,0,1,1 name:C", "1,1,1,1 value:", "2,0,1,1 spacer"});
@@ -182,7 +182,7 @@ void TstGroupBoxPropertyBrowser::editorDestroyedFromOutside()
     m_f.factory.reset();
     m_a->insertSubProperty(m_f.strings->addProperty(QStringLiteral("A1")), nullptr);
     QCOMPARE(grid().first(),
-             QStringLiteral("0,0,1,2 group:A{1,0,1,2 line; 2,0,1,1 name:A1; 2,1,1,1 value:; 3,0,1,1 name:A2}"));
+             QStringLiteral("0,0,1,2 group:A{1,0,1,2 sunken line; 2,0,1,1 name:A1; 2,1,1,1 value:; 3,0,1,1 name:A2}"));
     // Without its editor the row gets a value label back.
     for (QtProperty *sub : m_a->subProperties())
         m_a->removeSubProperty(sub);
