@@ -169,7 +169,7 @@ private:
 public:
     QMap<QtBrowserItem *, Row *> rowByItem;
     QMap<Row *, QtBrowserItem *> itemByRow;
-    // Keyed by address: an editor that reports its destruction is no QWidget any more.
+    // Keyed by address: the sender of destroyed() is found without a cast.
     QMap<const QObject *, Row *> rowByEditor;
     QGridLayout *mainLayout;
     QList<Row *> topRows;
