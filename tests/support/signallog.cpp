@@ -13,6 +13,18 @@ QString propertyText(const QtProperty *property)
     return property ? property->propertyName() : QStringLiteral("null");
 }
 
+QString variantText(const QVariant &value)
+{
+    switch (value.userType()) {
+    case QMetaType::QStringList:
+        return value.toStringList().join(QLatin1Char('|'));
+    case QMetaType::QRegExp:
+        return value.toRegExp().pattern();
+    default:
+        return value.canConvert<QString>() ? value.toString() : QString::fromLatin1(value.typeName());
+    }
+}
+
 QString argumentText(const QByteArray &typeName, void *arg)
 {
     if (typeName == "QtProperty*")
@@ -21,18 +33,13 @@ QString argumentText(const QByteArray &typeName, void *arg)
         const QtBrowserItem *item = *static_cast<QtBrowserItem **>(arg);
         return item ? propertyText(item->property()) : QStringLiteral("null");
     }
+    // A variant argument shows what it carries.
+    if (typeName == "QVariant")
+        return variantText(*static_cast<const QVariant *>(arg));
     const int type = QMetaType::type(typeName.constData());
     if (type == QMetaType::UnknownType)
         return QString::fromLatin1(typeName);
-    const QVariant value(type, arg);
-    switch (type) {
-    case QMetaType::QStringList:
-        return value.toStringList().join(QLatin1Char('|'));
-    case QMetaType::QRegExp:
-        return value.toRegExp().pattern();
-    default:
-        return value.canConvert<QString>() ? value.toString() : QString::fromLatin1(typeName);
-    }
+    return variantText(QVariant(type, arg));
 }
 
 } // namespace

@@ -2,8 +2,8 @@
 // "name(arg,arg)" (prefixed with "objectName." when the object has a name), so
 // that one check sees the order across different signals. Arguments are shown
 // by value: a QtProperty by its name, a browser item by its property's name,
-// lists joined with '|', an expression by its pattern, null pointers as "null";
-// a type it cannot show appears by its type name.
+// lists joined with '|', an expression by its pattern, a variant by what it
+// carries, null pointers as "null"; a type it cannot show appears by its type name.
 //
 // Watches the signals an object's class adds to QObject's; connections are
 // direct, so a record is made while the emitter still runs.

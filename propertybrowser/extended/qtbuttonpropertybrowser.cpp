@@ -1,0 +1,251 @@
+#include "propertybrowser/extended/qtbuttonpropertybrowser.h"
+
+#include "propertybrowser/extended/qtgridbrowser_p.h"
+#include "propertybrowser/extended/qtgridrows.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QToolButton>
+
+using namespace QtGridBrowserShapes;
+
+// One shown browser item. Its name label is null while it has child rows: the
+// expand button shows the name then. Its value label exists only without an editor,
+// for a property that has a value.
+struct ButtonBrowserRow : QtGridRow<ButtonBrowserRow>
+{
+    QWidget *holder() const { return container; }
+
+    // The button and the panel of the child rows exist while there are child rows.
+    QToolButton *expandButton = nullptr;
+    QFrame *container = nullptr;
+    // Whether the panel is open; false whenever there is no panel.
+    bool expanded = false;
+};
+
+class QtButtonPropertyBrowserPrivate : public QtGridBrowserRows<ButtonBrowserRow>
+{
+public:
+    explicit QtButtonPropertyBrowserPrivate(QtButtonPropertyBrowser *browser)
+        : QtGridBrowserRows<ButtonBrowserRow>(browser), q_ptr(browser)
+    {
+    }
+
+    // The button row, and the open panel below it.
+    static int rowSpanOf(const ButtonBrowserRow *row) { return row->container && row->expanded ? 2 : 1; }
+    // The row's grid row in its layout; -1 when it is in no sibling list.
+    int gridRowOf(const ButtonBrowserRow *row);
+
+    void makeParent(ButtonBrowserRow *row);
+    void applyExpanded(ButtonBrowserRow *row, bool expanded);
+    void refreshRow(ButtonBrowserRow *row) const;
+
+    QtButtonPropertyBrowser *q_ptr;
+    // Keyed by address, as the editors are.
+    QMap<const QObject *, ButtonBrowserRow *> rowByButton;
+};
+
+int QtButtonPropertyBrowserPrivate::gridRowOf(const ButtonBrowserRow *row)
+{
+    int gridRow = 0;
+    for (const ButtonBrowserRow *sibling : qAsConst(siblingsOf(row))) {
+        if (sibling == row)
+            return gridRow;
+        gridRow += rowSpanOf(sibling);
+    }
+    return -1;
+}
+
+// The row's first child arrives: its name moves onto an expand button, and a
+// closed panel is made for the child rows.
+void QtButtonPropertyBrowserPrivate::makeParent(ButtonBrowserRow *row)
+{
+    labelRebuildQueue.removeAll(row);
+    const int gridRow = gridRowOf(row);
+    QGridLayout *layout = layoutOf(row);
+    QWidget *holder = widgetOf(row);
+
+    // Made on the widget that holds the row, so it goes with the browser even if
+    // it is never opened; placed and shown only while expanded.
+    row->container = new QFrame(holder);
+    row->container->setFrameShape(QFrame::Panel);
+    row->container->setFrameShadow(QFrame::Raised);
+    row->container->hide();
+
+    auto *button = new QToolButton(holder);
+    button->setCheckable(true);
+    button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setArrowType(Qt::DownArrow);
+    button->setIconSize(QSize(3, 16));
+    row->expandButton = button;
+    rowByButton[button] = row;
+    QObject::connect(button, SIGNAL(toggled(bool)), q_ptr, SLOT(slotToggled(bool)));
+
+    row->childLayout = new QGridLayout(row->container);
+
+    if (row->nameLabel) {
+        layout->removeWidget(row->nameLabel);
+        delete row->nameLabel;
+        row->nameLabel = nullptr;
+    }
+    layout->addWidget(button, gridRow, 0, 1, row->editor || row->valueLabel ? 1 : 2);
+    refreshRow(row);
+}
+
+void QtButtonPropertyBrowserPrivate::applyExpanded(ButtonBrowserRow *row, bool expanded)
+{
+    row->expanded = expanded;
+    QGridLayout *layout = layoutOf(row);
+    const int panelRow = gridRowOf(row) + 1;
+    if (expanded) {
+        shiftRowsDown(layout, panelRow);
+        layout->addWidget(row->container, panelRow, 0, 1, 2);
+        row->container->show();
+    } else {
+        layout->removeWidget(row->container);
+        row->container->hide();
+        shiftRowsUp(layout, panelRow);
+    }
+    // Comes back through slotToggled, which finds the flag set already.
+    row->expandButton->setChecked(expanded);
+    row->expandButton->setArrowType(expanded ? Qt::UpArrow : Qt::DownArrow);
+}
+
+void QtButtonPropertyBrowserPrivate::refreshRow(ButtonBrowserRow *row) const
+{
+    const QtProperty *property = itemByRow.value(row)->property();
+    if (row->expandButton) {
+        showName(row->expandButton, property);
+        row->expandButton->setText(property->propertyName());
+    }
+    refreshParts(row, property);
+}
+
+QtButtonPropertyBrowser::QtButtonPropertyBrowser(QWidget *parent)
+    : QtAbstractPropertyBrowser(parent), d_ptr(std::make_unique<QtButtonPropertyBrowserPrivate>(this))
+{
+}
+
+QtButtonPropertyBrowser::~QtButtonPropertyBrowser() = default;
+
+void QtButtonPropertyBrowser::setExpanded(QtBrowserItem *item, bool expanded)
+{
+    ButtonBrowserRow *row = d_ptr->rowByItem.value(item);
+    if (row && row->container && row->expanded != expanded)
+        d_ptr->applyExpanded(row, expanded);
+}
+
+bool QtButtonPropertyBrowser::isExpanded(QtBrowserItem *item) const
+{
+    const ButtonBrowserRow *row = d_ptr->rowByItem.value(item);
+    return row && row->expanded;
+}
+
+void QtButtonPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *afterItem)
+{
+    QtButtonPropertyBrowserPrivate *d = d_ptr.get();
+    ButtonBrowserRow *after = d->rowByItem.value(afterItem);
+    const int gridRow = after ? d->gridRowOf(after) + d->rowSpanOf(after) : 0;
+    ButtonBrowserRow *row = d->newRow(item, afterItem);
+    ButtonBrowserRow *parent = row->parentRow;
+    if (parent && !parent->container)
+        d->makeParent(parent);
+
+    QWidget *holder = d->widgetOf(row);
+    QGridLayout *layout = d->layoutOf(row);
+    QtProperty *property = item->property();
+    row->nameLabel = newNameLabel(holder);
+    row->editor = createEditor(property, holder);
+    d->watchEditor(row);
+    if (!row->editor && property->hasValue())
+        row->valueLabel = newValueLabel(holder);
+
+    shiftRowsDown(layout, gridRow);
+    QWidget *value = row->editor ? row->editor : row->valueLabel;
+    if (value)
+        layout->addWidget(value, gridRow, 1);
+    layout->addWidget(row->nameLabel, gridRow, 0, 1, value ? 1 : 2);
+
+    d->addRow(row, item);
+    d->refreshRow(row);
+}
+
+void QtButtonPropertyBrowser::itemRemoved(QtBrowserItem *item)
+{
+    QtButtonPropertyBrowserPrivate *d = d_ptr.get();
+    ButtonBrowserRow *row = d->takeRow(item);
+    if (!row)
+        return;
+
+    ButtonBrowserRow *parent = row->parentRow;
+    const int gridRow = d->gridRowOf(row);
+    d->siblingsOf(row).removeAll(row);
+    const int span = d->rowSpanOf(row);
+
+    d->rowByButton.remove(row->expandButton);
+    d->deleteParts(row);
+    delete row->expandButton;
+    delete row->container;
+
+    if (parent && parent->childRows.isEmpty()) {
+        QGridLayout *layout = d->layoutOf(parent);
+        const int parentRow = d->gridRowOf(parent);
+        const int parentSpan = d->rowSpanOf(parent);
+        d->rowByButton.remove(parent->expandButton);
+        layout->removeWidget(parent->expandButton);
+        delete parent->expandButton;
+        layout->removeWidget(parent->container);
+        delete parent->container;
+        parent->expandButton = nullptr;
+        parent->container = nullptr;
+        parent->childLayout = nullptr;
+        // A panel made for later children starts closed, as its button does.
+        parent->expanded = false;
+        if (parentSpan == 2)
+            shiftRowsUp(layout, parentRow + 1);
+        d->queueForUpdate(parent);
+    } else {
+        QGridLayout *layout = d->layoutOf(row);
+        shiftRowsUp(layout, gridRow);
+        if (span == 2)
+            shiftRowsUp(layout, gridRow);
+    }
+    d->labelRebuildQueue.removeAll(row);
+    delete row;
+}
+
+void QtButtonPropertyBrowser::itemChanged(QtBrowserItem *item)
+{
+    if (ButtonBrowserRow *row = d_ptr->rowByItem.value(item))
+        d_ptr->refreshRow(row);
+}
+
+void QtButtonPropertyBrowser::slotUpdate()
+{
+    QtButtonPropertyBrowserPrivate *d = d_ptr.get();
+    for (ButtonBrowserRow *row : qAsConst(d->labelRebuildQueue)) {
+        const int gridRow = d->gridRowOf(row);
+        row->nameLabel = newNameLabel(d->widgetOf(row));
+        d->layoutOf(row)->addWidget(row->nameLabel, gridRow, 0, 1, row->editor || row->valueLabel ? 1 : 2);
+        d->refreshRow(row);
+    }
+    d->labelRebuildQueue.clear();
+}
+
+void QtButtonPropertyBrowser::slotEditorDestroyed() { d_ptr->forgetEditor(sender()); }
+
+void QtButtonPropertyBrowser::slotToggled(bool checked)
+{
+    ButtonBrowserRow *row = d_ptr->rowByButton.value(sender());
+    if (!row)
+        return;
+    if (row->container && row->expanded != checked)
+        d_ptr->applyExpanded(row, checked);
+    QtBrowserItem *item = d_ptr->itemByRow.value(row);
+    if (checked)
+        emit expanded(item);
+    else
+        emit collapsed(item);
+}

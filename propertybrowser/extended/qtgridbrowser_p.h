@@ -1,0 +1,180 @@
+// What the button and group-box browsers share inside: the parts of a row, the
+// bookkeeping of rows by browser item and editor, the labels of a row and how a
+// row shows its property. Internal to the property browser.
+#pragma once
+
+#include "propertybrowser/qtabstractpropertybrowser.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QList>
+#include <QMap>
+#include <QTimer>
+#include <QWidget>
+
+namespace QtGridBrowserShapes {
+
+// The name of a property: fixed to its text in both directions.
+inline QLabel *newNameLabel(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    return label;
+}
+
+// The value text of a property without an editor. The text is device data, never
+// markup.
+inline QLabel *newValueLabel(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+inline void setUnderline(QWidget *widget, bool underline)
+{
+    QFont font = widget->font();
+    font.setUnderline(underline);
+    widget->setFont(font);
+}
+
+// A widget that names the property (name label, expand button, group box); the
+// caller sets the text.
+inline void showName(QWidget *widget, const QtProperty *property)
+{
+    setUnderline(widget, property->isModified());
+    widget->setToolTip(property->toolTip());
+    widget->setStatusTip(property->statusTip());
+    widget->setWhatsThis(property->whatsThis());
+    widget->setEnabled(property->isEnabled());
+}
+
+// The parts every row of a grid browser has; Row is the browser's own row type.
+template <class Row>
+struct QtGridRow
+{
+    QWidget *editor = nullptr;
+    QLabel *nameLabel = nullptr;
+    QLabel *valueLabel = nullptr;
+    // The layout of the child rows, while there are any.
+    QGridLayout *childLayout = nullptr;
+    Row *parentRow = nullptr;
+    QList<Row *> childRows;
+};
+
+// The rows of a grid browser by browser item and by editor, the browser's own
+// layout with the top-level rows, and the rows waiting for slotUpdate. A Row tells
+// the widget that holds its child rows through holder().
+template <class Row>
+class QtGridBrowserRows
+{
+public:
+    explicit QtGridBrowserRows(QWidget *browser) : m_browser(browser), mainLayout(new QGridLayout(browser))
+    {
+        // Below the last row, so that the rows stay packed at the top.
+        mainLayout->addItem(new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Expanding), 0, 0);
+    }
+    // The row records only; the widgets go with the browser widget.
+    ~QtGridBrowserRows() { qDeleteAll(itemByRow.keys()); }
+    QtGridBrowserRows(const QtGridBrowserRows &) = delete;
+    QtGridBrowserRows &operator=(const QtGridBrowserRows &) = delete;
+
+    QList<Row *> &siblingsOf(const Row *row) { return row->parentRow ? row->parentRow->childRows : topRows; }
+    // The widget and the layout that hold the row.
+    QWidget *widgetOf(const Row *row) const { return row->parentRow ? row->parentRow->holder() : m_browser; }
+    QGridLayout *layoutOf(const Row *row) const { return row->parentRow ? row->parentRow->childLayout : mainLayout; }
+
+    // A new row for the item, after the row of `afterItem` among its siblings (first
+    // without one), not yet in the maps.
+    Row *newRow(QtBrowserItem *item, QtBrowserItem *afterItem)
+    {
+        Row *after = rowByItem.value(afterItem);
+        auto *row = new Row;
+        row->parentRow = rowByItem.value(item->parent());
+        QList<Row *> &siblings = siblingsOf(row);
+        siblings.insert(after ? siblings.indexOf(after) + 1 : 0, row);
+        return row;
+    }
+
+    // Records the row's editor, when it got one, so that its destruction is noticed
+    // (the browser's slotEditorDestroyed calls forgetEditor).
+    void watchEditor(Row *row)
+    {
+        if (!row->editor)
+            return;
+        QObject::connect(row->editor, SIGNAL(destroyed()), m_browser, SLOT(slotEditorDestroyed()));
+        rowByEditor[row->editor] = row;
+    }
+    void forgetEditor(const QObject *editor)
+    {
+        if (Row *row = rowByEditor.take(editor))
+            row->editor = nullptr;
+    }
+
+    void addRow(Row *row, QtBrowserItem *item)
+    {
+        itemByRow[row] = item;
+        rowByItem[item] = row;
+    }
+    // Null for an item without a row.
+    Row *takeRow(QtBrowserItem *item)
+    {
+        Row *row = rowByItem.take(item);
+        itemByRow.remove(row);
+        return row;
+    }
+
+    // Deletes the row's editor and labels, those that exist.
+    void deleteParts(Row *row)
+    {
+        rowByEditor.remove(row->editor);
+        delete row->editor;
+        delete row->nameLabel;
+        delete row->valueLabel;
+    }
+
+    void queueForUpdate(Row *row)
+    {
+        if (!labelRebuildQueue.contains(row))
+            labelRebuildQueue.append(row);
+        QTimer::singleShot(0, m_browser, SLOT(slotUpdate()));
+    }
+
+    // The name label, value label and editor as the property is now; the caller
+    // shows its own parts.
+    void refreshParts(Row *row, const QtProperty *property) const
+    {
+        if (row->nameLabel) {
+            showName(row->nameLabel, property);
+            row->nameLabel->setText(property->propertyName());
+        }
+        if (QLabel *label = row->valueLabel) {
+            setUnderline(label, false);
+            const QString text = property->valueText();
+            label->setText(text);
+            label->setToolTip(text);
+            label->setEnabled(property->isEnabled());
+        }
+        if (QWidget *editor = row->editor) {
+            setUnderline(editor, false);
+            editor->setEnabled(property->isEnabled());
+            editor->setToolTip(property->valueText());
+        }
+    }
+
+private:
+    QWidget *m_browser;
+
+public:
+    QMap<QtBrowserItem *, Row *> rowByItem;
+    QMap<Row *, QtBrowserItem *> itemByRow;
+    // Keyed by address: the sender of destroyed() is found without a cast.
+    QMap<const QObject *, Row *> rowByEditor;
+    QGridLayout *mainLayout;
+    QList<Row *> topRows;
+    // Rows whose name label (and editor or value label) slotUpdate places again.
+    QList<Row *> labelRebuildQueue;
+};
+
+} // namespace QtGridBrowserShapes

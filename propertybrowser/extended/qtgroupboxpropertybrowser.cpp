@@ -1,0 +1,180 @@
+#include "propertybrowser/extended/qtgroupboxpropertybrowser.h"
+
+#include "propertybrowser/extended/qtgridbrowser_p.h"
+#include "propertybrowser/extended/qtgridrows.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+
+using namespace QtGridBrowserShapes;
+
+// One shown browser item. Its name and value labels are null while it is a group.
+struct GroupBoxBrowserRow : QtGridRow<GroupBoxBrowserRow>
+{
+    QWidget *holder() const { return groupBox; }
+
+    // The group box exists while the row has child rows; the line under the row's
+    // own editor only when it had one then.
+    QGroupBox *groupBox = nullptr;
+    QFrame *separator = nullptr;
+};
+
+class QtGroupBoxPropertyBrowserPrivate : public QtGridBrowserRows<GroupBoxBrowserRow>
+{
+public:
+    explicit QtGroupBoxPropertyBrowserPrivate(QtGroupBoxPropertyBrowser *browser)
+        : QtGridBrowserRows<GroupBoxBrowserRow>(browser)
+    {
+    }
+
+    // Child rows start below the group's editor and its line. Counted by the line,
+    // which stays even when the editor is destroyed from outside.
+    static int firstChildRow(const GroupBoxBrowserRow *parent) { return parent && parent->separator ? 2 : 0; }
+    int gridRowOf(GroupBoxBrowserRow *row) { return siblingsOf(row).indexOf(row) + firstChildRow(row->parentRow); }
+
+    void makeGroup(GroupBoxBrowserRow *row);
+    void refreshRow(GroupBoxBrowserRow *row) const;
+};
+
+// The row's first child arrives: a group box takes its grid row, with the row's
+// editor on top and a line below it; its name and value labels go.
+void QtGroupBoxPropertyBrowserPrivate::makeGroup(GroupBoxBrowserRow *row)
+{
+    labelRebuildQueue.removeAll(row);
+    const int gridRow = gridRowOf(row);
+    QGridLayout *layout = layoutOf(row);
+
+    row->groupBox = new QGroupBox(widgetOf(row));
+    row->childLayout = new QGridLayout(row->groupBox);
+
+    if (row->nameLabel) {
+        layout->removeWidget(row->nameLabel);
+        delete row->nameLabel;
+        row->nameLabel = nullptr;
+    }
+    if (row->editor) {
+        layout->removeWidget(row->editor);
+        row->editor->setParent(row->groupBox);
+        row->childLayout->addWidget(row->editor, 0, 0, 1, 2);
+        row->separator = new QFrame(row->groupBox);
+        row->separator->setFrameShape(QFrame::HLine);
+        row->separator->setFrameShadow(QFrame::Sunken);
+        row->childLayout->addWidget(row->separator, 1, 0, 1, 2);
+    } else if (row->valueLabel) {
+        layout->removeWidget(row->valueLabel);
+        delete row->valueLabel;
+        row->valueLabel = nullptr;
+    }
+    layout->addWidget(row->groupBox, gridRow, 0, 1, 2);
+    refreshRow(row);
+}
+
+void QtGroupBoxPropertyBrowserPrivate::refreshRow(GroupBoxBrowserRow *row) const
+{
+    const QtProperty *property = itemByRow.value(row)->property();
+    if (row->groupBox) {
+        showName(row->groupBox, property);
+        row->groupBox->setTitle(property->propertyName());
+    }
+    refreshParts(row, property);
+}
+
+QtGroupBoxPropertyBrowser::QtGroupBoxPropertyBrowser(QWidget *parent)
+    : QtAbstractPropertyBrowser(parent), d_ptr(std::make_unique<QtGroupBoxPropertyBrowserPrivate>(this))
+{
+}
+
+QtGroupBoxPropertyBrowser::~QtGroupBoxPropertyBrowser() = default;
+
+void QtGroupBoxPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *afterItem)
+{
+    QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
+    GroupBoxBrowserRow *row = d->newRow(item, afterItem);
+    GroupBoxBrowserRow *parent = row->parentRow;
+    if (parent && !parent->groupBox)
+        d->makeGroup(parent);
+    const int gridRow = d->gridRowOf(row);
+
+    QWidget *holder = d->widgetOf(row);
+    QGridLayout *layout = d->layoutOf(row);
+    row->nameLabel = newNameLabel(holder);
+    row->editor = createEditor(item->property(), holder);
+    d->watchEditor(row);
+    if (!row->editor)
+        row->valueLabel = newValueLabel(holder);
+
+    shiftRowsDown(layout, gridRow);
+    layout->addWidget(row->editor ? row->editor : row->valueLabel, gridRow, 1);
+    layout->addWidget(row->nameLabel, gridRow, 0);
+
+    d->addRow(row, item);
+    d->refreshRow(row);
+}
+
+void QtGroupBoxPropertyBrowser::itemRemoved(QtBrowserItem *item)
+{
+    QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
+    GroupBoxBrowserRow *row = d->takeRow(item);
+    if (!row)
+        return;
+
+    GroupBoxBrowserRow *parent = row->parentRow;
+    const int gridRow = d->gridRowOf(row);
+    d->siblingsOf(row).removeAll(row);
+
+    d->deleteParts(row);
+    delete row->groupBox;
+
+    if (parent && parent->childRows.isEmpty()) {
+        // The editor waits on the browser widget, hidden, until slotUpdate puts it
+        // back into the row; the group box would take it along.
+        if (parent->editor) {
+            parent->editor->hide();
+            parent->editor->setParent(this);
+        }
+        d->layoutOf(parent)->removeWidget(parent->groupBox);
+        delete parent->groupBox;
+        parent->groupBox = nullptr;
+        parent->separator = nullptr;
+        parent->childLayout = nullptr;
+        d->queueForUpdate(parent);
+    } else {
+        shiftRowsUp(d->layoutOf(row), gridRow);
+    }
+    d->labelRebuildQueue.removeAll(row);
+    delete row;
+}
+
+void QtGroupBoxPropertyBrowser::itemChanged(QtBrowserItem *item)
+{
+    if (GroupBoxBrowserRow *row = d_ptr->rowByItem.value(item))
+        d_ptr->refreshRow(row);
+}
+
+void QtGroupBoxPropertyBrowser::slotUpdate()
+{
+    QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
+    for (GroupBoxBrowserRow *row : qAsConst(d->labelRebuildQueue)) {
+        const int gridRow = d->gridRowOf(row);
+        QWidget *holder = d->widgetOf(row);
+        QGridLayout *layout = d->layoutOf(row);
+        QWidget *value = row->editor;
+        if (value) {
+            value->setParent(holder);
+        } else {
+            row->valueLabel = newValueLabel(holder);
+            value = row->valueLabel;
+        }
+        layout->addWidget(value, gridRow, 1);
+        // It was hidden explicitly while it waited, and the grid keeps such a widget hidden.
+        value->show();
+        row->nameLabel = newNameLabel(holder);
+        layout->addWidget(row->nameLabel, gridRow, 0);
+        d->refreshRow(row);
+    }
+    d->labelRebuildQueue.clear();
+}
+
+void QtGroupBoxPropertyBrowser::slotEditorDestroyed() { d_ptr->forgetEditor(sender()); }
