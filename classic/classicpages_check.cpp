@@ -121,6 +121,7 @@ void ClassicPages::resetParameterData()
     m_tickedImportList.clear();
     m_editedParamName.clear();
     m_lastEditedParamName.clear();
+    forgetDevice();
 
     m_propertyEntries.clear();
     m_propertiesByKey.clear();

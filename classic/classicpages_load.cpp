@@ -45,7 +45,6 @@ bool ClassicPages::loadDeviceConfiguration(const DeviceEntry& entry, int number)
         if (m_modbus.isOpen())
             m_modbus.closeModbus();
         resetParameterData();
-        forgetDevice();
         m_host.toLog(QStringLiteral("Настрока устройства ") + name + QStringLiteral(" недоступна в данной версии приложения."),
                      false);
         return false;
