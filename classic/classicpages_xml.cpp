@@ -22,6 +22,16 @@ namespace {
 // Classic pages show doubles with as many decimals as the manager allows.
 const int kDecimals = 50;
 
+// The number an integer property shows. A signed record of one register holds
+// its value in 16 bits, as the registers are read: -5 arrives as 0xFFFB and
+// must not show as 65531 (clamped to 32767).
+int numberOf(const ParamEntry& record, quint64 raw)
+{
+    if (record.dataType == ParamEntry::Int && record.registerCount() == 1)
+        return qint16(raw & 0xFFFF);
+    return int(quint32(raw));
+}
+
 void setEnabled(QWidget* widget, bool on)
 {
     if (widget)
@@ -126,7 +136,7 @@ QtProperty* ClassicPages::doubleProperty(const QString& name, double value)
 QtProperty* ClassicPages::addEditableProperty(ParamEntry& record)
 {
     const CanValue value = canValueOf(record);
-    const int number = int(quint32(quint64(value.raw)));
+    const int number = numberOf(record, quint64(value.raw));
     QtProperty* property = nullptr;
     if (record.editorType == ParamEntry::TextBox) {
         switch (record.dataType) {
@@ -265,7 +275,7 @@ void ClassicPages::refreshEntryProperty(ParamEntry& record)
         if (readOnly)
             m_stringManager->setValue(property, value.text, true);
         else
-            m_intManager->setValue(property, int(quint32(raw)), true);
+            m_intManager->setValue(property, numberOf(record, raw), true);
         break;
     case ParamEntry::Float:
     case ParamEntry::SimpleFloat:

@@ -117,9 +117,10 @@ private slots:
         QTest::addColumn<QString>("property");
         QTest::addColumn<QString>("columns");
         using E = ParamEntry;
+        // As the register was read: 16 bits, sign-extended for the property.
         QTest::newRow("textbox int, one register")
             << record([](E& e) {
-                   e.editorType = E::TextBox, e.dataType = E::Int, e.addressBegin = 6, e.currentRaw = -5;
+                   e.editorType = E::TextBox, e.dataType = E::Int, e.addressBegin = 6, e.currentRaw = 0xFFFB;
                })
             << "int -32768..32767 = -5" << "7||cap r";
         QTest::newRow("textbox int, registers 4 to 5")
