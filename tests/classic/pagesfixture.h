@@ -81,13 +81,18 @@ struct Form {
 };
 
 struct PagesFixture {
-    explicit PagesFixture(const QString& applicationDir = QString()) : host(applicationDir)
+    // `prepare` may change the host's hooks before the pages copy them.
+    explicit PagesFixture(const QString& applicationDir = QString(),
+                          const std::function<void(HostFixture&)>& prepare = {})
+        : host(applicationDir)
     {
         host.host.disconnectAction = [this] { ++disconnectActions; };
         host.host.editMappingEntry = [this](MappingEntry& entry) {
             shownEntries.append(entry);
             return mappingAnswer ? mappingAnswer(entry) : false;
         };
+        if (prepare)
+            prepare(host);
         pages = std::make_unique<ClassicPages>(widgets.form, host.host, load, save);
         ClassicPages* p = pages.get();
         QObject::connect(&load, &LoadCanDataThread::paramsLoaded, p, &ClassicPages::slotCanParamsLoaded);
