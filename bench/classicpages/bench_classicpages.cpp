@@ -15,13 +15,11 @@
 #include "classic/edsreader.h"
 #include "classic/loadcandatathread.h"
 #include "classic/savecandatathread.h"
+#include "classicformwidgets.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTabWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -82,24 +80,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    QWidget root;
+    ClassicFormWidgets widgets;
+    QWidget& root = widgets.root;
     root.resize(1200, 900);
-    auto* tabs = new QTabWidget(&root);
-    for (int i = 0; i < 4; ++i)
-        tabs->addTab(new QWidget, QString::number(i));
-    ClassicForm form;
-    form.tabConfig = tabs;
-    form.MainParamsWgt = new QWidget(tabs->widget(0));
-    form.MainParamsWgt->resize(1100, 800);
-    form.importWgt = new QWidget(&root);
-    form.wgtBtnImport = new QWidget(&root);
-    form.buttonBoxMain = new QDialogButtonBox(&root);
-    form.buttonBoxCalibration = new QDialogButtonBox(&root);
-    form.buttonBoxExtra = new QDialogButtonBox(&root);
-    form.ExtraParamsWgt = new QWidget(&root);
-    form.InfoParamsWgt = new QWidget(&root);
-    form.m_calibrate = new QAction(&root);
-    form.m_check_default = new QAction(&root);
+    widgets.form.MainParamsWgt->resize(1100, 800);
 
     // The counting sink: what a line costs the reader, not the log pane.
     int lines = 0;
@@ -114,7 +98,7 @@ int main(int argc, char** argv)
     LoadCanDataThread load;
     SaveCanDataThread save;
     load.setPauseMs(3600 * 1000); // no device here: the worker starts and waits
-    ClassicPages pages(form, host, load, save);
+    ClassicPages pages(widgets.form, host, load, save);
     pages.setEdsPath(eds);
 
     std::vector<Round> results;

@@ -12,10 +12,10 @@
 #include "modaldriver.h"
 #include "propertybrowser/qtstringpropertymanager.h"
 #include "simdevice.h"
+#include "taskstats.h"
 #include "windowlog.h"
 
 #include <QAction>
-#include <QDir>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -28,7 +28,7 @@ const uint8_t kNode = 0x25;
 
 int threadCount()
 {
-    return QDir("/proc/self/task").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size();
+    return processTasks().size();
 }
 }
 

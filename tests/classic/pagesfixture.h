@@ -8,15 +8,13 @@
 #include "classic/loadcandatathread.h"
 #include "classic/mappingentry.h"
 #include "classic/savecandatathread.h"
+#include "classicformwidgets.h"
 #include "hostfixture.h"
 #include "propertybrowser/qtproperty.h"
 
-#include <QAction>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -57,29 +55,6 @@ struct AppDir {
     bool ok = false;
 };
 
-struct Form {
-    Form()
-    {
-        tabs = new QTabWidget(&root);
-        for (const char* title : {"main", "calibration", "extra", "info"})
-            tabs->addTab(new QWidget, QString::fromLatin1(title));
-        form.tabConfig = tabs;
-        form.MainParamsWgt = new QWidget(&root);
-        form.importWgt = new QWidget(&root);
-        form.wgtBtnImport = new QWidget(&root);
-        form.buttonBoxMain = new QDialogButtonBox(&root);
-        form.buttonBoxCalibration = new QDialogButtonBox(&root);
-        form.buttonBoxExtra = new QDialogButtonBox(&root);
-        form.ExtraParamsWgt = new QWidget(&root);
-        form.InfoParamsWgt = new QWidget(&root);
-        form.m_calibrate = new QAction(&root);
-        form.m_check_default = new QAction(&root);
-    }
-    QWidget root;
-    QTabWidget* tabs = nullptr;
-    ClassicForm form;
-};
-
 struct PagesFixture {
     // `prepare` may change the host's hooks before the pages copy them.
     explicit PagesFixture(const QString& applicationDir = QString(),
@@ -116,7 +91,7 @@ struct PagesFixture {
         return browser ? browser->findChild<QTreeWidget*>()->columnCount() : 0;
     }
 
-    Form widgets;
+    ClassicFormWidgets widgets;
     HostFixture host;
     LoadCanDataThread load;
     SaveCanDataThread save;

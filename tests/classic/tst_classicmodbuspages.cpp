@@ -22,9 +22,10 @@ Q_DECLARE_METATYPE(Edit)
 namespace {
 const int kFunctionRead = 3;
 
-// A Modbus server, the settings pointing at it, and pages connected to it.
+// A Modbus server, the settings pointing at it, and pages connected to it,
+// with the fixture device in their application folder.
 struct ServerRig {
-    explicit ServerRig(const QString& appDir = QString()) : f(appDir)
+    ServerRig() : f(app.path())
     {
         started = server.startTcp();
         connectionSettings().ipAddress = QStringLiteral("127.0.0.1");
@@ -40,6 +41,8 @@ struct ServerRig {
             out << server.registerValue(first + i);
         return out;
     }
+    bool ready() const { return app.ok && connected; }
+    AppDir app;
     ModbusTestServer server;
     PagesFixture f;
     bool started = false;
@@ -62,10 +65,8 @@ class TstClassicModbusPages : public QObject {
 private slots:
     void loadShowsTheRegisters()
     {
-        AppDir app;
-        QVERIFY(app.ok);
-        ServerRig rig(app.path());
-        QVERIFY(rig.connected);
+        ServerRig rig;
+        QVERIFY(rig.ready());
         rig.server.setRegister(6, 0xFFFB);
         rig.server.setRegister(39, 0x0000);
         rig.server.setRegister(40, 0x3FC0);
@@ -85,10 +86,8 @@ private slots:
     // The same device again: its registers are read, its records and pages stay.
     void sameDeviceOnlyRereadsRegisters()
     {
-        AppDir app;
-        QVERIFY(app.ok);
-        ServerRig rig(app.path());
-        QVERIFY(rig.connected);
+        ServerRig rig;
+        QVERIFY(rig.ready());
         ClassicPages& p = *rig.f.pages;
         QVERIFY(p.loadDeviceConfiguration(kDevice, 1));
         const ParamEntry* speed = rig.f.mainMap().find("Speed");
@@ -175,7 +174,7 @@ private slots:
         QFETCH(Edit, edit);
         QFETCH(QList<quint16>, words);
         ServerRig rig;
-        QVERIFY(rig.connected);
+        QVERIFY(rig.ready());
         setup(rig.f.mainMap());
         rig.f.pages->InitMainBrowser();
         QtProperty* r = rig.f.property("r");
@@ -190,7 +189,7 @@ private slots:
     void refusedWriteRestoresTheValue()
     {
         ServerRig rig;
-        QVERIFY(rig.connected);
+        QVERIFY(rig.ready());
         record(ParamEntry::TextBox, ParamEntry::Int)(rig.f.mainMap());
         rig.f.mainMap().find("r")->currentRaw = 4;
         rig.f.pages->InitMainBrowser();
@@ -205,10 +204,8 @@ private slots:
 
     void blockMemberWritesItsBlock()
     {
-        AppDir app;
-        QVERIFY(app.ok);
-        ServerRig rig(app.path());
-        QVERIFY(rig.connected);
+        ServerRig rig;
+        QVERIFY(rig.ready());
         rig.server.setRegister(51, 77);
         QVERIFY(rig.f.pages->loadDeviceConfiguration(kDevice, 1));
         emit rig.f.pages->stringManager()->valueUpdated(rig.f.property("TB1"), "5");
@@ -218,10 +215,8 @@ private slots:
 
     void missingFolderClosesTheLink()
     {
-        AppDir app;
-        QVERIFY(app.ok);
-        ServerRig rig(app.path());
-        QVERIFY(rig.connected);
+        ServerRig rig;
+        QVERIFY(rig.ready());
         QVERIFY(rig.f.pages->loadDeviceConfiguration(kDevice, 1));
         QVERIFY(!rig.f.pages->loadDeviceConfiguration({"Nope", "7"}, 1));
         QCOMPARE(rig.f.host.errors().last(), QStringLiteral("Настрока устройства Nope недоступна в данной версии приложения."));
@@ -235,14 +230,12 @@ private slots:
     // and the pages show them.
     void exportThenImport()
     {
-        AppDir app;
-        QVERIFY(app.ok);
-        ServerRig rig(app.path());
-        QVERIFY(rig.connected);
+        ServerRig rig;
+        QVERIFY(rig.ready());
         rig.server.setRegister(6, 0xFFFB);
         ClassicPages& p = *rig.f.pages;
         QVERIFY(p.loadDeviceConfiguration(kDevice, 1));
-        const QString file = app.path() + "/params.bin";
+        const QString file = rig.app.path() + "/params.bin";
         rig.f.host.saveAnswers << file;
         p.onExport();
         QVERIFY(QFile::exists(file));
