@@ -268,6 +268,11 @@ bool ClassicPages::applyXmlEdit(ParamEntry& record, QtProperty* property, EditKi
             setCanValue(*parent, parentPrevious);
     }
     refreshEntryProperty(record);
+    // A number typed into a text editor shows the record's text again.
+    if (!written && property->propertyManager() == m_stringManager) {
+        Showing showing(m_showing);
+        m_stringManager->setValue(property, canValueOf(record).text);
+    }
     return written;
 }
 

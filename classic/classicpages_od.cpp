@@ -290,13 +290,17 @@ void ClassicPages::slotPropertyCollapsed(QtBrowserItem* item)
 void ClassicPages::slotCanSubindexParamsLoaded()
 {
     qDebug() << "ok";
-    const ParamEntry* record = entryOf(m_expandedProperty);
+    QtProperty* expanded = m_expandedProperty;
+    const ParamEntry* record = entryOf(expanded);
     if (!record)
         return;
-    const QList<QtProperty*> subs = m_expandedProperty->subProperties();
+    const QList<QtProperty*> subs = expanded->subProperties();
     if (subs.isEmpty())
         return;
     if (subs.first()->propertyName() == QString::fromUtf8(kPlaceholder)) {
+        // The view folds and unfolds the object as its rows change: that is
+        // no user's expanding.
+        m_building = true;
         delete subs.first(); // leaves the object and the browser
         for (const QString& name : record->childNames) {
             ParamEntry* member = record->ownerMap ? record->ownerMap->find(name) : nullptr;
@@ -304,8 +308,9 @@ void ClassicPages::slotCanSubindexParamsLoaded()
                 continue;
             QtProperty* property = record->readOnly ? addReadOnlyProperty(*member) : addEditableProperty(*member);
             registerProperty(property, *member);
-            m_expandedProperty->addSubProperty(property);
+            expanded->addSubProperty(property);
         }
+        m_building = false;
         return;
     }
     for (const QString& name : record->childNames)

@@ -468,6 +468,44 @@ private slots:
         QCOMPARE(f.pages->editedParamName(), QStringLiteral("Calc"));
     }
 
+    // The lazily built page: objects first, an object's sub-indices once the
+    // load worker has read them after it was expanded.
+    void subIndicesBuiltOnceLoaded()
+    {
+        PagesFixture f;
+        f.load.setPauseMs(3600 * 1000); // no device: the worker waits
+        f.pages->InitMainBrowser(ClassicPages::MainPageForm::ObjectDictionary);
+        ParamEntryMap& map = f.mainMap();
+        ParamEntry& object = addCanRecord(map, " 2010 Obj", 0, 0x2010);
+        object.childNames = QStringList{"001 2010sub1 A", "002 2010sub2 B"};
+        for (const QString& name : object.childNames) {
+            ParamEntry& sub = addCanRecord(map, name, CanUnsigned32, 0x2010, 1);
+            sub.parentName = object.name;
+        }
+        addCanRecord(map, " 2011 Leaf", CanUnsigned16, 0x2011);
+        QtTreePropertyBrowser* browser = f.pages->mainBrowser();
+        f.pages->slotCanSubindexParamsLoaded(); // nothing expanded: nothing happens
+        f.pages->addTopLevelObjects(browser);
+        QCOMPARE(f.pages->canParams(), QVector<ParamEntry*>{map.find(" 2011 Leaf")});
+        QtProperty* obj = f.property(" 2010 Obj");
+        QCOMPARE(obj->subProperties().size(), 1);
+        QCOMPARE(obj->subProperties().first()->propertyName(), QStringLiteral("загрузка..."));
+
+        browser->setExpanded(browser->items(obj).first(), true);
+        QCOMPARE(f.pages->expandedProperty(), obj);
+        f.pages->slotCanSubindexParamsLoaded();
+        QStringList subs;
+        for (QtProperty* p : obj->subProperties())
+            subs << p->propertyName();
+        QCOMPARE(subs, (QStringList{"cap 001 2010sub1 A", "cap 002 2010sub2 B"}));
+        QCOMPARE(f.pages->expandedProperty(), obj);
+
+        setCanValue(*map.find("001 2010sub1 A"), CanValue{0x1234, "00001234", false});
+        f.pages->slotCanSubindexParamsLoaded();
+        QCOMPARE(f.pages->stringManager()->value(f.property("001 2010sub1 A")), QStringLiteral("0x00001234"));
+        QCOMPARE(obj->subProperties().size(), 2);
+    }
+
     // The import page greys what an import cannot write.
     void importPageGreying_data()
     {
