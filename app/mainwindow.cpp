@@ -9,6 +9,7 @@
 #include "app/paramfileservice.h"
 #include "app/usersettings.h"
 #include "classic/classichost.h"
+#include "classic/classicpages.h"
 #include "classic/loadcandatathread.h"
 #include "classic/modbuslink.h"
 #include "classic/savecandatathread.h"
@@ -27,11 +28,6 @@
 
 namespace {
 const char* const kLinkLost = "Не удалось получить данные. Соединение разорвано.";
-
-bool isTransferMode(const QString& mode)
-{
-    return mode == QLatin1String("export") || mode == QLatin1String("import");
-}
 }
 
 MainWindow::MainWindow(QWidget* parent)
@@ -41,7 +37,8 @@ MainWindow::MainWindow(QWidget* parent)
           [this](const QString& msg, bool success) { toLog(msg, success); },
           [this] { setToolsEnabled(false); },
           [this] {
-              m_classicMode.clear();
+              if (m_classicPages)
+                  m_classicPages->setOperationMode(QString());
               m_refreshStopped = true;
               if (m_canLoadThread && m_canLoadThread->isRunning())
                   m_canLoadThread->stopProcess();
@@ -84,6 +81,9 @@ MainWindow::~MainWindow()
 
     // Every worker stops and is joined before anything it uses goes away.
     m_dataSource->disconnectDevice();
+    // The classic pages let go of their records and workers first.
+    m_classicPages->resetParameterData();
+    m_classicPages.reset();
     m_connectFlow.reset();
     m_deviceCommands.reset();
     m_paramFiles.reset();
@@ -258,11 +258,6 @@ void MainWindow::disconnectCan()
     m_linkOpen = false;
 }
 
-void MainWindow::closeModbus()
-{
-    m_modbus->closeModbus();
-}
-
 void MainWindow::resetSdoFailureCounter()
 {
     SdoExchange& exchange = sdoExchange();
@@ -283,94 +278,6 @@ void MainWindow::slotConnectionError()
 {
     m_dataSource->disconnectDevice();
     reportLinkLost();
-}
-
-void MainWindow::slotCanParamsLoaded()
-{
-    if (isTransferMode(m_classicMode))
-        return;
-    m_classicMode.clear();
-    m_classicModeFlag = false;
-}
-
-void MainWindow::slotCanParamLoaded(QString param_name)
-{
-    // The classic property of the parameter is refreshed by the classic pages;
-    // with none built there is nothing to show.
-    Q_UNUSED(param_name);
-}
-
-void MainWindow::slotCanParamsLoadingFail()
-{
-    if (isTransferMode(m_classicMode))
-        return;
-    m_classicMode.clear();
-    m_classicModeFlag = false;
-    disconnectCan();
-    reportLinkLost();
-}
-
-void MainWindow::slotCanParamLoadingFail(QString message)
-{
-    toLog(message, false);
-}
-
-void MainWindow::slotTest(int num)
-{
-    toLog(QString::number(num), false);
-}
-
-void MainWindow::slotCanParamSavingSuccess(QString paramName)
-{
-    if (isTransferMode(m_classicMode))
-        return;
-    m_classicMode.clear();
-    toLog(QStringLiteral("Параметр '") + paramName + QStringLiteral("' сохранен."), true);
-    restartCanLoad();
-}
-
-void MainWindow::slotCanParamSavingFail(QString paramName, QString reason)
-{
-    if (isTransferMode(m_classicMode))
-        return;
-    toLog(QStringLiteral("Не удалось сохранить параметр ") + paramName + QStringLiteral(": ") + reason, false);
-    restartCanLoad();
-}
-
-void MainWindow::restartCanLoad()
-{
-    // The CAN page's records; the window builds no classic page yet, so the
-    // list is empty and each cycle only reports its end.
-    m_canLoadThread->startLoad(QVector<ParamEntry*>());
-}
-
-void MainWindow::onTabChanged(int index)
-{
-    // A classic page is built on first use from its configuration document;
-    // with no document loaded there is nothing to build.
-    Q_UNUSED(index);
-}
-
-void MainWindow::onCheckDefault()
-{
-    toLog(QStringLiteral("Проверка соответствия текущих параметров значениям по умолчанию..."), true);
-    // No classic CAN parameter is loaded, so none can be checked.
-    toLog(QStringLiteral("Параметры для проверки не выбраны"), false);
-}
-
-void MainWindow::onImportSubmit()
-{
-    m_classicModeFlag = true;
-    setToolsEnabled(false);
-    setToolsEnabled(true);
-    m_classicMode.clear();
-    m_classicModeFlag = false;
-}
-
-void MainWindow::onEndImportMode()
-{
-    ui->wgtBtnImport->hide();
-    ui->importWgt->hide();
 }
 
 // ---- slots with nothing to do in this configuration

@@ -10,6 +10,7 @@ namespace Ui {
 class MainWindow;
 }
 
+class ClassicPages;
 struct ClassicHost;
 class ConnectFlow;
 class ConnectionAdapter;
@@ -41,9 +42,10 @@ public:
     QSignalMapper* groupBoxMapper() const { return m_groupBoxMapper; }
     ConnectionAdapter* connectionAdapter() const { return m_connectionAdapter; }
     QString lastImportFile() const { return m_lastImportFile; }
-    // The classic pages' hooks into the window, and the window's Modbus link.
-    const ClassicHost& classicHost() const { return *m_classicHost; }
-    ModbusLink* modbusLink() const { return m_modbus.get(); }
+    // The classic pages, their hooks into the window and their Modbus link.
+    ClassicPages* classicPages() const { return m_classicPages.get(); }
+    const ClassicHost& classicHost() const;
+    ModbusLink* modbusLink() const;
     DfuThread* firmwareWorker() const { return m_dfuThread.get(); }
 
     // The connection dialog, then the link, the pages and their first read; a
@@ -62,8 +64,8 @@ public:
     bool linkOpen() const { return m_linkOpen; }
 
     // Classic pages' state that the window's slots look at.
-    QString classicMode() const { return m_classicMode; }
-    void setClassicMode(const QString& mode) { m_classicMode = mode; }
+    QString classicMode() const;
+    void setClassicMode(const QString& mode);
     bool classicModeFlag() const { return m_classicModeFlag; }
     bool refreshStopped() const { return m_refreshStopped; }
 
@@ -138,8 +140,6 @@ private:
     void writeSettings();
     void closeModbus();
     void resetSdoFailureCounter();
-    // Starts the classic load worker again on the CAN page's records.
-    void restartCanLoad();
     // Switches the tools off and logs the loss; the caller has closed the link.
     void reportLinkLost();
     void setupFlows();
@@ -164,10 +164,9 @@ private:
     ConnectionAdapter* m_connectionAdapter = nullptr;
     WindowCanLink m_canLink;
     bool m_linkOpen = false; // the one link flag: the Modbus or the CAN link
-    std::unique_ptr<ClassicHost> m_classicHost;
-    std::unique_ptr<ModbusLink> m_modbus; // refers to m_classicHost
+    // Uses the two classic workers and the form; goes before either.
+    std::unique_ptr<ClassicPages> m_classicPages;
 
-    QString m_classicMode;       // "export", "import" or "checkDefault" while one runs
     bool m_classicModeFlag = false;
     bool m_refreshStopped = false;
 };

@@ -3,6 +3,7 @@
 #include "ui_mappingdialog.h"
 
 #include "app/hexdigitsvalidator.h"
+#include "classic/mappingentry.h"
 
 MappingDialog::MappingDialog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::MappingDialog>())
 {
@@ -31,4 +32,23 @@ void MappingDialog::on_btnClear_clicked()
     ui->spinSubindexCount->setValue(0);
     // A cleared entry carries address 0xFFFF, not 0.
     ui->spinModbussAddr->setValue(0xFFFF);
+}
+
+void showMappingEntry(MappingDialog& dialog, const MappingEntry& entry)
+{
+    dialog.setIndex(entry.objectIndex);
+    dialog.setSubindex(entry.subIndex);
+    dialog.setSubindexCount(entry.subIndexCount);
+    dialog.setModbusAddr(entry.modbusAddress);
+    dialog.setModbusRegsCount(entry.modbusRegisterCount);
+}
+
+MappingEntry readMappingEntry(const MappingDialog& dialog)
+{
+    MappingEntry entry;
+    entry.objectIndex = dialog.index();
+    entry.subIndex = dialog.subindex();
+    entry.subIndexCount = dialog.subindexCount();
+    entry.modbusAddress = dialog.modbusAddr();
+    return entry;
 }

@@ -8,6 +8,8 @@ namespace Ui {
 class MappingDialog;
 }
 
+struct MappingEntry;
+
 // One Modbus mapping entry: CANopen index, first sub-index and their count, mapped to
 // the holding registers from a start address on.
 class MappingDialog : public QDialog {
@@ -32,3 +34,8 @@ private slots:
 private:
     std::unique_ptr<Ui::MappingDialog> ui;
 };
+
+// A mapping entry into the dialog, and back out of it. The dialog has no
+// reading of the register count: the entry read back carries 0 there.
+void showMappingEntry(MappingDialog& dialog, const MappingEntry& entry);
+MappingEntry readMappingEntry(const MappingDialog& dialog);

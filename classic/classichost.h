@@ -1,7 +1,9 @@
 // What the classic pages need of the main window, as hooks it fills and tests
 // answer: the log, the tool switch, the one link flag (Modbus or CAN), the file
 // dialogs, the import options and last import file, the device entry, the
-// pages' refresh, the get-EDS-from-device option and dropping the CAN link. A hook left empty does nothing and answers a default.
+// pages' refresh, the get-EDS-from-device option, dropping the CAN link, the
+// disconnect action and the mapping dialog. A hook left empty does nothing and
+// answers a default.
 // GUI thread only. Components keep a reference to one host, which outlives them.
 #pragma once
 
@@ -13,6 +15,7 @@
 #include <functional>
 
 enum class ClassicPage;
+struct MappingEntry;
 
 struct ClassicImportOptions {
     bool backupBeforeImport = false;
@@ -39,6 +42,11 @@ struct ClassicHost {
     std::function<bool()> getEdsFromDevice;
     // Drops the window's CAN link (nothing when none is open).
     std::function<void()> disconnectCan;
+    // The window's disconnect action ("Отключено", tools off, the dialog again).
+    std::function<void()> disconnectAction;
+    // Shows the entry in the mapping dialog; true, with the entry as the user
+    // left it, when the dialog was accepted.
+    std::function<bool(MappingEntry&)> editMappingEntry;
     // Holds "ConfigurationData".
     QString applicationDir;
 

@@ -33,6 +33,16 @@ void ClassicWorker::stopAndJoin()
     std::lock_guard<std::mutex> lock(m_mutex);
 }
 
+bool ClassicWorker::stopAndWait(int ms)
+{
+    stopProcess();
+    if (ms < 0 ? !wait() : !wait(static_cast<unsigned long>(ms)))
+        return false;
+    // As in stopAndJoin: the thread's end is ordered before the caller goes on.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return true;
+}
+
 void ClassicWorker::prepareStart()
 {
     if (isRunning())

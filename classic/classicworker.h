@@ -19,6 +19,10 @@ public:
 
     bool stopRequested() const;
 
+    // Asks the thread to end and waits up to ms for it (ms < 0: until it has
+    // ended, which a stop bounds by one try). True when it is not running.
+    bool stopAndWait(int ms);
+
 public slots:
     // Asks the thread to end at its next look; does not wait.
     void stopProcess();

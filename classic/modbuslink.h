@@ -14,6 +14,7 @@
 #pragma once
 
 #include "classic/paramentry.h"
+#include "classic/registervalues.h"
 
 #include <QVector>
 
@@ -58,6 +59,10 @@ public:
     // Writes one block record's registers with up to ConnectionSettings::retries
     // further tries, logging the outcome; false without a link.
     bool writeRegisterBlock(const ParamEntry& block);
+    // Writes one record's words (recordWords) in one request, as a run is
+    // written (up to 4 calls); false without a link, without a register or
+    // with more words than one request carries. Logs nothing.
+    bool writeRegisterWords(const RegisterWords& words);
 
 private:
     enum class Direction { Read, Write };

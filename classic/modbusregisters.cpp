@@ -105,6 +105,16 @@ bool ModbusLink::transferRun(ParamEntryMap& map, const RegisterList& list, int f
     return false;
 }
 
+bool ModbusLink::writeRegisterWords(const RegisterWords& words)
+{
+    if (!isOpen() || words.address < 0 || words.words.isEmpty() || words.words.size() > kMaxWriteRegisters)
+        return false;
+    for (int call = 0; call < kCallsPerRun; ++call)
+        if (writeRegisters(words.address, words.words))
+            return true;
+    return false;
+}
+
 bool ModbusLink::runFailed()
 {
     if (++m_registerFailures <= kMaxFailedRuns)

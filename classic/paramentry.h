@@ -97,6 +97,8 @@ public:
     ParamEntry* find(const QString& name);
     const ParamEntry* find(const QString& name) const;
     bool contains(const QString& name) const { return m_records.count(name) != 0; }
+    // The position of the record stored under `name`, or end(). Never inserts.
+    iterator position(const QString& name) { return m_records.find(name); }
 
     // Stores `entry` under `name`, replacing a record of that key whole but in
     // place, and makes this map its owner. Returns the stored record.

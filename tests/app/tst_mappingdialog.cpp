@@ -1,5 +1,6 @@
 #include "app/hexdigitsvalidator.h"
 #include "app/mappingdialog.h"
+#include "classic/mappingentry.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -116,6 +117,26 @@ private slots:
         QCOMPARE(dlg.subindexCount(), 0);
         QCOMPARE(dlg.modbusAddr(), 65535);
         QCOMPARE(dlg.findChild<QSpinBox*>("spinModbusRegsCount")->value(), 6);
+    }
+
+    // An entry's digits into the dialog and back: all but the register
+    // count, which the device works out, stand as they were.
+    void entryRoundTrip()
+    {
+        const MappingEntry entry = MappingEntry::fromText(QStringLiteral("2010010200100004"));
+        QCOMPARE(entry.modbusRegisterCount, 4);
+        MappingDialog dlg(nullptr);
+        showMappingEntry(dlg, entry);
+        const MappingEntry back = readMappingEntry(dlg);
+        QCOMPARE(back.objectIndex, QStringLiteral("2010"));
+        QCOMPARE(back.subIndex, 1);
+        QCOMPARE(back.subIndexCount, 2);
+        QCOMPARE(back.modbusAddress, 0x10);
+        QCOMPARE(back.toText(), QStringLiteral("2010010200100000"));
+        // A short index is padded, so the fields keep their places.
+        dlg.setIndex(QStringLiteral("1A"));
+        dlg.setModbusAddr(0xFFFF);
+        QCOMPARE(readMappingEntry(dlg).toText(), QStringLiteral("001A0102ffff0000"));
     }
 
     void buttons()

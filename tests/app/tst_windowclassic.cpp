@@ -54,8 +54,9 @@ private slots:
         QVERIFY(!host.importOptions().alwaysImportLastFile);
         host.setLastImportFile(QStringLiteral("/tmp/x.bin"));
         QCOMPARE(w.lastImportFile(), QStringLiteral("/tmp/x.bin"));
+        // The device is the one the classic pages loaded: none yet.
         connectionSettings().deviceType = {QStringLiteral("Dev"), QStringLiteral("7")};
-        QCOMPARE(host.device()[1], QStringLiteral("7"));
+        QCOMPARE(host.device(), DeviceEntry{});
     }
 
     // The Modbus link sets and clears the window's one link flag, and the

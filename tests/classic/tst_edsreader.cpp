@@ -99,12 +99,15 @@ private slots:
     {
         // No 1018sub0, no 1021 sections, no empty name, no foreign or
         // lower-case section; the record that was there stays.
-        QCOMPARE(m_map.keys(), (QStringList{" 1000 Device type", " 1008 Имя устройства", " 1018 Identity",
-                                            " 2001 Enable", " 2002 Gain", " 2003 Limits", " 2004 Counter",
-                                            " 2005 Mode", " A000 Channels", " A540 Traced object",
-                                            "001 1018sub1 Vendor-ID", "001 A000sub1 Channel 1",
-                                            "002 A000sub2 Channel 1", "003 A000sub3 Channel 1", "kept"}));
-        QCOMPARE(m_map.find(" 1018 Identity")->childNames, QStringList{"001 1018sub1 Vendor-ID"});
+        QCOMPARE(m_map.keys(),
+                 (QStringList{" 1000 Device type", " 1008 Имя устройства", " 1018 Identity", " 1100 Outside the ranges",
+                              " 2001 Enable", " 2002 Gain", " 2003 Limits", " 2004 Counter", " 2005 Mode",
+                              " 2010 Limits block", " 2070 Modbus mapping", " A000 Channels", " A540 Traced object",
+                              "001 1018sub1 Vendor-ID", "001 2010sub1 Lower", "001 2070sub1 Entry 1",
+                              "001 A000sub1 Channel 1", "002 1018sub2 Product code", "002 2010sub2 Upper",
+                              "002 2070sub2 Entry 2", "002 A000sub2 Channel 1", "003 A000sub3 Channel 1", "kept"}));
+        QCOMPARE(m_map.find(" 1018 Identity")->childNames,
+                 (QStringList{"001 1018sub1 Vendor-ID", "002 1018sub2 Product code"}));
         QCOMPARE(m_map.find(" A000 Channels")->childNames,
                  (QStringList{"001 A000sub1 Channel 1", "002 A000sub2 Channel 1", "003 A000sub3 Channel 1"}));
         QCOMPARE(m_map.find(" A000 Channels")->canDataType, 0);
@@ -116,9 +119,11 @@ private slots:
         QCOMPARE(m_host.texts(true), QStringList());
         QCOMPARE(m_host.errors(), (QStringList{
                                       "index: subindex:1000 0", "index: subindex:1008 0", "index: subindex:1018 0",
-                                      "index: subindex:1018 1", "index: subindex:2001 0", "index: subindex:2002 0",
-                                      "index: subindex:2003 0", "index: subindex:2004 0", "index: subindex:2005 0",
-                                      "index: subindex:A000 0", "index: subindex:A000 1", "index: subindex:A000 2",
+                                      "index: subindex:1018 1", "index: subindex:1018 2", "index: subindex:1100 0",
+                                      "index: subindex:2001 0", "index: subindex:2002 0", "index: subindex:2003 0",
+                                      "index: subindex:2004 0", "index: subindex:2005 0", "index: subindex:2010 0",
+                                      "index: subindex:2010 1", "index: subindex:2010 2", "index: subindex:2070 0",
+                                      "index: subindex:2070 1", "index: subindex:2070 2", "index: subindex:A000 0", "index: subindex:A000 1", "index: subindex:A000 2",
                                       "index: subindex:A000 3", "КОЛИЧЕСТВО ДИНАМИЧЕСКИХ ПОДИНДЕКСОВ:0",
                                       "index: subindex:A540 0", "A540", "j----1"}));
     }

@@ -1,0 +1,132 @@
+// The classic pages in the real main window: a tab builds its page on first
+// show, the check against defaults from its action, the mapping dialog from
+// the pages' hook, and closing the window while the classic workers run.
+#include "app/mainwindow.h"
+#include "classic/classicpages.h"
+#include "classic/loadcandatathread.h"
+#include "classic/mappingentry.h"
+#include "classic/savecandatathread.h"
+#include "link/canlink.h"
+#include "link/connectionsettings.h"
+#include "link/sdoaccess.h"
+#include "modaldriver.h"
+#include "propertybrowser/qtstringpropertymanager.h"
+#include "simdevice.h"
+#include "taskstats.h"
+#include "windowlog.h"
+
+#include <QAction>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const QString kData = QStringLiteral(QUILL_CLASSIC_DATA_DIR);
+const uint8_t kNode = 0x25;
+
+int threadCount()
+{
+    return processTasks().size();
+}
+}
+
+class TstWindowClassicPages : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_config;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        setSdoStackWaitMs(0);
+    }
+    void init() { connectionSettings() = ConnectionSettings(); }
+
+    void tabBuildsItsPageOnFirstShow()
+    {
+        MainWindow w;
+        ClassicData& data = w.classicPages()->data();
+        for (ClassicPage page : {ClassicPage::Main, ClassicPage::Calibration, ClassicPage::Extra, ClassicPage::Info})
+            data.page(page).path = kData + "/xmldevice/" + ClassicData::fileName(page);
+        data.listsPath = kData + "/xmldevice/lists.xml";
+        data.scriptsPath = kData + "/xmldevice/scripts.xml";
+        QVERIFY(w.classicPages()->loadXmlFile());
+        QVERIFY(!w.classicPages()->extraBrowser());
+        auto* tabs = w.findChild<QTabWidget*>("tabConfig");
+        tabs->setCurrentIndex(2);
+        QVERIFY(w.classicPages()->extraBrowser());
+        QVERIFY(w.findChild<QWidget*>("ExtraParamsWgt")->findChild<QScrollArea*>());
+        QVERIFY(!w.findChild<QWidget*>("MainParamsWgt")->isEnabled());
+        QVERIFY(!w.classicPages()->mainBrowser());
+    }
+
+    // With nothing ticked the check says so, and the tools follow the link.
+    void checkDefaultWithNothingTicked()
+    {
+        MainWindow w;
+        w.setToolsEnabled(true);
+        w.findChild<QAction*>("m_check_default")->trigger();
+        const QList<Line> log = logOf(w);
+        QCOMPARE(log.size(), 2);
+        QCOMPARE(log[0], (Line{"Проверка соответствия текущих параметров значениям по умолчанию...", true}));
+        QCOMPARE(log[1], (Line{"Параметры для проверки не выбраны", false}));
+        QVERIFY(w.findChild<QAction*>("m_connect")->isEnabled());
+        QVERIFY(w.classicMode().isEmpty());
+    }
+
+    // The pages' mapping hook runs the window's dialog.
+    void mappingDialogFromThePages()
+    {
+        MainWindow w;
+        MappingEntry entry = MappingEntry::fromText(QStringLiteral("2010010200100000"));
+        QVERIFY(ModalDriver::drive([&] { QVERIFY(w.classicHost().editMappingEntry(entry)); },
+                                   [](QWidget* dialog) {
+                                       dialog->findChild<QSpinBox*>("spinSubindex")->setValue(3);
+                                       QMetaObject::invokeMethod(dialog, "accept");
+                                   }));
+        QCOMPARE(entry.toText(), QStringLiteral("2010030200100000"));
+        QVERIFY(ModalDriver::drive([&] { QVERIFY(!w.classicHost().editMappingEntry(entry)); },
+                                   [](QWidget* dialog) { ModalDriver::cancel(dialog); }));
+    }
+
+    // The window goes while the load worker reads and a save is in flight:
+    // every classic thread ends, and the link stays usable.
+    void closingMidCycleIsClean()
+    {
+        SimDeviceOnPty sim(kNode);
+        sim.device.addObject(0x1000, 0, CO_UNSIGNED32, littleEndian(0x191, 4));
+        sim.device.addObject(0xA000, 0, CO_UNSIGNED8, littleEndian(1, 1));
+        sim.device.addObject(0x2010, 1, 0x03 /* INTEGER16 */, littleEndian(5, 2));
+        sim.device.setDelay(0x2010, 1, 100);
+        QVERIFY(openCanLink(sim.adapter.slavePath(), 0, QStringLiteral("250000"), nullptr) == CAN_LINK_OPEN);
+        pointSdoClientAt(kNode);
+        connectionSettings().nodeId = kNode;
+        connectionSettings().responseTimeoutMs = 300;
+        { MainWindow warmUp; }
+        const int before = threadCount();
+        {
+            MainWindow w;
+            ClassicPages& pages = *w.classicPages();
+            w.canLoadThread()->setPauseMs(0);
+            pages.setEdsPath(kData + "/device.eds");
+            pages.loadCanParamsAndData({"Dev", "9"}, 0);
+            QVERIFY(w.canLoadThread()->isRunning());
+            QTRY_VERIFY(sim.device.uploadsOf(0x2010, 1) > 0);
+            const ParamEntry* lower = pages.data().main.map.find("001 2010sub1 Lower");
+            QtProperty* property = pages.propertyOf(*lower);
+            pages.stringManager()->setValue(property, "7");
+            emit pages.stringManager()->valueUpdated(property, "7");
+            QVERIFY(w.canSaveThread()->isRunning());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(threadCount(), before, 2000);
+        QVERIFY(sdoRead(kNode, 0x1000, 0, CO_UNSIGNED32, 300).ok);
+        closeCanLink(nullptr);
+    }
+};
+
+QTEST_MAIN(TstWindowClassicPages)
+#include "tst_windowclassicpages.moc"

@@ -1,0 +1,257 @@
+// The XML pages over a real Modbus server on loopback: loading with register
+// values, loading the same device again, edits written to the registers, and
+// the binary parameter file through the pages.
+#include "link/connectionsettings.h"
+#include "modbustestserver.h"
+#include "pagesfixture.h"
+#include "propertybrowser/qtboolpropertymanager.h"
+#include "propertybrowser/qtdoublepropertymanager.h"
+#include "propertybrowser/qtenumpropertymanager.h"
+#include "propertybrowser/qtintpropertymanager.h"
+#include "propertybrowser/qtstringpropertymanager.h"
+#include "records.h"
+
+#include <QtTest>
+
+using namespace pagesfixture;
+using MapSetup = std::function<void(ParamEntryMap&)>;
+using Edit = std::function<void(ClassicPages&, QtProperty*)>;
+Q_DECLARE_METATYPE(MapSetup)
+Q_DECLARE_METATYPE(Edit)
+
+namespace {
+const int kFunctionRead = 3;
+
+// A Modbus server, the settings pointing at it, and pages connected to it,
+// with the fixture device in their application folder.
+struct ServerRig {
+    ServerRig() : f(app.path())
+    {
+        started = server.startTcp();
+        connectionSettings().ipAddress = QStringLiteral("127.0.0.1");
+        connectionSettings().tcpPort = server.tcpPort();
+        connected = started && f.pages->modbusLink().connectModbus();
+        server.clearRequests();
+    }
+    ~ServerRig() { connectionSettings() = ConnectionSettings(); }
+    QList<quint16> registers(int first, int count) const
+    {
+        QList<quint16> out;
+        for (int i = 0; i < count; ++i)
+            out << server.registerValue(first + i);
+        return out;
+    }
+    bool ready() const { return app.ok && connected; }
+    AppDir app;
+    ModbusTestServer server;
+    PagesFixture f;
+    bool started = false;
+    bool connected = false;
+};
+
+// The record "r" of the page with registers from 100 on.
+MapSetup record(int editor, int kind, int end = -1)
+{
+    return [=](ParamEntryMap& map) {
+        ParamEntry& e = addRecord(map, "r", kind, 100, end);
+        e.caption = "cap r";
+        e.editorType = editor;
+    };
+}
+}
+
+class TstClassicModbusPages : public QObject {
+    Q_OBJECT
+private slots:
+    void loadShowsTheRegisters()
+    {
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        rig.server.setRegister(6, 0xFFFB);
+        rig.server.setRegister(39, 0x0000);
+        rig.server.setRegister(40, 0x3FC0);
+        rig.server.setRegister(999, 0x1234);
+        rig.server.setRegister(1000, 0xabcd);
+        rig.server.setRegister(1001, 7);
+        ClassicPages& p = *rig.f.pages;
+        QVERIFY(p.loadDeviceConfiguration(kDevice, 1));
+        ParamEntryMap& info = p.data().info.map;
+        QCOMPARE(p.intManager()->value(rig.f.property("Speed")), -5);
+        QCOMPARE(p.stringManager()->value(rig.f.property("Calc")), QStringLiteral("1.5"));
+        QCOMPARE(p.stringManager()->value(rig.f.property("Serial", &info)), QStringLiteral("1234abcd"));
+        QCOMPARE(p.intManager()->value(rig.f.property("Version", &info)), 7);
+        QVERIFY(p.mainBrowser() && p.extraBrowser() && p.infoBrowser());
+    }
+
+    // The same device again: its registers are read, its records and pages stay.
+    void sameDeviceOnlyRereadsRegisters()
+    {
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        ClassicPages& p = *rig.f.pages;
+        QVERIFY(p.loadDeviceConfiguration(kDevice, 1));
+        const ParamEntry* speed = rig.f.mainMap().find("Speed");
+        QtProperty* speedProperty = rig.f.property("Speed");
+        const int properties = p.propertyCount();
+        rig.server.clearRequests();
+        rig.server.setRegister(6, 12);
+
+        QVERIFY(p.loadDeviceConfiguration(kDevice, 1));
+        const QList<ModbusTestServer::Request> requests = rig.server.requests();
+        QVERIFY(!requests.isEmpty());
+        for (const ModbusTestServer::Request& r : requests)
+            QCOMPARE(r.function, kFunctionRead);
+        // Main first (tab 0), info last.
+        QCOMPARE(requests.first().address, 4);
+        QCOMPARE(requests.last().address, 999);
+        QCOMPARE(rig.f.mainMap().find("Speed"), speed);
+        QCOMPARE(rig.f.property("Speed"), speedProperty);
+        QCOMPARE(p.propertyCount(), properties);
+        QCOMPARE(p.mainBrowser()->properties().size(), 1);
+        QCOMPARE(p.intManager()->value(speedProperty), 12);
+        QVERIFY(p.operationMode().isEmpty());
+
+        // Another number is another device: read and built anew.
+        QVERIFY(p.loadDeviceConfiguration(kDevice, 2));
+        QVERIFY(rig.f.mainMap().find("Speed") != nullptr);
+        QCOMPARE(p.mainBrowser()->properties().size(), 1);
+    }
+
+    // Each edit is the inverse of reading the registers.
+    void editsReachTheRegisters_data()
+    {
+        QTest::addColumn<MapSetup>("setup");
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<QList<quint16>>("words"); // registers 100.. afterwards
+        using E = ParamEntry;
+        QTest::newRow("int over two registers")
+            << record(E::TextBox, E::Int, 101)
+            << Edit([](ClassicPages& p, QtProperty* r) { emit p.intManager()->valueUpdated(r, -2); })
+            << QList<quint16>{0xFFFE, 0xFFFF};
+        QTest::newRow("uint typed in a spin editor")
+            << record(E::Spin, E::UInt)
+            << Edit([](ClassicPages& p, QtProperty* r) { emit p.stringManager()->valueUpdated(r, "65535"); })
+            << QList<quint16>{0xFFFF};
+        QTest::newRow("float bits")
+            << record(E::TextBox, E::Float, 101)
+            << Edit([](ClassicPages& p, QtProperty* r) { emit p.doubleManager()->valueUpdated(r, 1.5); })
+            << QList<quint16>{0x0000, 0x3FC0};
+        QTest::newRow("simplefloat times ten, rounded")
+            << record(E::TextBox, E::SimpleFloat)
+            << Edit([](ClassicPages& p, QtProperty* r) { emit p.doubleManager()->valueUpdated(r, 12.34); })
+            << QList<quint16>{123};
+        QTest::newRow("bool")
+            << record(E::CheckBox, E::Bool)
+            << Edit([](ClassicPages& p, QtProperty* r) { emit p.boolManager()->valueUpdated(r, true); })
+            << QList<quint16>{1};
+        QTest::newRow("combobox: the chosen pair's key")
+            << MapSetup([](ParamEntryMap& map) {
+                   record(E::ComboBox, E::Int)(map);
+                   map.find("r")->valueList = {{"5", "пять"}, {"9", "девять"}};
+               })
+            << Edit([](ClassicPages& p, QtProperty* r) { emit p.enumManager()->valueUpdated(r, 1); })
+            << QList<quint16>{9};
+        QTest::newRow("hex text")
+            << record(E::TextBox, E::Hex, 101)
+            << Edit([](ClassicPages& p, QtProperty* r) { emit p.stringManager()->valueUpdated(r, "12ab34cd"); })
+            << QList<quint16>{0x12ab, 0x34cd};
+        QTest::newRow("bit: the parent's registers")
+            << MapSetup([](ParamEntryMap& map) {
+                   ParamEntry& parent = addRecord(map, "p", E::Binary, 100);
+                   parent.childNames = QStringList{"r"};
+                   parent.currentRaw = 1;
+                   ParamEntry& b = addRecord(map, "r", E::Bool);
+                   b.editorType = E::CheckBox;
+                   b.parentName = "p";
+                   b.bitIndex = 3;
+               })
+            << Edit([](ClassicPages& p, QtProperty* r) { emit p.boolManager()->valueUpdated(r, true); })
+            << QList<quint16>{0x0009};
+    }
+    void editsReachTheRegisters()
+    {
+        QFETCH(MapSetup, setup);
+        QFETCH(Edit, edit);
+        QFETCH(QList<quint16>, words);
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        setup(rig.f.mainMap());
+        rig.f.pages->InitMainBrowser();
+        QtProperty* r = rig.f.property("r");
+        QVERIFY(r);
+        edit(*rig.f.pages, r);
+        QCOMPARE(rig.registers(100, words.size()), words);
+        QCOMPARE(rig.f.host.texts(true), QStringList{"Параметр 'r' сохранен."});
+        QVERIFY(rig.f.host.errors().isEmpty());
+    }
+
+    // A refused write: a red line naming the record, the value of before.
+    void refusedWriteRestoresTheValue()
+    {
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        record(ParamEntry::TextBox, ParamEntry::Int)(rig.f.mainMap());
+        rig.f.mainMap().find("r")->currentRaw = 4;
+        rig.f.pages->InitMainBrowser();
+        rig.server.setExceptionRange(100, 100);
+        QtProperty* r = rig.f.property("r");
+        rig.f.pages->intManager()->setValue(r, 8);
+        emit rig.f.pages->intManager()->valueUpdated(r, 8);
+        QCOMPARE(rig.f.host.errors(), QStringList{"Не удалось сохранить параметр r."});
+        QCOMPARE(rig.f.pages->intManager()->value(r), 4);
+        QCOMPARE(canValueOf(*rig.f.mainMap().find("r")).raw, qint64(4));
+    }
+
+    void blockMemberWritesItsBlock()
+    {
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        rig.server.setRegister(51, 77);
+        QVERIFY(rig.f.pages->loadDeviceConfiguration(kDevice, 1));
+        emit rig.f.pages->stringManager()->valueUpdated(rig.f.property("TB1"), "5");
+        QCOMPARE(rig.registers(50, 2), (QList<quint16>{5, 77}));
+        QCOMPARE(rig.f.host.texts(true).last(), QStringLiteral("Блок параметров \"Верхний блок\" успешно обновлен."));
+    }
+
+    void missingFolderClosesTheLink()
+    {
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        QVERIFY(rig.f.pages->loadDeviceConfiguration(kDevice, 1));
+        QVERIFY(!rig.f.pages->loadDeviceConfiguration({"Nope", "7"}, 1));
+        QCOMPARE(rig.f.host.errors().last(), QStringLiteral("Настрока устройства Nope недоступна в данной версии приложения."));
+        QVERIFY(!rig.f.host.link);
+        QVERIFY(!rig.f.pages->modbusLink().isOpen());
+        QVERIFY(rig.f.mainMap().isEmpty() && rig.f.pages->data().extra.map.isEmpty());
+        QCOMPARE(rig.f.pages->propertyCount(), 0);
+    }
+
+    // Export, the device changes, import: the registers get the file's values
+    // and the pages show them.
+    void exportThenImport()
+    {
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        rig.server.setRegister(6, 0xFFFB);
+        ClassicPages& p = *rig.f.pages;
+        QVERIFY(p.loadDeviceConfiguration(kDevice, 1));
+        const QString file = rig.app.path() + "/params.bin";
+        rig.f.host.saveAnswers << file;
+        p.onExport();
+        QVERIFY(QFile::exists(file));
+
+        rig.server.setRegister(6, 99);
+        QVERIFY(p.loadDeviceConfiguration(kDevice, 1));
+        QCOMPARE(p.intManager()->value(rig.f.property("Speed")), 99);
+
+        rig.f.host.openAnswers << file;
+        p.onImport();
+        QCOMPARE(rig.f.host.texts(true).last(), QStringLiteral("Импорт завершен!"));
+        QCOMPARE(rig.server.registerValue(6), quint16(0xFFFB));
+        QCOMPARE(p.intManager()->value(rig.f.property("Speed")), -5);
+        QVERIFY(p.operationMode().isEmpty());
+    }
+};
+
+QTEST_MAIN(TstClassicModbusPages)
+#include "tst_classicmodbuspages.moc"
