@@ -15,6 +15,7 @@
 #include "classic/edsreader.h"
 #include "classic/loadcandatathread.h"
 #include "classic/savecandatathread.h"
+#include "bench/procstatus.h"
 #include "classicformwidgets.h"
 
 #include <QApplication>
@@ -30,24 +31,6 @@ namespace {
 double elapsedMs(const QElapsedTimer& t)
 {
     return t.nsecsElapsed() / 1e6;
-}
-
-long statusKb(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-// The peak resident size starts again from the present one.
-bool resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
 }
 
 void settle()

@@ -6,6 +6,7 @@
 
 #include "pages/pagebuilder.h"
 #include "pages/pagecontainers.h"
+#include "bench/procstatus.h"
 #include "tests/pages/pagefixture.h"
 
 #include <QApplication>
@@ -24,18 +25,6 @@ namespace {
 
 constexpr int kPages = 40;
 constexpr int kParams = 25;
-
-long residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
 
 bool writeDevice(const QString &dir)
 {

@@ -18,6 +18,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_propertybrowser [rounds]
 
+#include "bench/procstatus.h"
 #include "propertysample.h"
 #include "variantpage.h"
 
@@ -36,18 +37,6 @@
 namespace {
 
 constexpr int kGroups = 100;
-
-long residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
 
 // Runs the posted layouts and paints.
 void settle()
