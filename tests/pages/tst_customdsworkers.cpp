@@ -112,14 +112,14 @@ template <class Worker> struct Rig {
 // A page record of 0x2000 sub 1 ("Pair": fields lo and hi): "0000:lo=7,hi=9"
 // read 00 00 and edited those fields; "0000:import 0700" took a file's bytes;
 // ":import 0100" was never read.
-SPCustomParam recordOf(const QString& spec, const QString& name)
+SPCustomParam recordOf(const QString& script, const QString& name)
 {
     const SPCustomParam p = SPCustomParam::create(QStringLiteral("2000"), QStringLiteral("1"), name, pairType(),
                                                   false, true);
-    const QString known = spec.section(':', 0, 0);
+    const QString known = script.section(':', 0, 0);
     if (!known.isEmpty())
         p->storeReadValue(QByteArray::fromHex(known.toLatin1()));
-    for (const QString& edit : spec.section(':', 1).split(',')) {
+    for (const QString& edit : script.section(':', 1).split(',')) {
         if (edit.startsWith("import "))
             p->setValue(QByteArray::fromHex(edit.mid(7).toLatin1()));
         else if (!p->writeField(edit.section('=', 0, 0), edit.section('=', 1).toInt()))
