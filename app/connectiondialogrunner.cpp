@@ -5,7 +5,7 @@
 #include <utility>
 
 namespace {
-ConnectionDialogHandler& installedHandler()
+ConnectionDialogHandler& installedDialogHandler()
 {
     static ConnectionDialogHandler handler;
     return handler;
@@ -14,17 +14,17 @@ ConnectionDialogHandler& installedHandler()
 
 bool runConnectionDialog(ConnectionDialog& dialog)
 {
-    if (const ConnectionDialogHandler& handler = installedHandler())
+    if (const ConnectionDialogHandler& handler = installedDialogHandler())
         return handler(dialog);
     return dialog.exec() == QDialog::Accepted;
 }
 
 ScopedConnectionDialogHandler::ScopedConnectionDialogHandler(ConnectionDialogHandler handler)
-    : m_previous(std::exchange(installedHandler(), std::move(handler)))
+    : m_previous(std::exchange(installedDialogHandler(), std::move(handler)))
 {
 }
 
 ScopedConnectionDialogHandler::~ScopedConnectionDialogHandler()
 {
-    installedHandler() = std::move(m_previous);
+    installedDialogHandler() = std::move(m_previous);
 }

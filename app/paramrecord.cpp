@@ -11,13 +11,6 @@ const QLatin1String kSubindex("subindex");
 const QLatin1String kType("type");
 const QLatin1String kValue("value");
 
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
-
 QString missingKey(const QString &key)
 {
     return QStringLiteral("нет ключа \"%1\"").arg(key);
@@ -27,6 +20,13 @@ QString wrongType(const QString &key)
 {
     return QStringLiteral("ключ \"%1\" имеет неверный тип").arg(key);
 }
+}
+
+bool failWith(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
 }
 
 ParamRecord::ParamRecord(const QString &name, const QString &index, const QString &subindex,
@@ -49,7 +49,7 @@ bool ParamRecord::fromJson(const QJsonObject &json, QString *error)
     QString name;
     if (json.contains(kName)) {
         if (!json.value(kName).isString())
-            return fail(error, wrongType(kName));
+            return failWith(error, wrongType(kName));
         name = json.value(kName).toString();
     }
 
@@ -57,20 +57,20 @@ bool ParamRecord::fromJson(const QJsonObject &json, QString *error)
     const QLatin1String textKeys[3] = {kIndex, kSubindex, kValue};
     for (int i = 0; i < 3; ++i) {
         if (!json.contains(textKeys[i]))
-            return fail(error, missingKey(textKeys[i]));
+            return failWith(error, missingKey(textKeys[i]));
         if (!json.value(textKeys[i]).isString())
-            return fail(error, wrongType(textKeys[i]));
+            return failWith(error, wrongType(textKeys[i]));
         texts[i] = json.value(textKeys[i]).toString();
     }
 
     if (!json.contains(kType))
-        return fail(error, missingKey(kType));
+        return failWith(error, missingKey(kType));
     // JSON numbers are doubles; a type code is a whole number within int.
     const QJsonValue type = json.value(kType);
     const double code = type.toDouble();
     if (!type.isDouble() || std::floor(code) != code || code < std::numeric_limits<int>::min()
         || code > std::numeric_limits<int>::max())
-        return fail(error, wrongType(kType));
+        return failWith(error, wrongType(kType));
 
     m_name = name;
     m_index = texts[0];

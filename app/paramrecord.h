@@ -3,6 +3,9 @@
 #include <QJsonObject>
 #include <QString>
 
+// Puts `text` into `*error` when the caller asked for the reason; gives false.
+bool failWith(QString *error, const QString &text);
+
 // One entry of the JSON parameter file: a page parameter's identity, the CANopen
 // code of its data type and its raw value bytes as hex text.
 class ParamRecord

@@ -16,13 +16,6 @@ constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
 // Largest value one SDO request of the data source carries.
 constexpr int kMaxValueBytes = 70;
 
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
-
 QString entryName(int position, const ParamRecord &record)
 {
     return QStringLiteral("запись %1 (индекс \"%2\", субиндекс \"%3\")")
@@ -70,16 +63,16 @@ bool ParamSerializer::fromJson(const QJsonObject &json, QString *error)
 {
     m_records.clear();
     if (!json.value(kParams).isArray())
-        return fail(error, QStringLiteral("в файле нет массива \"params\""));
+        return failWith(error, QStringLiteral("в файле нет массива \"params\""));
     const QJsonArray array = json.value(kParams).toArray();
     QList<ParamRecord> records;
     for (int i = 0; i < array.size(); ++i) {
         if (!array.at(i).isObject())
-            return fail(error, QStringLiteral("запись %1 не является объектом").arg(i + 1));
+            return failWith(error, QStringLiteral("запись %1 не является объектом").arg(i + 1));
         ParamRecord record;
         QString reason;
         if (!record.fromJson(array.at(i).toObject(), &reason))
-            return fail(error, QStringLiteral("запись %1: %2").arg(i + 1).arg(reason));
+            return failWith(error, QStringLiteral("запись %1: %2").arg(i + 1).arg(reason));
         records.append(record);
     }
     m_records = records;
@@ -89,12 +82,12 @@ bool ParamSerializer::fromJson(const QJsonObject &json, QString *error)
 bool ParamSerializer::save(QIODevice *device, QString *error) const
 {
     if (!device)
-        return fail(error, QStringLiteral("файл не открыт"));
+        return failWith(error, QStringLiteral("файл не открыт"));
     QJsonObject json;
     toJson(json);
     const QByteArray bytes = QJsonDocument(json).toJson(QJsonDocument::Indented);
     if (device->write(bytes) != bytes.size())
-        return fail(error, QStringLiteral("ошибка записи (%1)").arg(device->errorString()));
+        return failWith(error, QStringLiteral("ошибка записи (%1)").arg(device->errorString()));
     return true;
 }
 
@@ -102,20 +95,20 @@ bool ParamSerializer::load(QIODevice *device, QString *error)
 {
     m_records.clear();
     if (!device)
-        return fail(error, QStringLiteral("файл не открыт"));
+        return failWith(error, QStringLiteral("файл не открыт"));
     const QByteArray bytes = device->read(kMaxFileBytes + 1);
     const auto *file = qobject_cast<const QFileDevice *>(device);
     if (file && file->error() != QFileDevice::NoError)
-        return fail(error, QStringLiteral("ошибка чтения (%1)").arg(file->errorString()));
+        return failWith(error, QStringLiteral("ошибка чтения (%1)").arg(file->errorString()));
     if (bytes.size() > kMaxFileBytes)
-        return fail(error, QStringLiteral("файл больше %1 МБ").arg(kMaxFileBytes / (1024 * 1024)));
+        return failWith(error, QStringLiteral("файл больше %1 МБ").arg(kMaxFileBytes / (1024 * 1024)));
 
     QJsonParseError parse;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parse);
     if (parse.error != QJsonParseError::NoError)
-        return fail(error, QStringLiteral("файл не является документом JSON (позиция %1)").arg(parse.offset));
+        return failWith(error, QStringLiteral("файл не является документом JSON (позиция %1)").arg(parse.offset));
     if (!document.isObject())
-        return fail(error, QStringLiteral("в файле нет массива \"params\""));
+        return failWith(error, QStringLiteral("в файле нет массива \"params\""));
     return fromJson(document.object(), error);
 }
 
@@ -159,7 +152,7 @@ bool ParamSerializer::applyToPages(const QList<PageParam> &params, QString *erro
         const ParamRecord &record = m_records.at(r);
         QByteArray bytes;
         if (!decodeHex(record.value(), &bytes))
-            return fail(error, QStringLiteral("%1: значение \"%2\" не является шестнадцатеричной записью байтов")
+            return failWith(error, QStringLiteral("%1: значение \"%2\" не является шестнадцатеричной записью байтов")
                                    .arg(entryName(r, record), record.value()));
 
         bool known = false;
@@ -177,12 +170,12 @@ bool ParamSerializer::applyToPages(const QList<PageParam> &params, QString *erro
                 matches.append(p);
         }
         if (!known)
-            return fail(error, QStringLiteral("%1: такого параметра нет на страницах устройства")
+            return failWith(error, QStringLiteral("%1: такого параметра нет на страницах устройства")
                                    .arg(entryName(r, record)));
         if (!exported)
             continue; // the pages keep this object out of export and import
         if (matches.isEmpty())
-            return fail(error, QStringLiteral("%1: тип %2 не совпадает с типом параметра")
+            return failWith(error, QStringLiteral("%1: тип %2 не совпадает с типом параметра")
                                    .arg(entryName(r, record))
                                    .arg(record.type()));
 
@@ -193,7 +186,7 @@ bool ParamSerializer::applyToPages(const QList<PageParam> &params, QString *erro
             const int limit = expected > 0 ? expected : kMaxValueBytes;
             const bool fits = expected > 0 ? bytes.size() == expected : bytes.size() <= limit;
             if (!fits)
-                return fail(error, QStringLiteral("%1: длина значения в байтах %2, у параметра \"%3\" %4")
+                return failWith(error, QStringLiteral("%1: длина значения в байтах %2, у параметра \"%3\" %4")
                                        .arg(entryName(r, record))
                                        .arg(bytes.size())
                                        .arg(param.name())

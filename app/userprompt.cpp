@@ -3,7 +3,7 @@
 #include <utility>
 
 namespace {
-PromptHandler& installedHandler()
+PromptHandler& installedPromptHandler()
 {
     static PromptHandler handler;
     return handler;
@@ -12,7 +12,7 @@ PromptHandler& installedHandler()
 
 QMessageBox::StandardButton promptUser(const PromptRequest& request)
 {
-    if (const PromptHandler& handler = installedHandler())
+    if (const PromptHandler& handler = installedPromptHandler())
         return handler(request);
     QMessageBox box;
     box.setLocale(request.locale);
@@ -26,11 +26,11 @@ QMessageBox::StandardButton promptUser(const PromptRequest& request)
 }
 
 ScopedPromptHandler::ScopedPromptHandler(PromptHandler handler)
-    : m_previous(std::exchange(installedHandler(), std::move(handler)))
+    : m_previous(std::exchange(installedPromptHandler(), std::move(handler)))
 {
 }
 
 ScopedPromptHandler::~ScopedPromptHandler()
 {
-    installedHandler() = std::move(m_previous);
+    installedPromptHandler() = std::move(m_previous);
 }

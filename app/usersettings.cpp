@@ -6,7 +6,7 @@
 #include <QStringList>
 
 namespace {
-const char* const kType = "settings/connection/type";
+const char* const kLinkType = "settings/connection/type";
 const char* const kDeviceType = "settings/connection/devicetype";
 const char* const kDeviceId = "settings/connection/deviceId";
 const char* const kPort = "settings/connection/rtuPort";
@@ -44,7 +44,7 @@ QString userSettingsFilePath()
 
 void readUserSettings(QSettings& file, ConnectionSettings& connection, WindowOptions& options)
 {
-    if (!text(file, kType).isEmpty()) {
+    if (!text(file, kLinkType).isEmpty()) {
         const QStringList parts = text(file, kDeviceType).split(QLatin1Char(','), Qt::KeepEmptyParts);
         if (parts.size() == 2)
             connection.deviceType = {parts.at(0), parts.at(1)};

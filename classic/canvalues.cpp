@@ -1,5 +1,6 @@
 #include "classic/canvalues.h"
 
+#include "classic/managerof.h"
 #include "classic/paramentry.h"
 #include "propertybrowser/qtboolpropertymanager.h"
 #include "propertybrowser/qtdoublepropertymanager.h"
@@ -170,12 +171,6 @@ void takeText(ParamEntry& record, QString& text)
 {
     record.currentText.swap(text);
     text = QString();
-}
-
-template <typename Manager>
-Manager* managerOf(QtProperty* property)
-{
-    return property ? qobject_cast<Manager*>(property->propertyManager()) : nullptr;
 }
 
 void showText(QtProperty* property, const QString& text)

@@ -23,7 +23,6 @@
 namespace {
 const char* const kLinkLost = "Не удалось получить данные. Соединение разорвано.";
 
-enum { kRegisterRun = 30 };
 
 // Past this a load worker asked to stop counts as stuck: a stop is looked at
 // between tries, and a try waits at most the response time-out.

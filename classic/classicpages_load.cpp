@@ -27,7 +27,6 @@ QList<ClassicPage> pagesInTabOrder(int tab)
     }
 }
 
-enum { kRegisterRun = 30 };
 }
 
 void ClassicPages::forgetDevice()

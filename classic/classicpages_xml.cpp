@@ -5,6 +5,7 @@
 
 #include "classic/classicscripts.h"
 #include "classic/registervalues.h"
+#include "classic/xmlvalue.h"
 #include "propertybrowser/qtboolpropertymanager.h"
 #include "propertybrowser/qtdoublepropertymanager.h"
 #include "propertybrowser/qtenumpropertymanager.h"
@@ -19,9 +20,6 @@
 #include <QSignalMapper>
 
 namespace {
-// Classic pages show doubles with as many decimals as the manager allows.
-const int kDecimals = 50;
-
 // The number an integer property shows. A signed record of one register holds
 // its value in 16 bits, as the registers are read: -5 arrives as 0xFFFB and
 // must not show as 65531 (clamped to 32767).
@@ -128,7 +126,7 @@ QtProperty* ClassicPages::intProperty(const QString& name, int value)
 QtProperty* ClassicPages::doubleProperty(const QString& name, double value)
 {
     QtProperty* property = m_doubleManager->addProperty(name);
-    m_doubleManager->setDecimals(property, kDecimals);
+    m_doubleManager->setDecimals(property, kClassicDecimals);
     m_doubleManager->setValue(property, value);
     return property;
 }
@@ -282,14 +280,14 @@ void ClassicPages::refreshEntryProperty(ParamEntry& record)
         if (readOnly) {
             m_stringManager->setValue(property, value.text, true);
         } else {
-            m_doubleManager->setDecimals(property, kDecimals);
+            m_doubleManager->setDecimals(property, kClassicDecimals);
             m_doubleManager->setValue(property,
                                       record.dataType == ParamEntry::Float ? floatFromBits(raw) : double(raw) / 10.0,
                                       true);
         }
         break;
     case ParamEntry::Double:
-        m_doubleManager->setDecimals(property, kDecimals);
+        m_doubleManager->setDecimals(property, kClassicDecimals);
         m_doubleManager->setValue(property, doubleFromBits(raw), true);
         m_doubleManager->setReadOnly(property, readOnly);
         break;

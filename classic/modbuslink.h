@@ -18,6 +18,9 @@
 
 #include <QVector>
 
+// Registers in one request when a page is read or written whole.
+enum { kRegisterRun = 30 };
+
 struct ClassicHost;
 typedef struct _modbus modbus_t;
 

@@ -11,7 +11,6 @@
 #include <array>
 
 namespace {
-const int kRegisterRun = 30;
 const quint32 kNullText = 0xFFFFFFFFu;
 // The pages stored in the file, in file order.
 const std::array<ClassicPage, 3> kStoredPages{ClassicPage::Main, ClassicPage::Extra, ClassicPage::Calibration};

@@ -1,5 +1,6 @@
 #include "classic/xmlvalue.h"
 
+#include "classic/managerof.h"
 #include "classic/paramentry.h"
 #include "classic/registervalues.h"
 #include "propertybrowser/qtboolpropertymanager.h"
@@ -9,19 +10,10 @@
 
 
 namespace {
-// Classic pages show doubles with as many decimals as the manager allows.
-const int kDecimals = 50;
-
-template <typename Manager>
-Manager* managerOf(QtProperty* property)
-{
-    return property ? qobject_cast<Manager*>(property->propertyManager()) : nullptr;
-}
-
 void showDouble(QtProperty* property, double value)
 {
     if (auto* manager = managerOf<QtDoublePropertyManager>(property)) {
-        manager->setDecimals(property, kDecimals);
+        manager->setDecimals(property, kClassicDecimals);
         manager->setValue(property, value, true);
     }
 }

@@ -6,6 +6,9 @@
 struct ParamEntry;
 class QtProperty;
 
+// Classic pages show doubles with as many decimals as the manager allows.
+constexpr int kClassicDecimals = 50;
+
 // int (a combo box: the position of the pair keyed by the value), uint, float,
 // simplefloat and bool records; other kinds show nothing here. Numbers are set
 // only when they differ.

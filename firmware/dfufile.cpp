@@ -40,15 +40,6 @@ void put32(uint8_t* p, uint32_t v)
     put16(p + 2, v >> 16);
 }
 
-struct FdCloser {
-    int fd;
-    ~FdCloser()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 // Grows or sets the buffer's size; a failed allocation ends the run.
 bool resizeBuffer(std::vector<uint8_t>& buffer, size_t size)
 {
@@ -98,7 +89,7 @@ bool readWholeFile(DfuFile& file)
         dfu_fatal(DFU_EXIT_NO_INPUT, "Could not open file %s for reading", file.name.c_str());
         return false;
     }
-    FdCloser closer{fd};
+    DfuFdCloser closer{fd};
     struct stat st;
     if (::fstat(fd, &st) != 0 || st.st_size < 0 || uint64_t(st.st_size) > uint64_t(INT_MAX)) {
         dfu_fatal(DFU_EXIT_DATA, "File size is too big");
@@ -180,6 +171,12 @@ void takePrefix(DfuFile& file)
 }
 
 } // namespace
+
+DfuFdCloser::~DfuFdCloser()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
 
 uint32_t dfu_crc32(uint32_t crc, const uint8_t* data, size_t length)
 {
@@ -269,7 +266,7 @@ bool dfu_store_file(DfuFile& file, bool writeSuffix, bool writePrefix)
         dfu_fatal(DFU_EXIT_CANT_CREATE, "Cannot open file %s for writing", file.name.c_str());
         return false;
     }
-    FdCloser closer{fd};
+    DfuFdCloser closer{fd};
     const uint32_t payloadSize = uint32_t(file.payloadSize());
     uint32_t crc = 0xFFFFFFFFu;
     if (writePrefix && file.prefixType == DFU_PREFIX_LOAD_ADDRESS) {

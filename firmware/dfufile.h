@@ -33,6 +33,12 @@ struct DfuFile {
     size_t payloadSize() const { return contents.size() - prefixLength - suffixLength; }
 };
 
+// Closes a file descriptor when it goes out of scope; a negative one is none.
+struct DfuFdCloser {
+    int fd;
+    ~DfuFdCloser();
+};
+
 // CRC-32 (reflected polynomial 0xEDB88320) without the final inversion, as the
 // suffix stores it: start with 0xFFFFFFFF.
 uint32_t dfu_crc32(uint32_t crc, const uint8_t* data, size_t length);

@@ -1,5 +1,6 @@
 // The engine's entries and its argument list.
 #include "firmware/dfucore.h"
+#include "firmware/dfufile.h"
 #include "firmware/dfufrontend.h"
 #include "firmware/dfuse.h"
 #include "firmware/dfusession.h"
@@ -229,11 +230,6 @@ bool parseOptions(int argc, const char* const* argv, DfuRunSettings& s)
     }
 }
 
-struct FdCloser {
-    int fd;
-    ~FdCloser() { ::close(fd); }
-};
-
 bool pairMatches(const DfuFile& file, int vendor, int product)
 {
     return (file.idVendor == DFU_ID_WILDCARD || file.idVendor == vendor)
@@ -250,7 +246,7 @@ int upload(DfuInterface* dif, int xferSize, bool dfuse)
         dfu_error("Cannot open file %s for writing", name);
         return DFU_EXIT_CANT_CREATE;
     }
-    const FdCloser closer{fd};
+    const DfuFdCloser closer{fd};
     if (dfuse || session.settings.dfuseGiven) {
         const char* options = session.settings.dfuseGiven ? session.settings.dfuseOptions.c_str() : nullptr;
         return dfuse_upload_to_file(dif, xferSize, fd, options) < 0 ? DFU_EXIT_IO : 0;

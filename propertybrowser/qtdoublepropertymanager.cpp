@@ -16,8 +16,6 @@ struct DoubleData : QtBoundedValue<double>
     bool readOnly = false;
 };
 
-constexpr int kMaxDecimals = 13;
-
 } // namespace
 
 class QtDoublePropertyManagerPrivate

@@ -7,6 +7,9 @@
 
 #include <QMap>
 
+// The most decimals a double-based value shows.
+constexpr int kMaxDecimals = 13;
+
 template <class Record>
 class QtPropertyRecords
 {

@@ -154,8 +154,6 @@ void setCompoundValue(Manager *manager, QtPropertyRecords<Record> &records, QtPr
         storeAndAnnounce(manager, property, record->value, val, push);
 }
 
-constexpr int kMaxDecimals = 13;
-
 // The decimals of a double-based value and of its components' sub-properties:
 // limited to 0..13; announced by decimalsChanged alone.
 template <class Manager, class Record, class Inner, std::size_t N>

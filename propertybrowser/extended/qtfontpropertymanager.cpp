@@ -11,7 +11,7 @@
 
 namespace {
 
-enum Component { Family, PointSize, Bold, Italic, Underline, Strikeout, Kerning, ComponentCount };
+enum FontComponent { Family, PointSize, Bold, Italic, Underline, Strikeout, Kerning, FontComponentCount };
 
 QStringList platformFamilies()
 {
@@ -92,7 +92,7 @@ public:
         const QScopedValueRollback<bool> writing(settingValue, true);
         enumManager->setValue(links.subProperty(Family, property), familyIndex(familyNames, font));
         intManager->setValue(links.subProperty(PointSize, property), font.pointSize(), true);
-        for (int c = Bold; c < ComponentCount; ++c)
+        for (int c = Bold; c < FontComponentCount; ++c)
             boolManager->setValue(links.subProperty(c, property), fontSwitch(font, c));
     }
 
@@ -102,7 +102,7 @@ public:
     QtIntPropertyManager *intManager = nullptr;
     QtEnumPropertyManager *enumManager = nullptr;
     QtBoolPropertyManager *boolManager = nullptr;
-    QtComponentLinks<ComponentCount> links;
+    QtComponentLinks<FontComponentCount> links;
     bool settingValue = false;
     QTimer *refreshTimer = nullptr;
 };
@@ -266,9 +266,9 @@ void QtFontPropertyManager::initializeProperty(QtProperty *property)
         d->intManager->setValue(sub, font.pointSize(), true);
         d->intManager->setMinimum(sub, 1);
     });
-    const QString names[ComponentCount] = {QString(), QString(), tr("Bold"), tr("Italic"),
+    const QString names[FontComponentCount] = {QString(), QString(), tr("Bold"), tr("Italic"),
                                            tr("Underline"), tr("Strikeout"), tr("Kerning")};
-    for (int c = Bold; c < ComponentCount; ++c) {
+    for (int c = Bold; c < FontComponentCount; ++c) {
         addComponent(property, d->boolManager, d->links[c], names[c],
                      [d, &font, c](QtProperty *sub) { d->boolManager->setValue(sub, fontSwitch(font, c)); });
     }

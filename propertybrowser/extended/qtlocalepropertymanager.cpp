@@ -5,7 +5,7 @@
 
 namespace {
 
-enum Component { Language, Country, ComponentCount };
+enum LocaleComponent { Language, Country, LocaleComponentCount };
 
 struct LocaleIndexes
 {
@@ -34,7 +34,7 @@ public:
     QtLocalePropertyManager *q_ptr;
     QtPropertyRecords<QtValueRecord<QLocale>> values;
     QtEnumPropertyManager *inner;
-    QtComponentLinks<ComponentCount> links;
+    QtComponentLinks<LocaleComponentCount> links;
 };
 
 QtLocalePropertyManager::QtLocalePropertyManager(QObject *parent)

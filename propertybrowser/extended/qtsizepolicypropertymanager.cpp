@@ -7,10 +7,10 @@
 
 namespace {
 
-enum Component { HorizontalPolicy, VerticalPolicy, HorizontalStretch, VerticalStretch, ComponentCount };
+enum PolicyComponent { HorizontalPolicy, VerticalPolicy, HorizontalStretch, VerticalStretch, PolicyComponentCount };
 
 // The sub-properties' values of a size policy, in component order.
-std::array<int, ComponentCount> componentsOf(const QSizePolicy &policy)
+std::array<int, PolicyComponentCount> componentsOf(const QSizePolicy &policy)
 {
     const QtMetaEnumTables *tables = QtMetaEnumTables::instance();
     return {tables->policyToIndex(policy.horizontalPolicy()), tables->policyToIndex(policy.verticalPolicy()),
@@ -58,7 +58,7 @@ public:
     QtPropertyRecords<QtValueRecord<QSizePolicy>> values;
     QtIntPropertyManager *intManager;
     QtEnumPropertyManager *enumManager;
-    QtComponentLinks<ComponentCount> links;
+    QtComponentLinks<PolicyComponentCount> links;
 };
 
 QtSizePolicyPropertyManager::QtSizePolicyPropertyManager(QObject *parent)
@@ -114,7 +114,7 @@ void QtSizePolicyPropertyManager::setValue(QtProperty *property, const QSizePoli
 {
     setCompoundValue(this, d_ptr->values, property, val, [this, property](const QSizePolicy &policy) {
         const auto parts = componentsOf(policy);
-        for (int c = HorizontalPolicy; c < ComponentCount; ++c) {
+        for (int c = HorizontalPolicy; c < PolicyComponentCount; ++c) {
             QtProperty *sub = d_ptr->links.subProperty(c, property);
             if (c == HorizontalPolicy || c == VerticalPolicy)
                 d_ptr->enumManager->setValue(sub, parts[c]);
@@ -144,9 +144,9 @@ void QtSizePolicyPropertyManager::initializeProperty(QtProperty *property)
     d_ptr->values.initialize(property);
     const QStringList policyNames = QtMetaEnumTables::instance()->policyEnumNames();
     const auto parts = componentsOf(QSizePolicy());
-    const QString names[ComponentCount] = {tr("Horizontal Policy"), tr("Vertical Policy"),
+    const QString names[PolicyComponentCount] = {tr("Horizontal Policy"), tr("Vertical Policy"),
                                            tr("Horizontal Stretch"), tr("Vertical Stretch")};
-    for (int c = HorizontalPolicy; c < ComponentCount; ++c) {
+    for (int c = HorizontalPolicy; c < PolicyComponentCount; ++c) {
         if (c == HorizontalPolicy || c == VerticalPolicy) {
             addComponent(property, d_ptr->enumManager, d_ptr->links[c], names[c], [&](QtProperty *sub) {
                 d_ptr->enumManager->setEnumNames(sub, policyNames);
