@@ -1,7 +1,7 @@
 #include "app/about.h"
 
 #include <QLabel>
-#include <QtTest>
+#include <QTest>
 
 class TestAboutDialog : public QObject {
     Q_OBJECT

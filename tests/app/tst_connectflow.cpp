@@ -18,7 +18,7 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

@@ -20,7 +20,7 @@
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
-#include <QtTest>
+#include <QTest>
 
 #include <atomic>
 #include <chrono>

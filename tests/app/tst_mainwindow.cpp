@@ -23,8 +23,9 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 #include <thread>

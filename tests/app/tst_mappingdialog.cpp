@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QtTest>
+#include <QTest>
 
 class TestMappingDialog : public QObject {
     Q_OBJECT

@@ -1,6 +1,6 @@
 #include "app/userprompt.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TstUserPrompt : public QObject {
     Q_OBJECT

@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 QAction* action(const MainWindow& w, const char* name)

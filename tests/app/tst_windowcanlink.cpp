@@ -8,7 +8,7 @@
 #include "simdevice.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 const uint8_t kDevice = 0x12;

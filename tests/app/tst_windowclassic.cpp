@@ -10,7 +10,7 @@
 #include <QAction>
 #include <QTemporaryDir>
 #include <QTextEdit>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 class AnsweringChooser : public FileChooser {

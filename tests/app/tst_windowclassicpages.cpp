@@ -20,7 +20,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 const QString kData = QStringLiteral(QUILL_CLASSIC_DATA_DIR);

@@ -25,8 +25,9 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

@@ -6,7 +6,7 @@
 #include "testbus.h"
 
 #include <QStringList>
-#include <QtTest>
+#include <QTest>
 
 #include <deque>
 

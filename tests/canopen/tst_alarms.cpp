@@ -2,10 +2,11 @@
 #include "canopen/timer.h"
 #include "platform/tick.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <vector>
 
 namespace {

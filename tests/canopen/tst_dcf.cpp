@@ -8,7 +8,7 @@
 #include "canopen/timer.h"
 #include "sdoscript.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cstring>
 #include <memory>

@@ -10,7 +10,7 @@
 #include "sdoscript.h"
 #include "toolbus.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

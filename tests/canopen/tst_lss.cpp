@@ -9,7 +9,7 @@
 #include "canopen/tooldict.h"
 #include "sdoscript.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

@@ -7,7 +7,7 @@
 #include "canopen/tooldict.h"
 #include "sdoscript.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

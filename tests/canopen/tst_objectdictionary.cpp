@@ -1,7 +1,7 @@
 #include "canopen/od.h"
 #include "canopen/tooldict.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cstring>
 

@@ -6,7 +6,7 @@
 #include "canopen/tooldict.h"
 #include "sdoscript.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cstdlib>
 #include <memory>

@@ -9,7 +9,7 @@
 #include "link/slcanadapter.h"
 #include "simdevice.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <condition_variable>
 #include <memory>

@@ -7,7 +7,7 @@
 #include "sdoscript.h"
 #include "toolbus.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cstring>
 #include <memory>

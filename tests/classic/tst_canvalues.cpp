@@ -7,7 +7,7 @@
 #include "propertybrowser/qtstringpropertymanager.h"
 
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 
 #include <atomic>
 #include <cstring>

@@ -11,7 +11,7 @@
 #include "simdevice.h"
 
 #include <QElapsedTimer>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

@@ -13,7 +13,7 @@
 #include "simdevice.h"
 
 #include <QElapsedTimer>
-#include <QtTest>
+#include <QTest>
 
 #include <cstring>
 

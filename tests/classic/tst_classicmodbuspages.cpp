@@ -11,7 +11,7 @@
 #include "propertybrowser/qtstringpropertymanager.h"
 #include "records.h"
 
-#include <QtTest>
+#include <QTest>
 
 using namespace pagesfixture;
 using MapSetup = std::function<void(ParamEntryMap&)>;

@@ -13,7 +13,7 @@
 
 #include <QPushButton>
 #include <QSpinBox>
-#include <QtTest>
+#include <QTest>
 
 #include <cstring>
 

@@ -10,7 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 const QString kData = QStringLiteral(QUILL_CLASSIC_DATA_DIR "/");

@@ -3,7 +3,7 @@
 #include "classic/classicscripts.h"
 #include "records.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TstClassicScripts : public QObject {
     Q_OBJECT

@@ -2,7 +2,7 @@
 #include "classic/defaultcheck.h"
 #include "classic/paramentry.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cstring>
 

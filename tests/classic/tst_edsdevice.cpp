@@ -9,7 +9,7 @@
 #include "simdevice.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 const uint8_t kNode = 0x23;

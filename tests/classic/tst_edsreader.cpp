@@ -8,7 +8,7 @@
 #include "link/sdoaccess.h"
 #include "simdevice.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace {
 const uint8_t kNode = 0x21;

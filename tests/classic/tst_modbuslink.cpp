@@ -7,7 +7,7 @@
 #include "records.h"
 
 #include <QElapsedTimer>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

@@ -2,7 +2,7 @@
 #include "classic/paramentry.h"
 #include "records.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace {
 // One record at `begin`..`end` of the given kind, in a map of its own.

@@ -4,7 +4,7 @@
 #include "classic/registervalues.h"
 #include "records.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace {
 void mergeWords(ParamEntryMap& map, const QString& name, const QList<int>& words)

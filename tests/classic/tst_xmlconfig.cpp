@@ -5,7 +5,7 @@
 
 #include <QDomDocument>
 #include <QFile>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 const QString kDevice = QStringLiteral(QUILL_CLASSIC_DATA_DIR "/xmldevice/");

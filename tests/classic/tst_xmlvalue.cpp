@@ -6,7 +6,7 @@
 #include "propertybrowser/qtenumpropertymanager.h"
 #include "propertybrowser/qtintpropertymanager.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TstXmlValue : public QObject {
     Q_OBJECT

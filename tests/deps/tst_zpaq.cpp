@@ -1,4 +1,4 @@
-#include <QtTest>
+#include <QTest>
 #include <libzpaq.h>
 #include <stdexcept>
 #include <string>

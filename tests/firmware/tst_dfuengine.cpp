@@ -7,7 +7,7 @@
 #include "dfufixture.h"
 
 #include <QFile>
-#include <QtTest>
+#include <QTest>
 
 #include <atomic>
 #include <thread>

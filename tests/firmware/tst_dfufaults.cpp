@@ -2,7 +2,7 @@
 // done line, a failed result, and nothing left open.
 #include "dfufixture.h"
 
-#include <QtTest>
+#include <QTest>
 
 using dfutest::Bytes;
 

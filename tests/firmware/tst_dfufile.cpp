@@ -5,7 +5,7 @@
 #include "dfufilebuilder.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <zlib.h>
 

@@ -5,7 +5,7 @@
 
 #include "dfuenginekit.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TstDfuRealUsb : public QObject {
     Q_OBJECT

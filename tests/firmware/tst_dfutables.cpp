@@ -6,7 +6,7 @@
 #include "dfuenginekit.h"
 #include "dfufilebuilder.h"
 
-#include <QtTest>
+#include <QTest>
 
 using dfutest::Bytes;
 

@@ -5,7 +5,7 @@
 
 #include "dfufixture.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <climits>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 const uint8_t kDevice = 0x22;

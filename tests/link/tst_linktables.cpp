@@ -2,7 +2,7 @@
 #include "link/canlink.h"
 #include "link/sdoaccess.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TstLinkTables : public QObject {
     Q_OBJECT

@@ -10,7 +10,7 @@
 #include "simdevice.h"
 
 #include <QDir>
-#include <QtTest>
+#include <QTest>
 
 #include <chrono>
 #include <memory>

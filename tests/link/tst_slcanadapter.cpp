@@ -5,7 +5,7 @@
 #include "taskstats.h"
 
 #include <QDir>
-#include <QtTest>
+#include <QTest>
 
 #include <chrono>
 #include <mutex>

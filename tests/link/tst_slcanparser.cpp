@@ -1,6 +1,6 @@
 #include "link/slcanparser.h"
 
-#include <QtTest>
+#include <QTest>
 
 Q_DECLARE_METATYPE(QList<QByteArray>)
 

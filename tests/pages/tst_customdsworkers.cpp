@@ -4,7 +4,7 @@
 #include "pages/customdssavethread.h"
 #include "pairtype.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <atomic>
 #include <chrono>

@@ -2,7 +2,7 @@
 #include "pairtype.h"
 
 #include <QScopeGuard>
-#include <QtTest>
+#include <QTest>
 #include <atomic>
 #include <thread>
 

@@ -11,7 +11,7 @@
 #include "simdevice.h"
 
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 #include <mutex>

@@ -1,7 +1,7 @@
 #include "pages/datatypes.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "pages/qlineeditwgt.h"
 
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

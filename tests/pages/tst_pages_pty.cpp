@@ -19,7 +19,7 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

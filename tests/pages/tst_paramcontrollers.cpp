@@ -5,7 +5,7 @@
 #include "pairtype.h"
 
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

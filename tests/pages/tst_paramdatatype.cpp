@@ -1,6 +1,7 @@
 #include "pages/paramdatatype.h"
 
-#include <QtTest>
+#include <QTest>
+#include <QtEndian>
 
 namespace {
 

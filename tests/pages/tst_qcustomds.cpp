@@ -8,7 +8,7 @@
 #include "pages/qcustomds.h"
 
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

@@ -2,7 +2,7 @@
 #include "pages/stdependence.h"
 
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

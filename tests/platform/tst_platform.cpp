@@ -3,7 +3,7 @@
 #include "platform/serialport.h"
 #include "platform/tick.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <atomic>
 #include <chrono>

@@ -14,7 +14,7 @@
 #include <QStringList>
 #include <QToolButton>
 
-#include <QtTest>
+#include <QTest>
 
 #include <algorithm>
 #include <memory>

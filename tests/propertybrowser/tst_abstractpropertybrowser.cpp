@@ -6,7 +6,7 @@
 #include "propertybrowser/qtintpropertymanager.h"
 
 #include <QPointer>
-#include <QtTest>
+#include <QTest>
 
 class TstAbstractPropertyBrowser : public QObject
 {

@@ -5,7 +5,7 @@
 
 #include <QApplication>
 #include <QStyle>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

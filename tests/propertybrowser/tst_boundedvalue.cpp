@@ -3,7 +3,7 @@
 #include "propertybrowser/qtboundedvalue.h"
 
 #include <QDate>
-#include <QtTest>
+#include <QTest>
 
 // The bound rules over the value types the ranged managers keep; the integer and
 // double managers' own tests cover the signals.

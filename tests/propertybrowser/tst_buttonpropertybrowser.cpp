@@ -6,7 +6,7 @@
 #include "propertybrowser/extended/qtgridrows.h"
 
 #include <QSpinBox>
-#include <QtTest>
+#include <QTest>
 
 #include <functional>
 

@@ -5,7 +5,7 @@
 #include "propertybrowser/extended/qtcursorpropertymanager.h"
 
 #include <QBitmap>
-#include <QtTest>
+#include <QTest>
 
 // The cursor table, its lookups, the shared instance and the cursor manager on it.
 class TstCursorDatabase : public QObject

@@ -3,7 +3,7 @@
 
 #include "propertybrowser/qtdoublepropertymanager.h"
 
-#include <QtTest>
+#include <QTest>
 
 using DoubleStep = ManagerStep<QtDoublePropertyManager>;
 Q_DECLARE_METATYPE(DoubleStep)

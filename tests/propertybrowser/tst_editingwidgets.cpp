@@ -4,7 +4,7 @@
 
 #include <QHBoxLayout>
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 
 // The editors with an action button, the double spin box that reports Return and
 // the check box with a text, driven by real key and mouse events.

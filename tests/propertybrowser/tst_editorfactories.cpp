@@ -6,7 +6,7 @@
 #include <QAbstractItemView>
 #include <QPointer>
 #include <QRegExpValidator>
-#include <QtTest>
+#include <QTest>
 
 #include <functional>
 

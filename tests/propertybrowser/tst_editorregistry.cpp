@@ -6,7 +6,7 @@
 #include "propertybrowser/qtintpropertymanager.h"
 
 #include <QPointer>
-#include <QtTest>
+#include <QTest>
 
 // The factory template and the editor registry, driven through a counting factory.
 class TstEditorRegistry : public QObject

@@ -4,7 +4,7 @@
 #include "propertybrowser/qtenumpropertymanager.h"
 
 #include <QPixmap>
-#include <QtTest>
+#include <QTest>
 
 using EnumStep = ManagerStep<QtEnumPropertyManager>;
 Q_DECLARE_METATYPE(EnumStep)

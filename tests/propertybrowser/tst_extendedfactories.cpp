@@ -12,7 +12,7 @@
 #include <QPointer>
 #include <QRegExpValidator>
 #include <QToolButton>
-#include <QtTest>
+#include <QTest>
 
 #include <functional>
 #include <memory>

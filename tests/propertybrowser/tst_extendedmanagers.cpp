@@ -18,7 +18,7 @@
 #include "propertybrowser/extended/qtsizepropertymanager.h"
 #include "propertybrowser/extended/qttimepropertymanager.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <functional>
 

@@ -10,7 +10,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QToolButton>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

@@ -6,7 +6,7 @@
 #include "propertybrowser/qtintpropertymanager.h"
 
 #include <QPointer>
-#include <QtTest>
+#include <QTest>
 
 // Binding editor factories to managers per browser. The registry is checked by
 // address after deletions: no entry may name an object that is gone.

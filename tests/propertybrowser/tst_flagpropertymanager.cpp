@@ -4,7 +4,7 @@
 
 #include "propertybrowser/extended/qtflagpropertymanager.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <limits>
 

@@ -5,7 +5,7 @@
 #include "propertybrowser/extended/qtfontpropertymanager.h"
 
 #include <QGuiApplication>
-#include <QtTest>
+#include <QTest>
 
 // Fonts: the children that mirror them, and the family list read again when the
 // installed fonts change. The families come from a list of the test's own.

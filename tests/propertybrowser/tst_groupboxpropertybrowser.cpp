@@ -5,7 +5,7 @@
 #include "propertybrowser/extended/qtgroupboxpropertybrowser.h"
 
 #include <QSpinBox>
-#include <QtTest>
+#include <QTest>
 
 #include <functional>
 

@@ -3,7 +3,7 @@
 
 #include "propertybrowser/qtintpropertymanager.h"
 
-#include <QtTest>
+#include <QTest>
 
 using IntStep = ManagerStep<QtIntPropertyManager>;
 Q_DECLARE_METATYPE(IntStep)

@@ -5,7 +5,7 @@
 #include "propertybrowser/extended/qtlocalepropertymanager.h"
 #include "propertybrowser/extended/qtmetaenumtables.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include "propertybrowser/qtgrouppropertymanager.h"
 #include "propertybrowser/qtproperty.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <functional>
 

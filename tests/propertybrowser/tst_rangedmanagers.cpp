@@ -5,7 +5,7 @@
 #include "propertybrowser/extended/qtdatepropertymanager.h"
 #include "propertybrowser/extended/qtsizepropertymanager.h"
 
-#include <QtTest>
+#include <QTest>
 
 // The date and size managers: a value kept within a range, with the signals of each
 // step, and the size's children following the range.

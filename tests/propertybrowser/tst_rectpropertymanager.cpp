@@ -4,7 +4,7 @@
 
 #include "propertybrowser/extended/qtrectpropertymanager.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <limits>
 

@@ -3,7 +3,7 @@
 
 #include "propertybrowser/qtstringpropertymanager.h"
 
-#include <QtTest>
+#include <QTest>
 
 using StringStep = ManagerStep<QtStringPropertyManager>;
 Q_DECLARE_METATYPE(StringStep)

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QStyleOptionButton>
 #include <QTreeWidget>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

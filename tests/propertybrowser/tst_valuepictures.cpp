@@ -5,7 +5,7 @@
 #include "propertybrowser/extended/qtvaluepictures.h"
 #include "propertybrowser/qtvaluetexts.h"
 
-#include <QtTest>
+#include <QTest>
 
 // The pictures and texts of colour and font values.
 class TstValuePictures : public QObject

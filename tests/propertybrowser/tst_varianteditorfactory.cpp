@@ -10,7 +10,7 @@
 #include <QPointer>
 #include <QSpinBox>
 #include <QTreeWidget>
-#include <QtTest>
+#include <QTest>
 
 #include <functional>
 #include <memory>

@@ -7,7 +7,7 @@
 #include "propertybrowser/qtintpropertymanager.h"
 #include "propertybrowser/qtstringpropertymanager.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cmath>
 #include <functional>

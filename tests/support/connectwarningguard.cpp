@@ -1,6 +1,6 @@
 #include "connectwarningguard.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QFontDialog>
 #include <QMenu>
 #include <QTimer>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 
