@@ -58,6 +58,9 @@ void QtGroupBoxPropertyBrowserPrivate::makeGroup(GroupBoxBrowserRow *row)
         layout->removeWidget(row->editor);
         row->editor->setParent(row->groupBox);
         row->childLayout->addWidget(row->editor, 0, 0, 1, 2);
+        // An editor that waited hidden for slotUpdate (the last child went and a new
+        // one came before the event loop ran) would stay hidden in the group box.
+        row->editor->show();
         row->separator = new QFrame(row->groupBox);
         row->separator->setFrameShape(QFrame::HLine);
         row->separator->setFrameShadow(QFrame::Sunken);

@@ -22,6 +22,7 @@ private slots:
     void gridPlaces();
     void rowsShowTheirProperty();
     void editorReturnsVisible();
+    void editorShownWhenChildReplaced();
     void editorDestroyedFromOutside();
     void teardown_data();
     void teardown();
@@ -173,6 +174,24 @@ void TstGroupBoxPropertyBrowser::editorReturnsVisible()
     QTRY_VERIFY(widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("A")));
     QTRY_VERIFY(editor->isVisible());
     QCOMPARE(grid().mid(0, 2), (QStringList{"0,0,1,1 name:A", "0,1,1,1 editor"}));
+}
+
+void TstGroupBoxPropertyBrowser::editorShownWhenChildReplaced()
+{
+    // The last child goes and another comes before the event loop runs: the
+    // editor that waited hidden goes back into the new group box, shown.
+    QPointer<QSpinBox> editor = m_f.browser->findChild<QSpinBox *>();
+    QtProperty *child = m_f.ints->addProperty(QStringLiteral("A1"));
+    m_a->addSubProperty(child);
+    QTRY_VERIFY(editor->isVisible());
+    delete child;
+    m_a->addSubProperty(m_f.ints->addProperty(QStringLiteral("A2")));
+    QCoreApplication::processEvents();
+    QVERIFY(editor);
+    QCOMPARE(editor->parentWidget(), widgetShowing<QGroupBox>(m_f.browser.get(), QStringLiteral("A")));
+    QCOMPARE(grid().first(),
+             QStringLiteral("0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 sunken line; 2,0,1,1 name:A2; 2,1,1,1 editor}"));
+    QTRY_VERIFY(editor->isVisible());
 }
 
 void TstGroupBoxPropertyBrowser::editorDestroyedFromOutside()
