@@ -1,12 +1,6 @@
 #include "propertybrowser/extended/qtvarianteditorfactory.h"
 
 #include "propertybrowser/extended/qtextendedfactories.h"
-#include "propertybrowser/extended/qtflagpropertymanager.h"
-#include "propertybrowser/extended/qtlocalepropertymanager.h"
-#include "propertybrowser/extended/qtpointpropertymanager.h"
-#include "propertybrowser/extended/qtrectpropertymanager.h"
-#include "propertybrowser/extended/qtsizepolicypropertymanager.h"
-#include "propertybrowser/extended/qtsizepropertymanager.h"
 #include "propertybrowser/qteditorfactory.h"
 
 #include <QMap>
@@ -70,6 +64,9 @@ Factory *makeFactory(QtVariantEditorFactoryPrivate *d, int type)
 
 void QtVariantEditorFactoryPrivate::link(QtVariantPropertyManager *variant, bool on) const
 {
+    // The search goes to any depth, so it finds the inner managers of the compound
+    // managers too (their QObject children): the components of a point, size,
+    // rectangle, locale, size policy, colour, font and flag get their editors here.
     forEachManager<QtIntPropertyManager>(variant, [&](auto *m) { bind(spinBoxFactory, m, on); });
     forEachManager<QtDoublePropertyManager>(variant, [&](auto *m) { bind(doubleSpinBoxFactory, m, on); });
     forEachManager<QtBoolPropertyManager>(variant, [&](auto *m) { bind(checkBoxFactory, m, on); });
@@ -79,38 +76,10 @@ void QtVariantEditorFactoryPrivate::link(QtVariantPropertyManager *variant, bool
     forEachManager<QtDateTimePropertyManager>(variant, [&](auto *m) { bind(dateTimeFactory, m, on); });
     forEachManager<QtKeySequencePropertyManager>(variant, [&](auto *m) { bind(keySequenceFactory, m, on); });
     forEachManager<QtCharPropertyManager>(variant, [&](auto *m) { bind(charFactory, m, on); });
-    forEachManager<QtLocalePropertyManager>(variant,
-                                            [&](auto *m) { bind(enumFactory, m->subEnumPropertyManager(), on); });
-    forEachManager<QtPointPropertyManager>(variant,
-                                           [&](auto *m) { bind(spinBoxFactory, m->subIntPropertyManager(), on); });
-    forEachManager<QtPointFPropertyManager>(
-        variant, [&](auto *m) { bind(doubleSpinBoxFactory, m->subDoublePropertyManager(), on); });
-    forEachManager<QtSizePropertyManager>(variant,
-                                          [&](auto *m) { bind(spinBoxFactory, m->subIntPropertyManager(), on); });
-    forEachManager<QtSizeFPropertyManager>(
-        variant, [&](auto *m) { bind(doubleSpinBoxFactory, m->subDoublePropertyManager(), on); });
-    forEachManager<QtRectPropertyManager>(variant,
-                                          [&](auto *m) { bind(spinBoxFactory, m->subIntPropertyManager(), on); });
-    forEachManager<QtRectFPropertyManager>(
-        variant, [&](auto *m) { bind(doubleSpinBoxFactory, m->subDoublePropertyManager(), on); });
-    forEachManager<QtColorPropertyManager>(variant, [&](auto *m) {
-        bind(spinBoxFactory, m->subIntPropertyManager(), on);
-        bind(colorFactory, m, on);
-    });
     forEachManager<QtEnumPropertyManager>(variant, [&](auto *m) { bind(enumFactory, m, on); });
-    forEachManager<QtSizePolicyPropertyManager>(variant, [&](auto *m) {
-        bind(spinBoxFactory, m->subIntPropertyManager(), on);
-        bind(enumFactory, m->subEnumPropertyManager(), on);
-    });
-    forEachManager<QtFontPropertyManager>(variant, [&](auto *m) {
-        bind(spinBoxFactory, m->subIntPropertyManager(), on);
-        bind(enumFactory, m->subEnumPropertyManager(), on);
-        bind(checkBoxFactory, m->subBoolPropertyManager(), on);
-        bind(fontFactory, m, on);
-    });
+    forEachManager<QtColorPropertyManager>(variant, [&](auto *m) { bind(colorFactory, m, on); });
+    forEachManager<QtFontPropertyManager>(variant, [&](auto *m) { bind(fontFactory, m, on); });
     forEachManager<QtCursorPropertyManager>(variant, [&](auto *m) { bind(cursorFactory, m, on); });
-    forEachManager<QtFlagPropertyManager>(variant,
-                                          [&](auto *m) { bind(checkBoxFactory, m->subBoolPropertyManager(), on); });
 }
 
 QtVariantEditorFactory::QtVariantEditorFactory(QObject *parent)
