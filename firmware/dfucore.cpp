@@ -162,6 +162,17 @@ int dfu_ask(const char* question)
     return g_ask ? g_ask(question) : 0;
 }
 
+bool dfu_resize_buffer(std::vector<uint8_t>& buffer, size_t size)
+{
+    try {
+        buffer.resize(size);
+    } catch (const std::bad_alloc&) {
+        dfu_fatal(DFU_EXIT_SOFTWARE, "Cannot allocate memory of size %zu bytes", size);
+        return false;
+    }
+    return true;
+}
+
 int dfu_verbose(void)
 {
     return g_verbose;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #define DFU_PRINTF(f, a) __attribute__((format(printf, f, a)))
 
@@ -68,6 +69,9 @@ void dfu_error(const char* format, ...) DFU_PRINTF(1, 2);
 int dfu_fatal(int code, const char* format, ...) DFU_PRINTF(2, 3);
 // The question through the ask callback; 0 (stop) when there is none.
 int dfu_ask(const char* question);
+// Sets the buffer's size; a failed allocation is "Cannot allocate memory of
+// size %zu bytes" and the error exit (false only without a guard).
+bool dfu_resize_buffer(std::vector<uint8_t>& buffer, size_t size);
 
 // Trace detail of the run (-v): 1 poll time-outs and chunks, 2 erases, 3 more.
 int dfu_verbose(void);

@@ -40,18 +40,6 @@ void put32(uint8_t* p, uint32_t v)
     put16(p + 2, v >> 16);
 }
 
-// Grows or sets the buffer's size; a failed allocation ends the run.
-bool resizeBuffer(std::vector<uint8_t>& buffer, size_t size)
-{
-    try {
-        buffer.resize(size);
-    } catch (const std::bad_alloc&) {
-        dfu_fatal(DFU_EXIT_SOFTWARE, "Cannot allocate memory of size %zu bytes", size);
-        return false;
-    }
-    return true;
-}
-
 bool readStandardInput(DfuFile& file)
 {
     const size_t step = 65536;
@@ -96,7 +84,7 @@ bool readWholeFile(DfuFile& file)
         return false;
     }
     const size_t size = size_t(st.st_size);
-    if (!resizeBuffer(file.contents, size))
+    if (!dfu_resize_buffer(file.contents, size))
         return false;
     size_t have = 0;
     while (have < size) {

@@ -43,6 +43,11 @@ bool wholeNumber(const std::string& text, uint32_t* value)
     return true;
 }
 
+// The start of the page of seg that holds address.
+uint32_t pageStartOf(const MemorySegment& seg, uint32_t address)
+{
+    return address - (address - seg.start) % seg.pagesize;
+}
 
 } // namespace
 
@@ -120,7 +125,7 @@ int dfuse_special_command(DfuInterface* dif, uint32_t address, int command)
         const MemorySegment* seg = find_segment(g_dfuse.layout, address);
         if (!seg || !(seg->memtype & DFUSE_ERASABLE))
             return dfu_fatal(DFU_EXIT_SOFTWARE, "Page at 0x%08x can not be erased", address);
-        const uint32_t pageStart = address - (address - seg->start) % seg->pagesize;
+        const uint32_t pageStart = pageStartOf(*seg, address);
         g_dfuse.erasedPages.insert(pageStart);
         if (dfu_verbose() >= 2)
             dfu_out("Erasing page size %i at address 0x%08x, page starting at 0x%08x\n", int(seg->pagesize),
@@ -221,7 +226,7 @@ void erasePages(DfuInterface* dif, uint32_t first, uint32_t last)
             dfu_fatal(DFU_EXIT_SOFTWARE, "Page at 0x%08x can not be erased", uint32_t(address));
             return;
         }
-        const uint32_t pageStart = uint32_t(address) - (uint32_t(address) - seg->start) % seg->pagesize;
+        const uint32_t pageStart = pageStartOf(*seg, uint32_t(address));
         if (!g_dfuse.erasedPages.count(pageStart)) {
             if (address > first && dfu_verbose() >= 3)
                 dfu_out(" Chunk extends into next page, erase it as well\n");
@@ -268,10 +273,6 @@ int dfuse_write_pages(DfuInterface* dif, uint32_t address, uint32_t length, cons
     dfu_info("%d bytes", int(length));
     return 0;
 }
-
-namespace {
-
-} // namespace
 
 void dfuse_leave(DfuInterface* dif)
 {

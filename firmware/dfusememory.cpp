@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 bool dfuse_read_memory(DfuInterface* dif, int xferSize, uint32_t address, uint32_t length,
                        std::vector<uint8_t>* out)
@@ -14,12 +13,8 @@ bool dfuse_read_memory(DfuInterface* dif, int xferSize, uint32_t address, uint32
     dfuse_special_command(dif, address, DFUSE_SET_ADDRESS);
     if (!dfu_abort_to_idle(dif))
         return false;
-    try {
-        out->resize(length);
-    } catch (const std::bad_alloc&) {
-        dfu_fatal(DFU_EXIT_SOFTWARE, "Cannot allocate memory of size %u bytes", length);
+    if (!dfu_resize_buffer(*out, length))
         return false;
-    }
     uint32_t total = 0;
     uint16_t block = 2;
     while (total < length) {
