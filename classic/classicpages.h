@@ -95,6 +95,8 @@ public:
     int currentDeviceNumber() const { return m_deviceNumber; }
     QString operationMode() const { return m_data.operationMode; }
     void setOperationMode(const QString& mode) { m_data.operationMode = mode; }
+    // An export or import is running: the workers' reports change no page.
+    bool isTransferMode() const;
     QString edsPath() const { return m_edsPath; }
     void setEdsPath(const QString& path) { m_edsPath = path; }
 
@@ -271,7 +273,6 @@ private:
     void finishSave(const QString& name, bool saved);
     bool applyXmlEdit(ParamEntry& record, QtProperty* property, EditKind kind, int intValue, double number,
                       bool flag, const QString& text);
-    bool isTransferMode() const;
     void forgetDevice();
 
     ClassicHost m_host;
