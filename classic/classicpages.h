@@ -245,7 +245,6 @@ private:
     enum class Loaded { Nothing, Xml, Eds };
     enum class CanForm { ObjectDictionary, Import, TopLevel, SubIndex };
 
-    QString configurationDir() const;
     // Runs steps 1 to 4 of a page builder; returns the new device group.
     QtProperty* pageSkeleton(PageView& page, QWidget* form, const QList<int>& widths, bool infoPage,
                              const char* builder);
