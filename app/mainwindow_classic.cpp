@@ -16,13 +16,6 @@
 
 #include <QCoreApplication>
 
-namespace {
-bool isTransferMode(const QString& mode)
-{
-    return mode == QLatin1String("export") || mode == QLatin1String("import");
-}
-}
-
 void MainWindow::setupClassic()
 {
     ClassicHost host;
@@ -104,7 +97,7 @@ void MainWindow::closeModbus()
 
 void MainWindow::slotCanParamsLoaded()
 {
-    if (!isTransferMode(classicMode()))
+    if (!m_classicPages->isTransferMode())
         m_classicModeFlag = false;
     m_classicPages->slotCanParamsLoaded();
 }
@@ -116,7 +109,7 @@ void MainWindow::slotCanParamLoaded(QString param_name)
 
 void MainWindow::slotCanParamsLoadingFail()
 {
-    if (!isTransferMode(classicMode()))
+    if (!m_classicPages->isTransferMode())
         m_classicModeFlag = false;
     m_classicPages->slotCanParamsLoadingFail();
 }

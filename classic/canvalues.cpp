@@ -11,11 +11,6 @@
 #include <cstring>
 
 namespace {
-bool isTraced(const ParamEntry& record)
-{
-    return record.objectIndex == QLatin1String("2070") && record.objectSubIndex == QLatin1String("25");
-}
-
 bool isSigned(int code)
 {
     return code >= CanInteger8 && code <= CanInteger32;
@@ -208,6 +203,11 @@ int editorTypeForCanType(int code)
     return code == CanBoolean ? ParamEntry::CheckBox : ParamEntry::TextBox;
 }
 
+bool isTracedCanRecord(const ParamEntry& record)
+{
+    return record.objectIndex == QLatin1String("2070") && record.objectSubIndex == QLatin1String("25");
+}
+
 std::mutex& canValueMutex()
 {
     static std::mutex* mutex = new std::mutex;
@@ -328,7 +328,7 @@ bool parseCanValueText(ParamEntry& record, double number, bool flag, const QStri
         return false;
     }
     setCanValue(record, value);
-    if (isTraced(record))
+    if (isTracedCanRecord(record))
         qDebug() << "После редактирования:" << value.text;
     return true;
 }
@@ -364,7 +364,7 @@ qint64 setBit(qint64 value, bool on, int bit)
 void showCanValue(ParamEntry& record, QtProperty* property)
 {
     const CanValue value = canValueOf(record);
-    if (isTraced(record))
+    if (isTracedCanRecord(record))
         qDebug() << "После обновления из устройства" << value.text;
     const quint64 raw = quint64(value.raw);
     switch (record.canDataType) {

@@ -44,6 +44,10 @@ int editorTypeForCanType(int code);
 
 std::mutex& canValueMutex();
 
+// The record (object "2070", sub-index "25") whose value is traced in the
+// debug output on its way between the device, the page and the editor.
+bool isTracedCanRecord(const ParamEntry& record);
+
 struct CanValue {
     qint64 raw = 0;
     QString text;

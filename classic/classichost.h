@@ -63,6 +63,9 @@ struct ClassicHost {
             setLinkConnected(connected);
     }
     DeviceEntry device() const { return deviceEntry ? deviceEntry() : DeviceEntry{}; }
+    QString configurationDir() const { return applicationDir + QStringLiteral("/ConfigurationData"); }
+    // The device's own folder in it (EDS cache, export folder).
+    QString deviceFolder() const { return configurationDir() + QLatin1Char('/') + device()[0]; }
     bool edsFromDevice() const { return getEdsFromDevice && getEdsFromDevice(); }
     void dropCanLink() const
     {

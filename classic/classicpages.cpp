@@ -42,11 +42,6 @@ ClassicPages::~ClassicPages()
     m_managerParent.reset();
 }
 
-QString ClassicPages::configurationDir() const
-{
-    return m_host.applicationDir + QStringLiteral("/ConfigurationData");
-}
-
 QString ClassicPages::propertyKey(const QString& name, const ParamEntryMap* map)
 {
     return name + QStringLiteral("0x") + QString::number(quintptr(map), 16);

@@ -95,6 +95,8 @@ public:
     int currentDeviceNumber() const { return m_deviceNumber; }
     QString operationMode() const { return m_data.operationMode; }
     void setOperationMode(const QString& mode) { m_data.operationMode = mode; }
+    // An export or import is running: the workers' reports change no page.
+    bool isTransferMode() const;
     QString edsPath() const { return m_edsPath; }
     void setEdsPath(const QString& path) { m_edsPath = path; }
 
@@ -243,7 +245,6 @@ private:
     enum class Loaded { Nothing, Xml, Eds };
     enum class CanForm { ObjectDictionary, Import, TopLevel, SubIndex };
 
-    QString configurationDir() const;
     // Runs steps 1 to 4 of a page builder; returns the new device group.
     QtProperty* pageSkeleton(PageView& page, QWidget* form, const QList<int>& widths, bool infoPage,
                              const char* builder);
@@ -271,7 +272,6 @@ private:
     void finishSave(const QString& name, bool saved);
     bool applyXmlEdit(ParamEntry& record, QtProperty* property, EditKind kind, int intValue, double number,
                       bool flag, const QString& text);
-    bool isTransferMode() const;
     void forgetDevice();
 
     ClassicHost m_host;

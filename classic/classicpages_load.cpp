@@ -40,7 +40,7 @@ bool ClassicPages::loadDeviceConfiguration(const DeviceEntry& entry, int number)
 {
     const QString& name = entry[0];
     const QString& typeId = entry[1];
-    if (name.isEmpty() || typeId.isEmpty() || !QFileInfo(configurationDir() + QLatin1Char('/') + name).isDir()) {
+    if (name.isEmpty() || typeId.isEmpty() || !QFileInfo(m_host.configurationDir() + QLatin1Char('/') + name).isDir()) {
         if (m_modbus.isOpen())
             m_modbus.closeModbus();
         resetParameterData();
@@ -87,7 +87,7 @@ bool ClassicPages::loadDeviceConfiguration(const DeviceEntry& entry, int number)
 
 bool ClassicPages::loadConfigurationFiles()
 {
-    const QString folder = configurationDir() + QLatin1Char('/') + m_device[1] + QLatin1Char('/');
+    const QString folder = m_host.configurationDir() + QLatin1Char('/') + m_device[1] + QLatin1Char('/');
     for (ClassicPage which : {ClassicPage::Calibration, ClassicPage::Main, ClassicPage::Extra, ClassicPage::Info})
         m_data.page(which).path = folder + ClassicData::fileName(which);
     m_data.listsPath = folder + QStringLiteral("lists.xml");
@@ -149,7 +149,7 @@ void ClassicPages::loadCanParamsAndData(const DeviceEntry& entry, int variant)
 
 QString ClassicPages::loadDeviceName() const
 {
-    QFile file(configurationDir() + QStringLiteral("/devname.txt"));
+    QFile file(m_host.configurationDir() + QStringLiteral("/devname.txt"));
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     QTextStream stream(&file);

@@ -21,8 +21,7 @@ const QString kSaveFailed = QStringLiteral("Не удалось сохранит
 
 QString cachePath(const ClassicHost& host, quint32 checksum)
 {
-    return host.applicationDir + QStringLiteral("/ConfigurationData/") + host.device()[0] + QLatin1Char('/')
-        + QString::number(checksum, 16) + QStringLiteral(".eds");
+    return host.deviceFolder() + QLatin1Char('/') + QString::number(checksum, 16) + QStringLiteral(".eds");
 }
 
 // Every segment of every block, each checked against the hash stored with it
@@ -135,8 +134,8 @@ bool chooseEds(const ClassicHost& host, QString& edsPath)
     const bool fromDevice = host.edsFromDevice();
     if (fromDevice && readEdsFromDevice(host, edsPath))
         return true;
-    const QString folder = host.applicationDir + QStringLiteral("/ConfigurationData/") + host.device()[0];
-    edsPath = host.openFileName ? host.openFileName(QStringLiteral("Открытие файла eds"), folder) : QString();
+    edsPath = host.openFileName ? host.openFileName(QStringLiteral("Открытие файла eds"), host.deviceFolder())
+                                : QString();
     if (!edsPath.isEmpty())
         return true;
     host.toLog(fromDevice ? QStringLiteral("Файл eds не найден или не выбран.") : QStringLiteral("Файл eds не выбран."),

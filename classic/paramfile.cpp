@@ -215,8 +215,7 @@ ClassicParamFile::ClassicParamFile(ClassicData& data, const ClassicHost& host, M
 
 QString ClassicParamFile::exportFolder() const
 {
-    return m_host.applicationDir + QStringLiteral("/ConfigurationData/") + m_host.device()[0]
-        + QStringLiteral("/data/");
+    return m_host.deviceFolder() + QStringLiteral("/data/");
 }
 
 bool ClassicParamFile::exportParams(bool backup)

@@ -31,7 +31,7 @@ QString SaveCanDataThread::save(const ParamEntry& record)
     QString refusal;
     if (!rawFromValue(record, &length, bytes, &refusal))
         return failed + refusal;
-    if (record.objectIndex == QLatin1String("2070") && record.objectSubIndex == QLatin1String("25"))
+    if (isTracedCanRecord(record))
         qDebug() << "Перед сохранением:" << canValueOf(record).text;
     const SdoAddress at = sdoAddressOf(record);
     const SdoOutcome out = sdoWrite(m_nodeId, at.index, at.subIndex, at.dataType, QByteArray(bytes, length),
