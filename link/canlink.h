@@ -2,8 +2,9 @@
 // adapter driver, start the alarm table, open the adapter's port, set the CAN
 // bit rate and start the node (id 1, boot-up, pre-operational); closing stops
 // the node and the timer thread and closes the port. The data source and the
-// main window both open and close the link here, on the GUI thread. A link
-// still open when the program exits is closed on the way out.
+// main window both open and close the link here, one at a time: the window on
+// the GUI thread, the data source on a helper thread while the GUI thread
+// waits. A link still open when the program exits is closed on the way out.
 #pragma once
 
 #include "link/linklog.h"
