@@ -12,6 +12,7 @@ packages=(
   qtbase5-dev qtbase5-dev-tools qttools5-dev libqt5serialport5-dev
   libusb-1.0-0-dev libmodbus-dev zlib1g-dev
   fonts-dejavu-core
+  qttranslations5-l10n
 )
 
 missing=()
