@@ -61,6 +61,7 @@ void MainWindow::setupFlows()
     DeviceCommands::Hooks commandHooks;
     commandHooks.log = [this](const QString& msg, bool success) { toLog(msg, success); };
     commandHooks.setToolsEnabled = [this](bool connected) { setToolsEnabled(connected); };
+    commandHooks.setCommandRunning = [this](bool running) { setCommandRunning(running); };
     m_deviceCommands = std::make_unique<DeviceCommands>(*ds, std::move(commandHooks));
 
     setFileChooser(std::make_unique<DialogFileChooser>());
@@ -86,6 +87,7 @@ void MainWindow::onBtnConnectClick()
 void MainWindow::onBtnDisconnectClick()
 {
     toLog(QStringLiteral("Отключено"), false);
+    setCommandRunning(false);
     setToolsEnabled(false);
     m_dataSource->disconnectDevice();
     connectWithDialog();
@@ -103,6 +105,7 @@ void MainWindow::slotBtnRestoreDefaultSettings()
 
 void MainWindow::dropLinkAfterCommand(const QString& message)
 {
+    setCommandRunning(false);
     m_dataSource->disconnectDevice();
     setToolsEnabled(false);
     toLog(message, false);

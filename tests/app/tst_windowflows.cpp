@@ -245,6 +245,11 @@ void TstWindowFlows::scenario()
     rig.button("btnRestoreDefault")->click();
     QCOMPARE(logOf(w).value(lines), (Line{"Производится возврат к заводским настройкам...", true}));
     QVERIFY(!rig.button("btnSaveAll")->isEnabled());
+    // No new connection while the old link still waits for the device's restart.
+    QVERIFY(!rig.action("m_connect")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.sim.device.writesTo(0x1011, 1) > 0, kWait);
+    QVERIFY(!logged(w, {kRestored, false}));
+    QVERIFY(!rig.action("m_connect")->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(logged(w, {kRestored, false}), kWait);
     QTRY_VERIFY_WITH_TIMEOUT(rig.connected(), kWait);
     QVERIFY(dialogs.opened > opened);
