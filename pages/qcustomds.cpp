@@ -37,6 +37,11 @@ QCustomDS::QCustomDS(std::shared_ptr<SdoChannel> channel, QObject* parent)
             [this](QString name) { toGui([this, name] { slotParamLoaded(name); }); }, Qt::DirectConnection);
     connect(load, &CustomDSLoadThread::connectionError, this,
             [this] { toGui([this] { slotConnectionError(); }); }, Qt::DirectConnection);
+    // The first failure of a parameter on a link is worth a line; the next
+    // ones, every round, would bury the log.
+    connect(load, &CustomDSLoadThread::firstLoadingFail, this,
+            [this](QString message) { toGui([this, message] { emit toLog(message, false); }); },
+            Qt::DirectConnection);
     connect(save, &CustomDSSaveThread::paramSaved, this,
             [this](QString name) { toGui([this, name] { slotParamSaved(name); }); }, Qt::DirectConnection);
     connect(save, &CustomDSSaveThread::paramsSaved, this,
@@ -130,9 +135,10 @@ bool QCustomDS::connectDevice()
     const int canBusAccess = settings.canBusAccess;
     const QString bitRate = settings.baudRate;
     SdoChannel::LinkOpen opened = SdoChannel::LinkOpen::NoPort;
+    QString portFailure;
     int found = -1;
     runBesideTheGui([&] {
-        opened = m_channel->openLink(portName, canBusAccess, bitRate);
+        opened = m_channel->openLink(portName, canBusAccess, bitRate, &portFailure);
         if (opened != SdoChannel::LinkOpen::Open)
             return;
         for (uint8_t id : candidates) {
@@ -148,7 +154,7 @@ bool QCustomDS::connectDevice()
     case SdoChannel::LinkOpen::Open:
         break;
     case SdoChannel::LinkOpen::NoPort:
-        emit toLog(QStringLiteral("Не удалось установить usb-can соединение."), false);
+        emit toLog(noPortLine(portFailure), false);
         emit setToolsEnabled(false);
         return false;
     case SdoChannel::LinkOpen::NoBitRate:
@@ -173,6 +179,7 @@ bool QCustomDS::connectDevice()
     ws.roundIntervalMs = m_timing.roundIntervalMs;
     m_load->setSettings(ws);
     m_save->setSettings(ws);
+    m_load->forgetFailures();
     m_load->startProcess();
     m_save->startProcess();
     return true;

@@ -29,6 +29,8 @@
 #include <QTreeWidget>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -297,7 +299,9 @@ void TstWindowFlows::scenario()
     rig.action("m_connect")->trigger();
     QCOMPARE(dialogs.opened, opened + 2);
     QCOMPARE(dialogs.preselected.last(), QString("/nonexistent/ttyQ"));
-    QCOMPARE(logOf(w).last(), (Line{"Не удалось установить usb-can соединение.", false}));
+    QCOMPARE(logOf(w).last(), (Line{"Не удалось установить usb-can соединение. /nonexistent/ttyQ: "
+                                    + QString::fromLocal8Bit(std::strerror(ENOENT)),
+                                    false}));
     QVERIFY(!rig.connected());
     QVERIFY(rig.action("m_connect")->isEnabled());
     QVERIFY(!rig.button("btnSaveAll")->isEnabled());
