@@ -56,6 +56,11 @@ void MainWindow::setupFlows()
     connectHooks.log = [this](const QString& msg, bool success) { toLog(msg, success); };
     connectHooks.repaint = [this] { repaint(); };
     connectHooks.setTitle = [this](const QString& title) { setWindowTitle(title); };
+    connectHooks.closeRequested = [this, ds] { return ds->closeRequestedDuringConnect(this); };
+    connectHooks.closeWindow = [this] {
+        setToolsEnabled(false);
+        close();
+    };
     m_connectFlow = std::make_unique<ConnectFlow>(*ds, *m_pageBuilder, std::move(connectHooks), configurationDir());
 
     DeviceCommands::Hooks commandHooks;

@@ -5,6 +5,7 @@
 #include "pages/customdsloadthread.h"
 #include "pages/customdssavethread.h"
 #include "pages/guiinbox.h"
+#include "pages/userinputhold.h"
 
 #include <QDebug>
 #include <QEventLoop>
@@ -82,10 +83,12 @@ QCustomDS::~QCustomDS()
 
 namespace {
 // Runs `work` on a thread of its own while the calling GUI thread keeps its
-// event loop turning without user input: the window repaints and timers run,
-// and no user action can start meanwhile. Returns once `work` has returned.
-void runBesideTheGui(const std::function<void()>& work)
+// event loop turning: the window repaints and timers run, and the user's
+// input is dropped, so no user action starts meanwhile or afterwards.
+// Returns, with the windows whose close was asked for, once `work` has returned.
+QList<QPointer<QWidget>> runBesideTheGui(const std::function<void()>& work)
 {
+    const UserInputHold hold;
     QEventLoop loop;
     bool done = false; // GUI thread only
     std::thread worker([&] {
@@ -97,8 +100,9 @@ void runBesideTheGui(const std::function<void()>& work)
     });
     // Only the posted end leaves for good; any other exit of the loop re-enters it.
     while (!done)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec();
     worker.join();
+    return hold.closeRequests();
 }
 
 QString idList(const std::vector<uint8_t>& ids)
@@ -114,7 +118,6 @@ bool QCustomDS::connectDevice()
 {
     if (m_connected)
         return true;
-    emit setToolsEnabled(true);
     // No worker talks to the device until it is found, and nothing they
     // reported about an earlier link is taken for news of this one.
     stopWorkers();
@@ -137,7 +140,7 @@ bool QCustomDS::connectDevice()
     SdoChannel::LinkOpen opened = SdoChannel::LinkOpen::NoPort;
     QString portFailure;
     int found = -1;
-    runBesideTheGui([&] {
+    m_closeRequests = runBesideTheGui([&] {
         opened = m_channel->openLink(portName, canBusAccess, bitRate, &portFailure);
         if (opened != SdoChannel::LinkOpen::Open)
             return;
@@ -182,7 +185,16 @@ bool QCustomDS::connectDevice()
     m_load->forgetFailures();
     m_load->startProcess();
     m_save->startProcess();
+    emit setToolsEnabled(true);
     return true;
+}
+
+bool QCustomDS::closeRequestedDuringConnect(const QWidget* window) const
+{
+    for (const QPointer<QWidget>& w : m_closeRequests)
+        if (w && w.data() == window)
+            return true;
+    return false;
 }
 
 bool QCustomDS::probeNode(uint8_t nodeId)

@@ -4,6 +4,7 @@
 #include "app/devicecommands.h"
 #include "app/filechooser.h"
 #include "app/mainwindow.h"
+#include "inboxdrained.h"
 #include "windowlog.h"
 #include "app/userprompt.h"
 #include "configfixture.h"
@@ -18,14 +19,18 @@
 #include "pages/qlabelwgt.h"
 #include "pages/qlineeditwgt.h"
 #include "simdevicejson.h"
+#include "windowinput.h"
 
 #include <QAction>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeWidget>
 #include <QTest>
 
@@ -101,6 +106,26 @@ struct Rig {
     }
     QLineEditWgt* speed() { return field<QLineEditWgt>("speed", "uint16lineValue"); }
     bool connected() { return window->dataSource()->isConnected(); }
+    static bool waitCursorShows()
+    {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        return cursor && cursor->shape() == Qt::WaitCursor;
+    }
+    bool anyDeviceToolOn()
+    {
+        for (const char* name : {"btnSaveAll", "btnReboot", "btnCancelAll", "btnRestoreDefault"})
+            if (button(name)->isEnabled())
+                return true;
+        return action("m_disconnect")->isEnabled();
+    }
+    // Every SDO request the tool sent was the probe's read of 2000:01.
+    bool onlyProbesSent() const
+    {
+        for (const QString& line : sim.adapter.lines())
+            if (line.startsWith("t6") && line.mid(7, 6) != "002001")
+                return false;
+        return true;
+    }
     bool toolsOn() { return button("btnSaveAll")->isEnabled() && action("m_disconnect")->isEnabled(); }
     // Every parameter the export writes has its value from the device.
     bool allRead()
@@ -161,6 +186,9 @@ private slots:
 
     void scenario();
     void silentDeviceKeepsTheWindowAlive();
+    void inputDuringTheProbeTakesNoEffect();
+    void closeDuringTheProbe_data();
+    void closeDuringTheProbe();
     void exportImportRoundTrip();
     void importThroughTheWindow_data();
     void importThroughTheWindow();
@@ -355,6 +383,110 @@ void TstWindowFlows::silentDeviceKeepsTheWindowAlive()
     QCOMPARE(logOf(w), (QList<Line>{{"Подключение...", true}, {"Устройство не отвечает (id: 31, 127).", false}}));
     QVERIFY(rig.action("m_connect")->isEnabled());
     QVERIFY(!rig.button("btnSaveAll")->isEnabled());
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+// Clicks and keys given while the device is probed are dropped, not held back
+// until the probe ends: after it the device has seen no command and no second
+// connect, nothing was typed, and the device tools were off all along.
+void TstWindowFlows::inputDuringTheProbeTakesNoEffect()
+{
+    Rig rig;
+    MainWindow& w = rig.w();
+    auto* log = w.findChild<QTextEdit*>("teLog");
+    log->setFocus();
+    QWidget* connectButton = w.findChild<QToolBar*>("toolBar")->widgetForAction(rig.action("m_connect"));
+    QVERIFY(connectButton);
+    rig.sim.device.setSilent(true);
+    bool given = false;
+    bool toolOnWhileProbing = false;
+    bool waitCursorShown = false;
+    // The timer runs only while the trigger below waits in the probe's loop.
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        toolOnWhileProbing = toolOnWhileProbing || rig.anyDeviceToolOn();
+        waitCursorShown = waitCursorShown || Rig::waitCursorShows();
+        if (given || rig.sim.device.requestsSeen() == 0)
+            return;
+        given = true;
+        windowinput::click(rig.button("btnReboot"));
+        windowinput::click(connectButton);
+        windowinput::type(w.windowHandle(), "zq");
+        rig.sim.device.setSilent(false); // a later try finds the device
+    });
+    watch.start();
+    DialogScript dialogs;
+    dialogs.answers.push_back(choose(configfixture::kDeviceA, rig.port()));
+    rig.action("m_connect")->trigger();
+    watch.stop();
+
+    QVERIFY(given);
+    QVERIFY(rig.connected());
+    QVERIFY(!toolOnWhileProbing);
+    QVERIFY(waitCursorShown);
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QVERIFY(rig.toolsOn());
+    // Input still waiting somewhere would have arrived within a round.
+    const bool polling = rig.aRoundPasses();
+    QVERIFY(!logged(w, {"Перезагрузка...", true}));
+    QCOMPARE(rig.sim.device.writesTo(0x2001, 0x0A), 0);
+    QCOMPARE(dialogs.opened, 1);
+    QCOMPARE(rig.sim.adapter.lines().count("O"), 1);
+    QVERIFY(!log->toPlainText().contains("zq", Qt::CaseInsensitive));
+    QVERIFY(polling);
+}
+
+void TstWindowFlows::closeDuringTheProbe_data()
+{
+    QTest::addColumn<bool>("answers"); // the device answers a later try of the probe
+    QTest::newRow("device silent") << false;
+    QTest::newRow("device found after the close") << true;
+}
+
+// The window's close button during the probe is carried out once the probe
+// has returned: the link is closed again, nothing but the probe went to the
+// device, and no dialog opens again.
+void TstWindowFlows::closeDuringTheProbe()
+{
+    QFETCH(bool, answers);
+    Rig rig;
+    MainWindow& w = rig.w();
+    rig.sim.device.setSilent(true);
+    bool asked = false;
+    bool closedWhileProbing = false;
+    // The timer runs only while the trigger below waits in the probe's loop.
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        closedWhileProbing = closedWhileProbing || !w.isVisible();
+        if (asked || rig.sim.device.requestsSeen() == 0)
+            return;
+        asked = true;
+        windowinput::close(w.windowHandle());
+        if (answers)
+            rig.sim.device.setSilent(false);
+    });
+    watch.start();
+    DialogScript dialogs;
+    for (int i = 0; i < 2; ++i)
+        dialogs.answers.push_back(choose(configfixture::kDeviceA, rig.port()));
+    rig.action("m_connect")->trigger();
+    watch.stop();
+
+    QVERIFY(asked);
+    QVERIFY(!closedWhileProbing);
+    QVERIFY(!w.isVisible());
+    QVERIFY(!rig.connected());
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(dialogs.opened, 1);
+    QVERIFY(!logged(w, {"Подключено", true}));
+    QVERIFY(inboxDrained());
+    const QStringList lines = rig.sim.adapter.lines();
+    QCOMPARE(lines.count("O"), 1);
+    QCOMPARE(lines.last(), QString("C"));
+    QVERIFY(rig.onlyProbesSent());
+    QCOMPARE(rig.sim.device.writesTo(0x2001, 0x0A), 0);
 }
 
 void TstWindowFlows::exportImportRoundTrip()
