@@ -88,7 +88,7 @@ namespace {
 // Returns, with the windows whose close was asked for, once `work` has returned.
 QList<QPointer<QWidget>> runBesideTheGui(const std::function<void()>& work)
 {
-    const UserInputHold hold;
+    UserInputHold hold;
     QEventLoop loop;
     bool done = false; // GUI thread only
     std::thread worker([&] {
@@ -102,7 +102,7 @@ QList<QPointer<QWidget>> runBesideTheGui(const std::function<void()>& work)
     while (!done)
         loop.exec();
     worker.join();
-    return hold.closeRequests();
+    return hold.end();
 }
 
 QString idList(const std::vector<uint8_t>& ids)

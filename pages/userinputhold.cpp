@@ -23,12 +23,21 @@ UserInputHold::UserInputHold()
 
 UserInputHold::~UserInputHold()
 {
-    // Input that reached the queue before the wait ended still belongs to it.
-    QCoreApplication::processEvents();
-    if (QCoreApplication* app = QCoreApplication::instance())
-        app->removeEventFilter(this);
-    if (hasCursor())
-        QGuiApplication::restoreOverrideCursor();
+    end();
+}
+
+QList<QPointer<QWidget>> UserInputHold::end()
+{
+    if (!m_ended) {
+        m_ended = true;
+        // Input that reached the queue before the wait ended still belongs to it.
+        QCoreApplication::processEvents();
+        if (QCoreApplication* app = QCoreApplication::instance())
+            app->removeEventFilter(this);
+        if (hasCursor())
+            QGuiApplication::restoreOverrideCursor();
+    }
+    return m_closeRequests;
 }
 
 bool UserInputHold::isUserInput(int eventType)

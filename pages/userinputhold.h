@@ -18,13 +18,15 @@ class QWidget;
 class UserInputHold : public QObject {
 public:
     UserInputHold();
-    ~UserInputHold() override; // the cursor and the input come back
+    ~UserInputHold() override; // ends the hold unless end() did
 
     UserInputHold(const UserInputHold&) = delete;
     UserInputHold& operator=(const UserInputHold&) = delete;
 
-    // The windows whose close the user asked for while the hold lived.
-    QList<QPointer<QWidget>> closeRequests() const { return m_closeRequests; }
+    // Drops what input still waits in the queue, then lets input through
+    // again and puts the cursor back. Returns the windows whose close the user
+    // asked for while the hold lived.
+    QList<QPointer<QWidget>> end();
 
     // True for the events a hold drops.
     static bool isUserInput(int eventType);
@@ -34,4 +36,5 @@ protected:
 
 private:
     QList<QPointer<QWidget>> m_closeRequests;
+    bool m_ended = false;
 };
