@@ -17,7 +17,7 @@
 #include "pages/qdatatypewgt.h"
 #include "pages/qlabelwgt.h"
 #include "pages/qlineeditwgt.h"
-#include "simdevicejson.h"
+#include "sim/simdevicejson.h"
 
 #include <QAction>
 #include <QPushButton>

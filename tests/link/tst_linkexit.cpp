@@ -1,7 +1,7 @@
 // A program that returns from main with the link open ends promptly, and the
 // link is closed on the way out (the adapter sees its close command).
 #include "canopen/node.h"
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
