@@ -4,8 +4,8 @@
 //
 //   quillbex-simdevice [--table FILE | --bare] [--node ID] [--type N] [--object INDEX:SUB:TYPE:HEX]...
 #include "canopen/node.h"
-#include "simdevice.h"
-#include "simdevicejson.h"
+#include "sim/simdevice.h"
+#include "sim/simdevicejson.h"
 
 #include <QFileInfo>
 

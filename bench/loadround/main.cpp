@@ -6,7 +6,7 @@
 #include "link/connectionsettings.h"
 #include "pages/customdsloadthread.h"
 #include "pages/qcustomds.h"
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
 #include <QCoreApplication>
 

@@ -7,7 +7,7 @@
 //   bench_sdo [N]     N back-to-back reads (default 1000), N/2 isolated ones
 #include "link/canlink.h"
 #include "link/sdoaccess.h"
-#include "simdevice.h"
+#include "sim/simdevice.h"
 #include "taskstats.h"
 
 #include <algorithm>

@@ -8,7 +8,7 @@
 #include "link/connectionsettings.h"
 #include "link/sdoaccess.h"
 #include "pages/qcustomds.h"
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
 #include <QAction>
 #include <QApplication>

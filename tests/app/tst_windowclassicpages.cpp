@@ -11,7 +11,7 @@
 #include "link/sdoaccess.h"
 #include "modaldriver.h"
 #include "propertybrowser/qtstringpropertymanager.h"
-#include "simdevice.h"
+#include "sim/simdevice.h"
 #include "taskstats.h"
 #include "windowlog.h"
 

@@ -18,7 +18,7 @@
 #include "pages/qdatatypewgt.h"
 #include "pages/qlabelwgt.h"
 #include "pages/qlineeditwgt.h"
-#include "simdevicejson.h"
+#include "sim/simdevicejson.h"
 #include "windowinput.h"
 
 #include <QAction>

@@ -7,7 +7,7 @@
 #include "canopen/timer.h"
 #include "canopen/tooldict.h"
 #include "link/slcanadapter.h"
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
 #include <QTest>
 

@@ -8,7 +8,7 @@
 #include "link/connectionsettings.h"
 #include "link/sdoaccess.h"
 #include "records.h"
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -10,7 +10,7 @@
 #include "propertybrowser/qtboolpropertymanager.h"
 #include "propertybrowser/qtdoublepropertymanager.h"
 #include "propertybrowser/qtstringpropertymanager.h"
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -6,7 +6,7 @@
 #include "link/canlink.h"
 #include "link/connectionsettings.h"
 #include "link/sdoaccess.h"
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
 #include <QTest>
 

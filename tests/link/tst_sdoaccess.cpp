@@ -7,7 +7,7 @@
 #include "link/connectionsettings.h"
 #include "link/sdoaccess.h"
 #include "link/subindexcount.h"
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
 #include <QDir>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "canopen/node.h"
 #include "canopen/port.h"
 #include "link/slcanadapter.h"
-#include "simadapter.h"
+#include "sim/simadapter.h"
 #include "taskstats.h"
 
 #include <QDir>

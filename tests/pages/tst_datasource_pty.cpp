@@ -8,7 +8,7 @@
 #include "pages/qcustomds.h"
 #include "inboxdrained.h"
 #include "ptydatasource.h"
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -12,7 +12,7 @@
 #include "pages/qlabelwgt.h"
 #include "pages/qlineeditwgt.h"
 #include "ptydatasource.h"
-#include "simdevicejson.h"
+#include "sim/simdevicejson.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "canopen/canframe.h"
-#include "simadapter.h"
+#include "sim/simadapter.h"
 
 #include <QByteArray>
 

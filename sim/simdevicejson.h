@@ -8,7 +8,7 @@
 // that long before its boot-up.
 #pragma once
 
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "simadapter.h"
+#include "sim/simadapter.h"
 
 #include <cerrno>
 #include <chrono>
@@ -76,6 +76,12 @@ bool SimAdapter::waitForLines(int n, int timeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_lines.size() >= n; });
+}
+
+bool SimAdapter::waitForLine(const QString& line, int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_lines.contains(line); });
 }
 
 void SimAdapter::setFrameHandler(std::function<void(const CanFrame&)> handler)
@@ -177,7 +183,7 @@ void SimAdapter::run()
 
 void SimAdapter::handleLine(const QByteArray& line)
 {
-    // State first, so a test woken by the line sees its effect.
+    // State first, so a waiter woken by the line sees its effect.
     if (line == "O")
         m_open = true;
     else if (line == "C")

@@ -1,5 +1,5 @@
 // A simulated SLCAN USB-CAN adapter on the master side of a pseudo-terminal
-// pair. The code under test opens slavePath() as its serial port.
+// pair. The host (the tool, or a test of it) opens slavePath() as its serial port.
 //
 // It speaks the adapter's line protocol on its own: O/C open and close the
 // channel, S<digit> sets the bit rate, t-lines carry frames both ways. Good
@@ -36,6 +36,8 @@ public:
     QStringList lines() const;
     // Waits until at least n lines arrived; false after timeoutMs.
     bool waitForLines(int n, int timeoutMs);
+    // Waits until this very line arrived; false after timeoutMs.
+    bool waitForLine(const QString& line, int timeoutMs);
     // Monotonic arrival time of each line, in microseconds.
     std::vector<int64_t> lineTimesUs() const;
     bool channelOpen() const { return m_open; }

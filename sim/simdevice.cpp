@@ -1,6 +1,6 @@
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
-#include "simadapter.h"
+#include "sim/simadapter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -58,7 +58,7 @@ SimCanDevice::~SimCanDevice()
 }
 
 namespace {
-// Values cross between the test's thread and the adapter's: never let the two
+// Values cross between the caller's thread and the adapter's: never let the two
 // share one byte block, whose reference count only Qt's own code sees.
 QByteArray detached(const QByteArray& bytes)
 {
