@@ -407,8 +407,6 @@ void TstWindowFlows::inputDuringTheProbeTakesNoEffect()
     log->setFocus();
     QWidget* connectButton = w.findChild<QToolBar*>("toolBar")->widgetForAction(rig.action("m_connect"));
     QVERIFY(connectButton);
-    rig.sim.device.setSilent(true);
-    bool given = false;
     bool toolOnWhileProbing = false;
     bool waitCursorShown = false;
     // The timer runs only while the trigger below waits in the probe's loop.
@@ -417,22 +415,22 @@ void TstWindowFlows::inputDuringTheProbeTakesNoEffect()
     QObject::connect(&watch, &QTimer::timeout, [&] {
         toolOnWhileProbing = toolOnWhileProbing || rig.anyDeviceToolOn();
         waitCursorShown = waitCursorShown || Rig::waitCursorShows();
-        if (given || rig.sim.device.requestsSeen() == 0)
-            return;
-        given = true;
-        windowinput::click(rig.button("btnReboot"));
-        windowinput::click(connectButton);
-        windowinput::type(w.windowHandle(), "zq");
-        rig.sim.device.setSilent(false); // a later try finds the device
     });
     watch.start();
+    // Nobody answers at id 5: the probe waits there, then finds the device at 31.
     DialogScript dialogs;
-    dialogs.answers.push_back(choose(configfixture::kDeviceA, rig.port()));
+    dialogs.answers.push_back(
+        choose(configfixture::kDeviceA, rig.port(), [](ConnectionDialog& d) { d.setDeviceId(5); }));
+    // The application takes this input from the window system when its event
+    // loop next turns: in the probe's wait.
+    windowinput::click(rig.button("btnReboot"));
+    windowinput::click(connectButton);
+    windowinput::type(w.windowHandle(), "zq");
     rig.action("m_connect")->trigger();
     watch.stop();
 
-    QVERIFY(given);
     QVERIFY(rig.connected());
+    QCOMPARE(connectionSettings().nodeId, uint8_t(31));
     QVERIFY(!toolOnWhileProbing);
     QVERIFY(waitCursorShown);
     QVERIFY(!QGuiApplication::overrideCursor());
@@ -449,9 +447,9 @@ void TstWindowFlows::inputDuringTheProbeTakesNoEffect()
 
 void TstWindowFlows::closeDuringTheProbe_data()
 {
-    QTest::addColumn<bool>("answers"); // the device answers a later try of the probe
+    QTest::addColumn<bool>("answers"); // the device answers at id 31 after nobody did at 5
     QTest::newRow("device silent") << false;
-    QTest::newRow("device found after the close") << true;
+    QTest::newRow("device found") << true;
 }
 
 // The window's close button during the probe is carried out once the probe
@@ -462,29 +460,23 @@ void TstWindowFlows::closeDuringTheProbe()
     QFETCH(bool, answers);
     Rig rig;
     MainWindow& w = rig.w();
-    rig.sim.device.setSilent(true);
-    bool asked = false;
+    rig.sim.device.setSilent(!answers);
     bool closedWhileProbing = false;
     // The timer runs only while the trigger below waits in the probe's loop.
     QTimer watch;
     watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        closedWhileProbing = closedWhileProbing || !w.isVisible();
-        if (asked || rig.sim.device.requestsSeen() == 0)
-            return;
-        asked = true;
-        windowinput::close(w.windowHandle());
-        if (answers)
-            rig.sim.device.setSilent(false);
-    });
+    QObject::connect(&watch, &QTimer::timeout, [&] { closedWhileProbing = closedWhileProbing || !w.isVisible(); });
     watch.start();
     DialogScript dialogs;
     for (int i = 0; i < 2; ++i)
-        dialogs.answers.push_back(choose(configfixture::kDeviceA, rig.port()));
+        dialogs.answers.push_back(
+            choose(configfixture::kDeviceA, rig.port(), [](ConnectionDialog& d) { d.setDeviceId(5); }));
+    // Taken from the window system in the probe's wait, as the title bar's
+    // button pressed meanwhile.
+    windowinput::close(w.windowHandle());
     rig.action("m_connect")->trigger();
     watch.stop();
 
-    QVERIFY(asked);
     QVERIFY(!closedWhileProbing);
     QVERIFY(!w.isVisible());
     QVERIFY(!rig.connected());
@@ -495,6 +487,8 @@ void TstWindowFlows::closeDuringTheProbe()
     const QStringList lines = rig.sim.adapter.lines();
     QCOMPARE(lines.count("O"), 1);
     QCOMPARE(lines.last(), QString("C"));
+    // The device was found (or not) by the probe alone.
+    QCOMPARE(rig.sim.device.uploadsOf(0x2000, 1) > 0, answers);
     QVERIFY(rig.onlyProbesSent());
     QCOMPARE(rig.sim.device.writesTo(0x2001, 0x0A), 0);
 }
