@@ -283,8 +283,8 @@ void MainWindow::reportLinkLost()
 
 void MainWindow::slotConnectionError()
 {
-    setCommandRunning(false);
     m_dataSource->disconnectDevice();
+    setCommandRunning(false);
     reportLinkLost();
 }
 

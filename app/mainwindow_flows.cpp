@@ -110,8 +110,9 @@ void MainWindow::slotBtnRestoreDefaultSettings()
 
 void MainWindow::dropLinkAfterCommand(const QString& message)
 {
-    setCommandRunning(false);
+    // The command ends with its link: until then no new connect may start.
     m_dataSource->disconnectDevice();
+    setCommandRunning(false);
     setToolsEnabled(false);
     toLog(message, false);
     connectWithDialog();
