@@ -64,8 +64,16 @@ ConnectFlow::Attempt ConnectFlow::attempt()
     }
 
     m_dataSource.clearData();
+    const bool connected = m_dataSource.connectDevice();
+    if (m_hooks.closeRequested && m_hooks.closeRequested()) {
+        // Both queues were emptied before the probe: nothing but the probe has gone out.
+        m_dataSource.disconnectDevice();
+        if (m_hooks.closeWindow)
+            m_hooks.closeWindow();
+        return Attempt::Cancelled;
+    }
     // A failure has been logged by the data source already.
-    if (!m_dataSource.connectDevice())
+    if (!connected)
         return Attempt::Failed;
 
     const QString deviceName = connectionSettings().deviceType[0];

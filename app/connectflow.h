@@ -1,7 +1,9 @@
 // The main window's connect flow: the connection dialog with the last port
 // preselected, the data source's link open and device probe, the window title,
 // the device's pages kept or built, and the first read of every page group. A
-// failed attempt opens the dialog again until the user connects or cancels.
+// failed attempt opens the dialog again until the user connects or cancels. A
+// close of the window asked for during the probe ends the flow instead: the
+// link is closed again, nothing is sent and the window closes.
 #pragma once
 
 #include "app/logsink.h"
@@ -19,6 +21,10 @@ public:
         // Shows the "connecting" line at once, before the link is opened.
         std::function<void()> repaint;
         std::function<void(const QString& title)> setTitle;
+        // Whether the user asked to close the window while the device was
+        // probed (the request was held back), and the close carried out.
+        std::function<bool()> closeRequested;
+        std::function<void()> closeWindow;
     };
 
     // `configurationDir` holds "Controllers.xml" and the page data ("UiData").

@@ -46,7 +46,8 @@ void DeviceCommands::reboot()
         return;
     if (m_hooks.log)
         m_hooks.log(QStringLiteral("Перезагрузка..."), true);
-    m_dataSource.slotSave(param, {});
+    setRunning(true);
+    send(param, [this](bool) { setRunning(false); });
 }
 
 void DeviceCommands::restoreDefaults()
@@ -66,20 +67,33 @@ void DeviceCommands::restoreDefaults()
         return;
     if (m_hooks.log)
         m_hooks.log(QStringLiteral("Производится возврат к заводским настройкам..."), true);
+    setRunning(true);
     if (m_hooks.setToolsEnabled)
         m_hooks.setToolsEnabled(false);
     // A device that answers keeps its link, so the tools must come back; one
     // that restarts is reported by the save worker and the link is dropped.
-    m_dataSource.slotSave(param, [alive = m_alive, this](bool ok) {
-        GuiInbox::post([alive, this, ok] {
+    send(param, [this](bool ok) { restoreWritten(ok); });
+}
+
+void DeviceCommands::send(const SPCustomParam& param, std::function<void(bool ok)> written)
+{
+    m_dataSource.slotSave(param, [alive = m_alive, this, written = std::move(written)](bool ok) {
+        GuiInbox::post([alive, this, written, ok] {
             if (*alive)
-                restoreWritten(ok);
+                written(ok);
         });
     });
 }
 
+void DeviceCommands::setRunning(bool running)
+{
+    if (m_hooks.setCommandRunning)
+        m_hooks.setCommandRunning(running);
+}
+
 void DeviceCommands::restoreWritten(bool ok)
 {
+    setRunning(false);
     if (m_hooks.setToolsEnabled)
         m_hooks.setToolsEnabled(m_dataSource.isConnected());
     if (ok && m_hooks.log)

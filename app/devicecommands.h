@@ -3,7 +3,9 @@
 // factory settings (0x1011 sub-index 1, "load", after a question). A device
 // that restarts leaves the write unanswered, and the save worker reports the
 // command after that one try (the main window drops the link); a device that
-// answers has taken it.
+// answers has taken it. From the command's start to its end the hook
+// setCommandRunning says so, so that no new connection is begun meanwhile; the
+// end is the write's completion here, or the main window's dropping the link.
 #pragma once
 
 #include "app/logsink.h"
@@ -19,6 +21,7 @@ public:
     struct Hooks {
         LogSink log;
         std::function<void(bool connected)> setToolsEnabled;
+        std::function<void(bool running)> setCommandRunning;
     };
 
     DeviceCommands(QCustomDS& dataSource, Hooks hooks);
@@ -37,6 +40,10 @@ private:
     // The command record, or none (logged) when the pages' data types lack `typeName`.
     SPCustomParam command(const QString& index, const QString& subIndex, const QString& typeName,
                           const char* hexValue);
+    // Hands the command to the data source; `written` runs on the GUI thread
+    // when the device has answered the write or refused it.
+    void send(const SPCustomParam& param, std::function<void(bool ok)> written);
+    void setRunning(bool running);
     void restoreWritten(bool ok);
 
     QCustomDS& m_dataSource;

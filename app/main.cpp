@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/qttranslation.h"
 #include "app/screenplacement.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    installQtTranslation(app);
     MainWindow window;
     // Trace lines of the firmware engine reach a pipe at once.
     std::setvbuf(stdout, nullptr, _IONBF, 0);

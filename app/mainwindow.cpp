@@ -190,7 +190,8 @@ void MainWindow::toLogStrSlot(const char* msg, int success)
 
 void MainWindow::setToolsEnabled(bool connected)
 {
-    ui->m_connect->setEnabled(!connected);
+    m_toolsOn = connected;
+    ui->m_connect->setEnabled(!connected && !m_commandRunning);
     ui->m_disconnect->setEnabled(connected);
     ui->m_export->setEnabled(connected);
     ui->m_import->setEnabled(connected);
@@ -203,6 +204,12 @@ void MainWindow::setToolsEnabled(bool connected)
     ui->btnReboot->setEnabled(connected);
     ui->btnCancelAll->setEnabled(connected);
     ui->btnRestoreDefault->setEnabled(connected);
+}
+
+void MainWindow::setCommandRunning(bool running)
+{
+    m_commandRunning = running;
+    ui->m_connect->setEnabled(!m_toolsOn && !running);
 }
 
 void MainWindow::progressBarChangeStepSlot(int step)
@@ -277,6 +284,7 @@ void MainWindow::reportLinkLost()
 void MainWindow::slotConnectionError()
 {
     m_dataSource->disconnectDevice();
+    setCommandRunning(false);
     reportLinkLost();
 }
 

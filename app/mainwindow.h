@@ -147,6 +147,9 @@ private:
     // Ends the connection after a reboot or a restore, tells the user to
     // reconnect and opens the dialog.
     void dropLinkAfterCommand(const QString& message);
+    // While a reboot or restore runs, "Подключиться" stays off whatever the
+    // other tools do: the data source still holds the old link.
+    void setCommandRunning(bool running);
 
     std::unique_ptr<Ui::MainWindow> ui;
     QString m_lastImportFile;
@@ -164,6 +167,8 @@ private:
     ConnectionAdapter* m_connectionAdapter = nullptr;
     WindowCanLink m_canLink;
     bool m_linkOpen = false; // the one link flag: the Modbus or the CAN link
+    bool m_toolsOn = false;        // as setToolsEnabled last said
+    bool m_commandRunning = false; // a reboot or restore has not ended yet
     // Uses the two classic workers and the form; goes before either.
     std::unique_ptr<ClassicPages> m_classicPages;
 

@@ -56,11 +56,17 @@ void MainWindow::setupFlows()
     connectHooks.log = [this](const QString& msg, bool success) { toLog(msg, success); };
     connectHooks.repaint = [this] { repaint(); };
     connectHooks.setTitle = [this](const QString& title) { setWindowTitle(title); };
+    connectHooks.closeRequested = [this, ds] { return ds->closeRequestedDuringConnect(this); };
+    connectHooks.closeWindow = [this] {
+        setToolsEnabled(false);
+        close();
+    };
     m_connectFlow = std::make_unique<ConnectFlow>(*ds, *m_pageBuilder, std::move(connectHooks), configurationDir());
 
     DeviceCommands::Hooks commandHooks;
     commandHooks.log = [this](const QString& msg, bool success) { toLog(msg, success); };
     commandHooks.setToolsEnabled = [this](bool connected) { setToolsEnabled(connected); };
+    commandHooks.setCommandRunning = [this](bool running) { setCommandRunning(running); };
     m_deviceCommands = std::make_unique<DeviceCommands>(*ds, std::move(commandHooks));
 
     setFileChooser(std::make_unique<DialogFileChooser>());
@@ -86,6 +92,7 @@ void MainWindow::onBtnConnectClick()
 void MainWindow::onBtnDisconnectClick()
 {
     toLog(QStringLiteral("Отключено"), false);
+    setCommandRunning(false);
     setToolsEnabled(false);
     m_dataSource->disconnectDevice();
     connectWithDialog();
@@ -103,7 +110,9 @@ void MainWindow::slotBtnRestoreDefaultSettings()
 
 void MainWindow::dropLinkAfterCommand(const QString& message)
 {
+    // The command ends with its link: until then no new connect may start.
     m_dataSource->disconnectDevice();
+    setCommandRunning(false);
     setToolsEnabled(false);
     toLog(message, false);
     connectWithDialog();

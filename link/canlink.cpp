@@ -48,6 +48,14 @@ void closeLinkAtExit()
 }
 }
 
+QString noPortLine(const QString& reason)
+{
+    QString line = QStringLiteral("Не удалось установить usb-can соединение.");
+    if (!reason.isEmpty())
+        line += QLatin1Char(' ') + reason;
+    return line;
+}
+
 char canBitRateCode(const QString& bitRate)
 {
     bool ok = false;
@@ -75,7 +83,7 @@ void canLinkExit(CanOpenNode*, uint32_t)
 }
 
 CanLinkResult openCanLink(const QString& portName, int canBusAccess, const QString& bitRateText,
-                          const LinkLog& log)
+                          const LinkLog& log, QString* portFailure)
 {
     static std::once_flag exitHook;
     std::call_once(exitHook, [] { std::atexit(closeLinkAtExit); });
@@ -89,7 +97,10 @@ CanLinkResult openCanLink(const QString& portName, int canBusAccess, const QStri
     board.baudrate = canBusAccess ? "2400" : "4800";
     CanPort* port = openCanPort(&board, &toolNode);
     if (!port) {
-        toLinkLog(log, QStringLiteral("Не удалось установить usb-can соединение."), false);
+        const QString reason = QString::fromLocal8Bit(slcanAdapterOpenError().c_str());
+        if (portFailure)
+            *portFailure = reason;
+        toLinkLog(log, noPortLine(reason), false);
         return CAN_LINK_NO_PORT;
     }
     const char code[2] = {canBitRateCode(bitRateText), '\0'};

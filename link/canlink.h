@@ -23,10 +23,14 @@ enum CanLinkResult {
 
 // portName is used whole: a name starting with '/' is a path, any other name
 // is opened as /dev/ + name. canBusAccess non-zero opens the adapter at 2400,
-// zero at 4800. A failure is logged in red and leaves nothing open. An open
-// link is closed first.
+// zero at 4800. A failure is logged in red and leaves nothing open; a port
+// that cannot be opened is logged with the system's reason, which also goes
+// to *portFailure when given. An open link is closed first.
 CanLinkResult openCanLink(const QString& portName, int canBusAccess, const QString& bitRateText,
-                          const LinkLog& log);
+                          const LinkLog& log, QString* portFailure = nullptr);
+// The line for a port that cannot be opened: "Не удалось установить usb-can
+// соединение." followed by the reason, when there is one.
+QString noPortLine(const QString& reason);
 // Puts the node into stopped, ends the timer thread and closes the port; logs
 // "Не удалось разорвать usb-can соединение." when the close command could not
 // be written. True when the close went out, and when nothing was open.

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <map>
+#include <string>
 #include <thread>
 
 namespace {
@@ -55,6 +56,9 @@ bool writerStop = false;   // wakeMutex
 // When the last write to any adapter completed (commands included).
 std::atomic<Clock::rep> lastWriteDone{Clock::time_point::min().time_since_epoch().count()};
 std::atomic<SlcanWriteObserver> writeObserver{nullptr};
+// Why the last open on this thread failed: the stack's port layer passes on
+// only a null handle.
+thread_local std::string lastOpenError;
 
 SlcanPort* acquire(CanHandle h)
 {
@@ -186,18 +190,25 @@ int bindCanAdapterDriver(void)
 
 CanHandle slcanAdapterOpen(const CanBoard* board)
 {
-    if (!board)
+    lastOpenError.clear();
+    if (!board) {
+        lastOpenError = "no board";
         return 0;
+    }
     char* end = nullptr;
     const unsigned long speed = std::strtoul(board->baudrate.c_str(), &end, 10);
-    if (board->baudrate.empty() || *end != '\0')
+    if (board->baudrate.empty() || *end != '\0') {
+        lastOpenError = "unsupported speed '" + board->baudrate + "'";
         return 0;
+    }
     auto port = std::make_unique<SlcanPort>();
     if (!port->serial.open(board->busname, uint32_t(speed))) {
-        std::printf("%s\n", port->serial.error().c_str());
+        lastOpenError = port->serial.error();
+        std::printf("%s\n", lastOpenError.c_str());
         return 0;
     }
     if (!writeCommand(port.get(), "O\r", 2)) {
+        lastOpenError = board->busname + ": the adapter took no open command";
         std::printf("q1\n");
         return 0;
     }
@@ -206,6 +217,11 @@ CanHandle slcanAdapterOpen(const CanBoard* board)
     std::lock_guard<std::mutex> lock(registryMutex);
     livePorts.emplace(raw, std::move(port));
     return reinterpret_cast<CanHandle>(raw);
+}
+
+std::string slcanAdapterOpenError()
+{
+    return lastOpenError;
 }
 
 uint8_t slcanAdapterSend(CanHandle h, const CanFrame* frame)

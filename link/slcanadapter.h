@@ -14,6 +14,7 @@
 #include "canopen/canframe.h"
 
 #include <chrono>
+#include <string>
 
 // Binds the five operations below into the stack's port layer. Returns 1.
 int bindCanAdapterDriver(void);
@@ -21,6 +22,9 @@ int bindCanAdapterDriver(void);
 uint8_t slcanAdapterReceive(CanHandle h, CanFrame* out);
 uint8_t slcanAdapterSend(CanHandle h, const CanFrame* frame);
 CanHandle slcanAdapterOpen(const CanBoard* board);
+// Why the last slcanAdapterOpen on the calling thread failed, as the system
+// words it ("/dev/ttyUSB0: Permission denied"); empty after a success.
+std::string slcanAdapterOpenError();
 uint8_t slcanAdapterClose(CanHandle h);
 uint8_t slcanAdapterSetBitRate(CanHandle h, const char* code);
 

@@ -20,10 +20,11 @@ int stackWait(int waitMs)
 }
 }
 
-SdoChannel::LinkOpen CanLinkChannel::openLink(const QString& portName, int canBusAccess, const QString& bitRate)
+SdoChannel::LinkOpen CanLinkChannel::openLink(const QString& portName, int canBusAccess, const QString& bitRate,
+                                              QString* portFailure)
 {
     // The data source words its own failure lines.
-    switch (openCanLink(portName, canBusAccess, bitRate, LinkLog())) {
+    switch (openCanLink(portName, canBusAccess, bitRate, LinkLog(), portFailure)) {
     case CAN_LINK_OPEN:
         return LinkOpen::Open;
     case CAN_LINK_NO_BIT_RATE:

@@ -6,7 +6,8 @@
 
 class CanLinkChannel : public SdoChannel {
 public:
-    LinkOpen openLink(const QString& portName, int canBusAccess, const QString& bitRate) override;
+    LinkOpen openLink(const QString& portName, int canBusAccess, const QString& bitRate,
+                      QString* portFailure) override;
     bool closeLink() override;
     void pointClientAt(uint8_t nodeId) override;
     SdoReply read(uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType, int waitMs) override;

@@ -34,6 +34,37 @@ void CustomDSLoadThread::clearData()
     dropAll(m_pending);
 }
 
+void CustomDSLoadThread::forgetFailures()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto& entry : m_pending)
+        entry.second.failureTold = false;
+}
+
+void CustomDSLoadThread::reportFailure(const CustomParam& param, const QString& message)
+{
+    bool first = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        const auto it = m_pending.find(&param);
+        if (it != m_pending.end() && !it->second.failureTold) {
+            it->second.failureTold = true;
+            first = true;
+        }
+    }
+    emit paramLoadingFail(message);
+    if (first)
+        emit firstLoadingFail(message);
+}
+
+void CustomDSLoadThread::noteRead(const CustomParam& param)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_pending.find(&param);
+    if (it != m_pending.end())
+        it->second.failureTold = false;
+}
+
 DataSourceWorker::RoundEnd CustomDSLoadThread::round(const WorkerSettings& s)
 {
     std::vector<Request> snapshot;
@@ -65,7 +96,7 @@ DataSourceWorker::RoundEnd CustomDSLoadThread::round(const WorkerSettings& s)
                 + QStringLiteral(". Ошибка: неверный индекс или субиндекс");
             deliver(generation, [&] {
                 callback(false);
-                emit paramLoadingFail(message);
+                reportFailure(param, message);
             });
             continue;
         }
@@ -81,6 +112,7 @@ DataSourceWorker::RoundEnd CustomDSLoadThread::round(const WorkerSettings& s)
         if (reply.ok) {
             exchange.unlock();
             deliver(generation, [&] {
+                noteRead(param);
                 // Dropped when the user edited the parameter while the read was under way.
                 if (request.param->storeReadValue(reply.data) == CustomParam::ReadResult::Changed) {
                     callback(true);
@@ -105,7 +137,7 @@ DataSourceWorker::RoundEnd CustomDSLoadThread::round(const WorkerSettings& s)
             + QStringLiteral(". Ошибка: ") + m_channel->abortCodeName(reply.abortCode);
         deliver(generation, [&] {
             callback(false);
-            emit paramLoadingFail(message);
+            reportFailure(param, message);
         });
     }
     return RoundEnd::Continue;

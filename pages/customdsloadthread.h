@@ -1,7 +1,10 @@
 // The data source's read worker: keeps the watched parameters of the pages and,
 // once a round, reads each unedited one from the device, stores the bytes and
 // tells its controller when the value is new or has changed. When a read fails
-// three times it tests the link and declares it lost when that fails too.
+// three times it tests the link and declares it lost when that fails too. A
+// parameter that fails while the link answers is reported every round by
+// paramLoadingFail, and once by firstLoadingFail: again only after it has been
+// read, or after forgetFailures.
 #pragma once
 
 #include "pages/customparam.h"
@@ -21,9 +24,12 @@ public:
     // Callbacks run on the worker's thread and must not call into the data source.
     void enqueue(const SPCustomParam& param, std::function<void(bool)> callback);
     int pendingCount() const;
+    // Every watched parameter's next failure counts as its first (a new link).
+    void forgetFailures();
 
 signals:
     void paramLoadingFail(QString message);
+    void firstLoadingFail(QString message);
     void paramLoaded(QString name);
 
 public slots:
@@ -37,6 +43,10 @@ private:
     struct Request {
         SPCustomParam param;
         std::function<void(bool)> callback;
+        bool failureTold = false; // under m_mutex, in m_pending
     };
+    // Called in a delivery: reports the failure, and the first one once more.
+    void reportFailure(const CustomParam& param, const QString& message);
+    void noteRead(const CustomParam& param);
     std::map<const CustomParam*, Request> m_pending; // key order: the parameters' addresses
 };

@@ -1,5 +1,6 @@
 #include "pages/pagebuilder.h"
 
+#include "pages/datasourceworker.h"
 #include "pages/myloader.h"
 #include "pages/pagecontainers.h"
 #include "pages/paramfielduicontroller.h"
@@ -55,6 +56,7 @@ void PageBuilder::buildCustomUiPages(const QString &folder)
     m_built = true;
     m_folder = folder;
     m_missingTypes.clear();
+    m_missingForms.clear();
     m_pageOf.clear();
 
     for (const QString &line : loadDataTypes(folder))
@@ -66,17 +68,33 @@ void PageBuilder::buildCustomUiPages(const QString &folder)
     }
     connectDependences();
     connectGroupBoxes();
-    reportMissingTypes();
+    reportSkippedParams();
     reportDanglingRules();
     m_pageOf.clear();
 }
 
-void PageBuilder::reportMissingTypes()
+void PageBuilder::skip(QMap<QString, Skipped> &causes, const QString &cause, const QString &reason,
+                       const QString &page, const QString &param)
 {
-    for (auto it = m_missingTypes.cbegin(); it != m_missingTypes.cend(); ++it)
-        fault(QStringLiteral("Тип данных \"%1\" не описан: пропущено параметров: %2")
-                  .arg(it.key(), QString::number(it.value())));
+    Skipped &s = causes[cause];
+    if (s.count++ == 0) {
+        s.reason = reason;
+        s.firstPage = page;
+        s.firstParam = param;
+    }
+}
+
+void PageBuilder::reportSkippedParams()
+{
+    const auto tell = [this](const QMap<QString, Skipped> &causes) {
+        for (const Skipped &s : causes)
+            fault(QStringLiteral("%1: пропущено параметров: %2, первый: страница \"%3\", параметр %4")
+                      .arg(s.reason, QString::number(s.count), s.firstPage, s.firstParam));
+    };
+    tell(m_missingTypes);
+    tell(m_missingForms);
     m_missingTypes.clear();
+    m_missingForms.clear();
 }
 
 void PageBuilder::buildPage(const QString &folder, QWidget *page)
@@ -104,7 +122,7 @@ void PageBuilder::buildPage(const QString &folder, QWidget *page)
     readGroupBoxRules(form, page->objectName());
     const size_t before = paramCtlList.size();
     for (QDataTypeWgt *w : params)
-        buildParamWidget(folder, w, loader);
+        buildParamWidget(folder, page->objectName(), w, loader);
     for (size_t i = before; i < paramCtlList.size(); ++i)
         m_pageOf.insert(paramCtlList[i].get(), page->objectName());
     connectGroupButtons(form);
@@ -140,23 +158,41 @@ void PageBuilder::readGroupBoxRules(QWidget *form, const QString &pageName)
     }
 }
 
-void PageBuilder::buildParamWidget(const QString &folder, QDataTypeWgt *w, myLoader &loader)
+void PageBuilder::buildParamWidget(const QString &folder, const QString &pageName, QDataTypeWgt *w,
+                                   myLoader &loader)
 {
     w->setFrameShape(QFrame::NoFrame);
     const QString where = QStringLiteral("\"%1\" (%2:%3)").arg(w->paramName(), w->index(), w->subIndex());
 
+    // An address that is no number names no object: the field would stay empty
+    // and never be read.
+    uint16_t index = 0;
+    uint8_t subIndex = 0;
+    const bool indexOk = parseObjectAddress(w->index(), QStringLiteral("0"), &index, &subIndex);
+    if (!indexOk || !parseObjectAddress(w->index(), w->subIndex(), &index, &subIndex)) {
+        fault(QStringLiteral("Страница \"%1\", параметр \"%2\": %3 \"%4\" не является шестнадцатеричным "
+                             "числом до %5; параметр пропущен")
+                  .arg(pageName, w->paramName(),
+                       indexOk ? QStringLiteral("субиндекс объекта") : QStringLiteral("индекс объекта"),
+                       indexOk ? w->subIndex() : w->index(),
+                       indexOk ? QStringLiteral("FF") : QStringLiteral("FFFF")));
+        return;
+    }
+
+    // Said once per type and per form when the build is done: one bad type or
+    // form may stand behind many parameters.
     const QSharedPointer<ParamDataType> type = dataTypeMap.value(w->CDataType());
     if (!type) {
-        // Said once per type when the build is done: one bad type may stand
-        // behind many parameters.
-        ++m_missingTypes[w->CDataType()];
+        skip(m_missingTypes, w->CDataType(), QStringLiteral("Тип данных \"%1\" не описан").arg(w->CDataType()),
+             pageName, where);
         return;
     }
     const QString path = folder + QLatin1Char('/') + w->CDataType().toLower() + QStringLiteral(".ui");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        fault(QStringLiteral("Параметр %1 пропущен: не удалось открыть форму типа данных %2: %3")
-                  .arg(where, path, file.errorString()));
+        skip(m_missingForms, path,
+             QStringLiteral("Не удалось открыть форму типа данных %1: %2").arg(path, file.errorString()), pageName,
+             where);
         return;
     }
     auto *layout = new QGridLayout(w);
@@ -165,8 +201,9 @@ void PageBuilder::buildParamWidget(const QString &folder, QDataTypeWgt *w, myLoa
     QWidget *form = loader.load(&file, w);
     file.close();
     if (!form) {
-        fault(QStringLiteral("Параметр %1 пропущен: не удалось загрузить форму типа данных %2: %3")
-                  .arg(where, path, loader.errorString()));
+        skip(m_missingForms, path,
+             QStringLiteral("Не удалось загрузить форму типа данных %1: %2").arg(path, loader.errorString()),
+             pageName, where);
         return;
     }
     // In the layout, so that the parameter's frame takes the size of its form.

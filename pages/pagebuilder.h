@@ -69,14 +69,15 @@ private:
     void buildCustomUiTree(const QString &folder);
     void buildPage(const QString &folder, QWidget *page);
     void readGroupBoxRules(QWidget *form, const QString &pageName);
-    void buildParamWidget(const QString &folder, QDataTypeWgt *w, myLoader &loader);
+    void buildParamWidget(const QString &folder, const QString &pageName, QDataTypeWgt *w, myLoader &loader);
     void bindFieldWidgets(QWidget *form, SingleParamUIController *ctl, const QString &paramName);
     void connectGroupButtons(QWidget *form);
     void connectDependences();
     void connectGroupBoxes();
     // After the whole build: one line per data type that parameters named but
-    // the types lack, and one per rule whose object or field no page has.
-    void reportMissingTypes();
+    // the types lack, one per data-type form that could not be had, and one
+    // per rule whose object or field no page has.
+    void reportSkippedParams();
     void reportDanglingRules();
     // What a rule watches that no built parameter has, for the log; empty when
     // the object and its field exist.
@@ -91,8 +92,20 @@ private:
     std::function<void()> m_beforeTeardown;
     bool m_built = false;
     QString m_folder;
-    // Of the build under way: parameters skipped per unknown type name, and the
-    // page each controller and each group box with a rule stands on.
-    QMap<QString, int> m_missingTypes;
+    // Parameters skipped for one cause (an unknown type, a data-type form that
+    // cannot be had): how many, and the first of them.
+    struct Skipped {
+        QString reason; // of the first; the same for all
+        int count = 0;
+        QString firstPage;
+        QString firstParam;
+    };
+    void skip(QMap<QString, Skipped> &causes, const QString &cause, const QString &reason,
+              const QString &page, const QString &param);
+    // Of the build under way: parameters skipped per unknown type name and per
+    // data-type form, and the page each controller and each group box with a
+    // rule stands on.
+    QMap<QString, Skipped> m_missingTypes;
+    QMap<QString, Skipped> m_missingForms;
     QHash<const QObject *, QString> m_pageOf;
 };

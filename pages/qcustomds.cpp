@@ -5,6 +5,7 @@
 #include "pages/customdsloadthread.h"
 #include "pages/customdssavethread.h"
 #include "pages/guiinbox.h"
+#include "pages/userinputhold.h"
 
 #include <QDebug>
 #include <QEventLoop>
@@ -37,6 +38,11 @@ QCustomDS::QCustomDS(std::shared_ptr<SdoChannel> channel, QObject* parent)
             [this](QString name) { toGui([this, name] { slotParamLoaded(name); }); }, Qt::DirectConnection);
     connect(load, &CustomDSLoadThread::connectionError, this,
             [this] { toGui([this] { slotConnectionError(); }); }, Qt::DirectConnection);
+    // The first failure of a parameter on a link is worth a line; the next
+    // ones, every round, would bury the log.
+    connect(load, &CustomDSLoadThread::firstLoadingFail, this,
+            [this](QString message) { toGui([this, message] { emit toLog(message, false); }); },
+            Qt::DirectConnection);
     connect(save, &CustomDSSaveThread::paramSaved, this,
             [this](QString name) { toGui([this, name] { slotParamSaved(name); }); }, Qt::DirectConnection);
     connect(save, &CustomDSSaveThread::paramsSaved, this,
@@ -77,10 +83,12 @@ QCustomDS::~QCustomDS()
 
 namespace {
 // Runs `work` on a thread of its own while the calling GUI thread keeps its
-// event loop turning without user input: the window repaints and timers run,
-// and no user action can start meanwhile. Returns once `work` has returned.
-void runBesideTheGui(const std::function<void()>& work)
+// event loop turning: the window repaints and timers run, and the user's
+// input is dropped, so no user action starts meanwhile or afterwards.
+// Returns, with the windows whose close was asked for, once `work` has returned.
+QList<QPointer<QWidget>> runBesideTheGui(const std::function<void()>& work)
 {
+    UserInputHold hold;
     QEventLoop loop;
     bool done = false; // GUI thread only
     std::thread worker([&] {
@@ -92,8 +100,9 @@ void runBesideTheGui(const std::function<void()>& work)
     });
     // Only the posted end leaves for good; any other exit of the loop re-enters it.
     while (!done)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec();
     worker.join();
+    return hold.end();
 }
 
 QString idList(const std::vector<uint8_t>& ids)
@@ -109,7 +118,6 @@ bool QCustomDS::connectDevice()
 {
     if (m_connected)
         return true;
-    emit setToolsEnabled(true);
     // No worker talks to the device until it is found, and nothing they
     // reported about an earlier link is taken for news of this one.
     stopWorkers();
@@ -130,9 +138,10 @@ bool QCustomDS::connectDevice()
     const int canBusAccess = settings.canBusAccess;
     const QString bitRate = settings.baudRate;
     SdoChannel::LinkOpen opened = SdoChannel::LinkOpen::NoPort;
+    QString portFailure;
     int found = -1;
-    runBesideTheGui([&] {
-        opened = m_channel->openLink(portName, canBusAccess, bitRate);
+    m_closeRequests = runBesideTheGui([&] {
+        opened = m_channel->openLink(portName, canBusAccess, bitRate, &portFailure);
         if (opened != SdoChannel::LinkOpen::Open)
             return;
         for (uint8_t id : candidates) {
@@ -148,7 +157,7 @@ bool QCustomDS::connectDevice()
     case SdoChannel::LinkOpen::Open:
         break;
     case SdoChannel::LinkOpen::NoPort:
-        emit toLog(QStringLiteral("Не удалось установить usb-can соединение."), false);
+        emit toLog(noPortLine(portFailure), false);
         emit setToolsEnabled(false);
         return false;
     case SdoChannel::LinkOpen::NoBitRate:
@@ -173,9 +182,19 @@ bool QCustomDS::connectDevice()
     ws.roundIntervalMs = m_timing.roundIntervalMs;
     m_load->setSettings(ws);
     m_save->setSettings(ws);
+    m_load->forgetFailures();
     m_load->startProcess();
     m_save->startProcess();
+    emit setToolsEnabled(true);
     return true;
+}
+
+bool QCustomDS::closeRequestedDuringConnect(const QWidget* window) const
+{
+    for (const QPointer<QWidget>& w : m_closeRequests)
+        if (w && w.data() == window)
+            return true;
+    return false;
 }
 
 bool QCustomDS::probeNode(uint8_t nodeId)

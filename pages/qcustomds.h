@@ -7,7 +7,9 @@
 #include "pages/customparam.h"
 #include "pages/sdochannel.h"
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <atomic>
@@ -17,6 +19,7 @@
 
 class CustomDSLoadThread;
 class CustomDSSaveThread;
+class QWidget;
 
 // Rounds and waits of the data source. The SDO response time-out comes from the
 // connection settings; tests shorten the rest.
@@ -37,10 +40,15 @@ public:
     void setTiming(const DataSourceTiming& timing) { m_timing = timing; }
 
     // Opens the link and probes the configured id, then 31 and 127. The GUI
-    // thread waits in a local event loop that takes no user input, so the
-    // window keeps painting while a silent device costs its seconds. A probe
-    // without answer logs the ids tried.
+    // thread waits in a local event loop that drops all user input (see
+    // UserInputHold), so the window keeps painting while a silent device
+    // costs its seconds, and nothing the user does meanwhile takes effect
+    // later. The device tools are switched on only once a device has
+    // answered. A probe without answer logs the ids tried.
     bool connectDevice();
+    // Whether the user asked to close `window` while the last connectDevice
+    // waited: the request was held back, and the caller decides now.
+    bool closeRequestedDuringConnect(const QWidget* window) const;
     bool disconnectDevice();
     void clearData();
     bool probeNode(uint8_t nodeId);
@@ -85,6 +93,7 @@ private:
     DataSourceTiming m_timing;
     bool m_connected = false;
     bool m_linkLost = false; // reported once per connection
+    QList<QPointer<QWidget>> m_closeRequests; // of the last connectDevice
     // Reports from before the last connect or disconnect are dropped.
     std::atomic<uint64_t> m_epoch{0};
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true); // GUI thread only

@@ -29,8 +29,11 @@ public:
 
     enum class LinkOpen { Open, NoPort, NoBitRate };
     // Opens the adapter's port (by the name the user gave), sets the CAN bit
-    // rate and starts the tool's node; a failure leaves nothing open. Logs nothing.
-    virtual LinkOpen openLink(const QString& portName, int canBusAccess, const QString& bitRate) = 0;
+    // rate and starts the tool's node; a failure leaves nothing open. Logs
+    // nothing; on NoPort, *portFailure says why the port did not open, as the
+    // system words it (empty when unknown).
+    virtual LinkOpen openLink(const QString& portName, int canBusAccess, const QString& bitRate,
+                              QString* portFailure) = 0;
     // Stops the node and closes the port; false when the adapter's close
     // command could not be sent. Logs nothing.
     virtual bool closeLink() = 0;

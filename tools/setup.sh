@@ -9,9 +9,10 @@ build=$(realpath -m "${1:-$here/build}")
 
 packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev
-  qtbase5-dev qtbase5-dev-tools qttools5-dev libqt5serialport5-dev
+  qtbase5-dev qtbase5-dev-tools qtbase5-private-dev qttools5-dev libqt5serialport5-dev
   libusb-1.0-0-dev libmodbus-dev zlib1g-dev
   fonts-dejavu-core
+  qttranslations5-l10n
 )
 
 missing=()

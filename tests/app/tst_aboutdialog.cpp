@@ -17,11 +17,23 @@ private slots:
         QCOMPARE(dlg.findChild<QLabel*>("lblBuildDate")->text(), QString("13.10.2022 13:00"));
     }
 
-    void fixedSizeCloseOnly()
+    // The dialog takes the size its texts need and keeps it: no label is cut.
+    void fitsItsTextsAndStaysThatSize()
     {
         about dlg(nullptr);
-        QCOMPARE(dlg.minimumSize(), QSize(238, 93));
-        QCOMPARE(dlg.maximumSize(), QSize(238, 93));
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QCOMPARE(dlg.minimumSize(), dlg.size());
+        QCOMPARE(dlg.maximumSize(), dlg.size());
+        const QSize need = dlg.minimumSizeHint();
+        QVERIFY2(need.width() <= dlg.width() && need.height() <= dlg.height(),
+                 qPrintable(QString("%1x%2 in %3x%4").arg(need.width()).arg(need.height()).arg(dlg.width()).arg(dlg.height())));
+        for (const QLabel* label : dlg.findChildren<QLabel*>()) {
+            const QSize text = label->sizeHint();
+            QVERIFY2(label->width() >= text.width() && label->height() >= text.height(), qPrintable(label->objectName()));
+            QVERIFY2(dlg.rect().contains(label->geometry().translated(label->parentWidget()->mapTo(&dlg, QPoint()))),
+                     qPrintable(label->objectName()));
+        }
         const Qt::WindowFlags f = dlg.windowFlags();
         QVERIFY(f.testFlag(Qt::WindowCloseButtonHint));
         QVERIFY(!f.testFlag(Qt::WindowContextHelpButtonHint));

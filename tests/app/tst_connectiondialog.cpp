@@ -1,4 +1,5 @@
 #include "app/connectiondialog.h"
+#include "app/qttranslation.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -186,6 +187,15 @@ private slots:
         ConnectionDialog dlg(stored, ports);
         QCOMPARE(dlg.portName(), shown);
         QCOMPARE(dlg.findChild<QComboBox*>("cbConnectionType")->count(), ports.size());
+    }
+
+    // Last: from here on the application speaks Russian.
+    void qtTextsInRussian()
+    {
+        QVERIFY(installQtTranslation(*QCoreApplication::instance()));
+        ConnectionDialog dlg(QString(), QStringList{});
+        const auto* buttons = dlg.findChild<QDialogButtonBox*>("buttonBox");
+        QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QString("Отмена"));
     }
 };
 

@@ -181,6 +181,12 @@ private slots:
                 shown << a->text();
         QCOMPARE(shown, (QSet<QString>{"Подключиться", "Отключиться", "Выход", "Брать EDS из устройства",
                                       "О программе"}));
+        // The window's own context menu names the tool bar in the window's language.
+        const std::unique_ptr<QMenu> popup(w.createPopupMenu());
+        QStringList offered;
+        for (QAction* a : popup->actions())
+            offered << a->text();
+        QCOMPARE(offered, QStringList{"Панель инструментов"});
     }
 
     void toolsFollowTheLink_data()

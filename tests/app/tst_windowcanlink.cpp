@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 const uint8_t kDevice = 0x12;
 
@@ -102,7 +105,9 @@ private slots:
         WindowCanLink link(rec.hooks());
         QCOMPARE(link.connect(), 0);
         QVERIFY(!link.isOpen());
-        QCOMPARE(rec.lines, QStringList{"-Не удалось установить usb-can соединение."});
+        // The system's reason follows the line.
+        QCOMPARE(rec.lines, QStringList{"-Не удалось установить usb-can соединение. /nonexistent/ttyUSB7: "
+                                        + QString::fromLocal8Bit(std::strerror(ENOENT))});
         QCOMPARE(rec.toolsOff, 1);
         QCOMPARE(rec.closes, 0);
     }

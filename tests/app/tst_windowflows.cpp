@@ -4,6 +4,7 @@
 #include "app/devicecommands.h"
 #include "app/filechooser.h"
 #include "app/mainwindow.h"
+#include "inboxdrained.h"
 #include "windowlog.h"
 #include "app/userprompt.h"
 #include "configfixture.h"
@@ -18,17 +19,23 @@
 #include "pages/qlabelwgt.h"
 #include "pages/qlineeditwgt.h"
 #include "sim/simdevicejson.h"
+#include "windowinput.h"
 
 #include <QAction>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeWidget>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -99,6 +106,34 @@ struct Rig {
     }
     QLineEditWgt* speed() { return field<QLineEditWgt>("speed", "uint16lineValue"); }
     bool connected() { return window->dataSource()->isConnected(); }
+    static bool waitCursorShows()
+    {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        return cursor && cursor->shape() == Qt::WaitCursor;
+    }
+    bool anyDeviceToolOn()
+    {
+        for (const char* name : {"btnSaveAll", "btnReboot", "btnCancelAll", "btnRestoreDefault"})
+            if (button(name)->isEnabled())
+                return true;
+        return action("m_disconnect")->isEnabled();
+    }
+    // SDO requests the tool put on the bus, to any node.
+    int sdoRequestsSent() const
+    {
+        int n = 0;
+        for (const QString& line : sim.adapter.lines())
+            n += line.startsWith("t6");
+        return n;
+    }
+    // Every SDO request the tool sent was the probe's read of 2000:01.
+    bool onlyProbesSent() const
+    {
+        for (const QString& line : sim.adapter.lines())
+            if (line.startsWith("t6") && line.mid(7, 6) != "002001")
+                return false;
+        return true;
+    }
     bool toolsOn() { return button("btnSaveAll")->isEnabled() && action("m_disconnect")->isEnabled(); }
     // Every parameter the export writes has its value from the device.
     bool allRead()
@@ -159,6 +194,9 @@ private slots:
 
     void scenario();
     void silentDeviceKeepsTheWindowAlive();
+    void inputDuringTheProbeTakesNoEffect();
+    void closeDuringTheProbe_data();
+    void closeDuringTheProbe();
     void exportImportRoundTrip();
     void importThroughTheWindow_data();
     void importThroughTheWindow();
@@ -242,11 +280,19 @@ void TstWindowFlows::scenario()
     for (int i = 0; i < 5; ++i)
         dialogs.answers.push_back(choose(configfixture::kDeviceA, rig.port()));
     opened = dialogs.opened;
+    // No new connection while the old link still waits for the device's restart.
+    bool connectOnOverOldLink = false;
+    const QMetaObject::Connection watchConnect = QObject::connect(rig.action("m_connect"), &QAction::changed, [&] {
+        connectOnOverOldLink = connectOnOverOldLink || (rig.action("m_connect")->isEnabled() && rig.connected());
+    });
     rig.button("btnRestoreDefault")->click();
     QCOMPARE(logOf(w).value(lines), (Line{"Производится возврат к заводским настройкам...", true}));
     QVERIFY(!rig.button("btnSaveAll")->isEnabled());
+    QVERIFY(!rig.action("m_connect")->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(logged(w, {kRestored, false}), kWait);
     QTRY_VERIFY_WITH_TIMEOUT(rig.connected(), kWait);
+    QObject::disconnect(watchConnect);
+    QVERIFY(!connectOnOverOldLink);
     QVERIFY(dialogs.opened > opened);
     QCOMPARE(rig.sim.device.value(0x1011, 1), QByteArray("load"));
     dialogs.answers.clear();
@@ -292,7 +338,9 @@ void TstWindowFlows::scenario()
     rig.action("m_connect")->trigger();
     QCOMPARE(dialogs.opened, opened + 2);
     QCOMPARE(dialogs.preselected.last(), QString("/nonexistent/ttyQ"));
-    QCOMPARE(logOf(w).last(), (Line{"Не удалось установить usb-can соединение.", false}));
+    QCOMPARE(logOf(w).last(), (Line{"Не удалось установить usb-can соединение. /nonexistent/ttyQ: "
+                                    + QString::fromLocal8Bit(std::strerror(ENOENT)),
+                                    false}));
     QVERIFY(!rig.connected());
     QVERIFY(rig.action("m_connect")->isEnabled());
     QVERIFY(!rig.button("btnSaveAll")->isEnabled());
@@ -324,28 +372,128 @@ void TstWindowFlows::silentDeviceKeepsTheWindowAlive()
     Rig rig;
     MainWindow& w = rig.w();
     rig.sim.device.setSilent(true);
-    int ticks = 0;
+    // Ids 31 and 127, three tries each. A timer of the window that fires
+    // between the first and the last request shows the loop turning while
+    // the probe waits, however long each try takes on a busy machine.
+    const int probeRequests = 2 * 3;
+    bool tickedWhileProbing = false;
     QTimer timer;
-    timer.setInterval(100);
-    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
-    timer.start();
-    int ticksAtAccept = -1;
-    int ticksAtReopen = -1;
-    DialogScript dialogs;
-    dialogs.answers.push_back(
-        choose(configfixture::kDeviceA, rig.port(), [&](ConnectionDialog&) { ticksAtAccept = ticks; }));
-    dialogs.answers.push_back([&](ConnectionDialog&) {
-        ticksAtReopen = ticks;
-        return false;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const int asked = rig.sdoRequestsSent();
+        tickedWhileProbing = tickedWhileProbing || (asked > 0 && asked < probeRequests);
     });
+    timer.start();
+    DialogScript dialogs;
+    dialogs.answers.push_back(choose(configfixture::kDeviceA, rig.port()));
+    dialogs.answers.push_back([&](ConnectionDialog&) { return false; });
     rig.action("m_connect")->trigger();
+    // The log first: when the flow went another way, it says which.
+    QCOMPARE(logOf(w), (QList<Line>{{"Подключение...", true}, {"Устройство не отвечает (id: 31, 127).", false}}));
     QCOMPARE(dialogs.opened, 2);
     QVERIFY(!rig.connected());
-    // Ids 31 and 127, three tries of 200 ms each: about twelve ticks.
-    QVERIFY2(ticksAtReopen - ticksAtAccept >= 5, qPrintable(QString::number(ticksAtReopen - ticksAtAccept)));
-    QCOMPARE(logOf(w), (QList<Line>{{"Подключение...", true}, {"Устройство не отвечает (id: 31, 127).", false}}));
+    QCOMPARE(rig.sdoRequestsSent(), probeRequests);
+    QVERIFY(tickedWhileProbing);
     QVERIFY(rig.action("m_connect")->isEnabled());
     QVERIFY(!rig.button("btnSaveAll")->isEnabled());
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+// Clicks and keys given while the device is probed are dropped, not held back
+// until the probe ends: after it the device has seen no command and no second
+// connect, nothing was typed, and the device tools were off all along.
+void TstWindowFlows::inputDuringTheProbeTakesNoEffect()
+{
+    Rig rig;
+    MainWindow& w = rig.w();
+    auto* log = w.findChild<QTextEdit*>("teLog");
+    log->setFocus();
+    QWidget* connectButton = w.findChild<QToolBar*>("toolBar")->widgetForAction(rig.action("m_connect"));
+    QVERIFY(connectButton);
+    bool toolOnWhileProbing = false;
+    bool waitCursorShown = false;
+    // The timer runs only while the trigger below waits in the probe's loop.
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        toolOnWhileProbing = toolOnWhileProbing || rig.anyDeviceToolOn();
+        waitCursorShown = waitCursorShown || Rig::waitCursorShows();
+    });
+    watch.start();
+    // Nobody answers at id 5: the probe waits there, then finds the device at 31.
+    DialogScript dialogs;
+    dialogs.answers.push_back(
+        choose(configfixture::kDeviceA, rig.port(), [](ConnectionDialog& d) { d.setDeviceId(5); }));
+    // The application takes this input from the window system when its event
+    // loop next turns: in the probe's wait.
+    windowinput::click(rig.button("btnReboot"));
+    windowinput::click(connectButton);
+    windowinput::type(w.windowHandle(), "zq");
+    rig.action("m_connect")->trigger();
+    watch.stop();
+
+    QVERIFY(rig.connected());
+    QCOMPARE(connectionSettings().nodeId, uint8_t(31));
+    QVERIFY(!toolOnWhileProbing);
+    QVERIFY(waitCursorShown);
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QVERIFY(rig.toolsOn());
+    // Input still waiting somewhere would have arrived within a round.
+    const bool polling = rig.aRoundPasses();
+    QVERIFY(!logged(w, {"Перезагрузка...", true}));
+    QCOMPARE(rig.sim.device.writesTo(0x2001, 0x0A), 0);
+    QCOMPARE(dialogs.opened, 1);
+    QCOMPARE(rig.sim.adapter.lines().count("O"), 1);
+    QVERIFY(!log->toPlainText().contains("zq", Qt::CaseInsensitive));
+    QVERIFY(polling);
+}
+
+void TstWindowFlows::closeDuringTheProbe_data()
+{
+    QTest::addColumn<bool>("answers"); // the device answers at id 31 after nobody did at 5
+    QTest::newRow("device silent") << false;
+    QTest::newRow("device found") << true;
+}
+
+// The window's close button during the probe is carried out once the probe
+// has returned: the link is closed again, nothing but the probe went to the
+// device, and no dialog opens again.
+void TstWindowFlows::closeDuringTheProbe()
+{
+    QFETCH(bool, answers);
+    Rig rig;
+    MainWindow& w = rig.w();
+    rig.sim.device.setSilent(!answers);
+    bool closedWhileProbing = false;
+    // The timer runs only while the trigger below waits in the probe's loop.
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] { closedWhileProbing = closedWhileProbing || !w.isVisible(); });
+    watch.start();
+    DialogScript dialogs;
+    for (int i = 0; i < 2; ++i)
+        dialogs.answers.push_back(
+            choose(configfixture::kDeviceA, rig.port(), [](ConnectionDialog& d) { d.setDeviceId(5); }));
+    // Taken from the window system in the probe's wait, as the title bar's
+    // button pressed meanwhile.
+    windowinput::close(w.windowHandle());
+    rig.action("m_connect")->trigger();
+    watch.stop();
+
+    QVERIFY(!closedWhileProbing);
+    QVERIFY(!w.isVisible());
+    QVERIFY(!rig.connected());
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(dialogs.opened, 1);
+    QVERIFY(!logged(w, {"Подключено", true}));
+    QVERIFY(inboxDrained());
+    const QStringList lines = rig.sim.adapter.lines();
+    QCOMPARE(lines.count("O"), 1);
+    QCOMPARE(lines.last(), QString("C"));
+    // The device was found (or not) by the probe alone.
+    QCOMPARE(rig.sim.device.uploadsOf(0x2000, 1) > 0, answers);
+    QVERIFY(rig.onlyProbesSent());
+    QCOMPARE(rig.sim.device.writesTo(0x2001, 0x0A), 0);
 }
 
 void TstWindowFlows::exportImportRoundTrip()

@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QTest>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <termios.h>
 #include <thread>
@@ -137,19 +139,26 @@ private slots:
     void openFailureIsLoggedAndLeavesNothingOpen_data()
     {
         QTest::addColumn<QString>("port");
-        QTest::newRow("no such path") << "/nonexistent/ttyUSB9";
-        QTest::newRow("no such device name") << "ttyNoSuchAdapter";
-        QTest::newRow("windows name") << "COM3";
-        QTest::newRow("empty") << "";
+        QTest::addColumn<QString>("reason"); // as the system gives it
+        const QString noEntry = QString::fromLocal8Bit(std::strerror(ENOENT));
+        QTest::newRow("no such path") << "/nonexistent/ttyUSB9" << "/nonexistent/ttyUSB9: " + noEntry;
+        QTest::newRow("no such device name") << "ttyNoSuchAdapter" << "/dev/ttyNoSuchAdapter: " + noEntry;
+        QTest::newRow("windows name") << "COM3" << "/dev/COM3: " + noEntry;
+        QTest::newRow("empty") << "" << "no such port: ''";
+        QTest::newRow("not a terminal") << "/dev/null" << "/dev/null: " + QString::fromLocal8Bit(std::strerror(ENOTTY));
     }
     void openFailureIsLoggedAndLeavesNothingOpen()
     {
         QFETCH(QString, port);
+        QFETCH(QString, reason);
         const int threads = entries("/proc/self/task");
         QStringList log;
-        QCOMPARE(openCanLink(port, 0, "250000", [&](const QString& m, bool ok) { log << (ok ? "+" : "-") + m; }),
+        QString portFailure;
+        QCOMPARE(openCanLink(
+                     port, 0, "250000", [&](const QString& m, bool ok) { log << (ok ? "+" : "-") + m; }, &portFailure),
                  CAN_LINK_NO_PORT);
-        QCOMPARE(log, QStringList{"-Не удалось установить usb-can соединение."});
+        QCOMPARE(log, QStringList{"-Не удалось установить usb-can соединение. " + reason});
+        QCOMPARE(portFailure, reason);
         QVERIFY(!isCanLinkOpen());
         QTRY_COMPARE_WITH_TIMEOUT(entries("/proc/self/task"), threads, 2000);
         // Nothing open: a request fails at once, close has nothing to do.

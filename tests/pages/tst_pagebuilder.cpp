@@ -1,6 +1,7 @@
 #include "fakedatasource.h"
 #include "pagefixture.h"
 #include "inboxdrained.h"
+#include "pages/datasourceworker.h"
 #include "pages/pagebuilder.h"
 #include "pages/pagecontainers.h"
 #include "pages/paramfielduicontroller.h"
@@ -19,6 +20,9 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace pagefixture;
 
@@ -252,10 +256,24 @@ void TstPageBuilder::badPageDataGivesOneLine_data()
         << "тип \"Wide\" не загружен: поле \"v\": неизвестный тип данных \"unit16\"";
     QTest::newRow("unknown field type, one bit") << narrow << QString()
         << "тип \"Narrow\" не загружен: поле \"flag\": неизвестный тип данных \"boolean\"";
-    QTest::newRow("one missing type, three parameters") << QString()
-        << param("m1", "Gone", "2101", "0", "g") + param("m2", "Gone", "2102", "0", "g")
-               + param("m3", "Gone", "2103", "0", "g")
-        << "Тип данных \"Gone\" не описан: пропущено параметров: 3";
+    const auto threeOf = [](const QString &type) {
+        return param("m1", type, "2101", "0", "g") + param("m2", type, "2102", "0", "g")
+            + param("m3", type, "2103", "0", "g");
+    };
+    const QString firstOfThree = ": пропущено параметров: 3, первый: страница \"p\", параметр \"m1\" (2101:0)";
+    QTest::newRow("one missing type, three parameters") << QString() << threeOf("Gone")
+        << "Тип данных \"Gone\" не описан" + firstOfThree;
+    const QString bare = R"({"name":"Bare","size":2,"cantype":"uint16","fields":[
+        {"name":"value","datatype":"uint16","startbit":0,"endbit":15}]})";
+    QTest::newRow("one missing data-type form, three parameters") << bare << threeOf("Bare")
+        << "Не удалось открыть форму типа данных %dir%/bare.ui: " + QString::fromLocal8Bit(std::strerror(ENOENT))
+               + firstOfThree;
+    QTest::newRow("index not a number") << QString() << param("r", "Word", "zz", "0", "g")
+        << "Страница \"p\", параметр \"r\": индекс объекта \"zz\" не является шестнадцатеричным числом до FFFF; "
+           "параметр пропущен";
+    QTest::newRow("sub-index not a number") << QString() << param("r", "Word", "2100", "1g", "g")
+        << "Страница \"p\", параметр \"r\": субиндекс объекта \"1g\" не является шестнадцатеричным числом до FF; "
+           "параметр пропущен";
     QTest::newRow("rule on an object no page has") << QString()
         << param("r", "Word", "2100", "1", "g", rules({rule("2109", "0", "value", "enable", {"1"})}))
         << "Страница \"p\", параметр \"r\" (2100:1): правило зависимости указывает на объект \"2109:0\", "
@@ -289,8 +307,15 @@ void TstPageBuilder::badPageDataGivesOneLine()
     Host h;
     h.builder->buildCustomUiPages(dir.path());
     QCOMPARE(h.red.size(), 1);
+    line.replace("%dir%", dir.path());
     QVERIFY2(h.red[0].endsWith(line), qPrintable(h.red[0]));
     QVERIFY(paramCtlMap.contains("2100-0-base"));
+    // No field is left that would never be read.
+    for (const SPCustomParam &p : qAsConst(paramCtlMap)) {
+        uint16_t index = 0;
+        uint8_t sub = 0;
+        QVERIFY2(parseObjectAddress(p->index(), p->subindex(), &index, &sub), qPrintable(p->name()));
+    }
     QVERIFY(h.param("base")->findChild<QLineEditWgt *>("edValue"));
     QVERIFY(dataTypeMap.contains("Word"));
 }

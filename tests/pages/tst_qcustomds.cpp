@@ -74,6 +74,7 @@ private slots:
     void saveKeepsLoadOffTheLine();
     void loadStaysStoppedAfterLateReports();
     void lostLinkReportedOnce();
+    void failedReadToldOncePerLink();
     void teardownMidRound();
 };
 
@@ -118,7 +119,8 @@ void TstQCustomDS::probeFallsBack()
         QCOMPARE(log.at(0).at(0).toString(), QString("Устройство не отвечает (id: 5, 31, 127)."));
         QCOMPARE(log.at(0).at(1).toBool(), false);
     }
-    QCOMPARE(tools.count(), connected ? 1 : 2);
+    // On only once a device has answered; a failure ends with them off.
+    QCOMPARE(tools.count(), 1);
     QCOMPARE(tools.last().at(0).toBool(), connected);
     const QStringList link = rig.channel->linkCalls();
     QCOMPARE(link.first(), QString("open ttyUSB0 1 250000"));
@@ -135,28 +137,32 @@ void TstQCustomDS::probeFallsBack()
 void TstQCustomDS::openFailures_data()
 {
     QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("reason"); // why the port did not open
     QTest::addColumn<QString>("message");
-    QTest::newRow("no port") << int(SdoChannel::LinkOpen::NoPort) << "Не удалось установить usb-can соединение.";
-    QTest::newRow("no bit rate") << int(SdoChannel::LinkOpen::NoBitRate)
+    QTest::newRow("no port") << int(SdoChannel::LinkOpen::NoPort) << "/dev/ttyUSB0: Permission denied"
+                             << "Не удалось установить usb-can соединение. /dev/ttyUSB0: Permission denied";
+    QTest::newRow("no port, no reason known") << int(SdoChannel::LinkOpen::NoPort) << ""
+                                              << "Не удалось установить usb-can соединение.";
+    QTest::newRow("no bit rate") << int(SdoChannel::LinkOpen::NoBitRate) << ""
                                  << "Не удалось установить скорость соединения.";
 }
 
 void TstQCustomDS::openFailures()
 {
     QFETCH(int, result);
+    QFETCH(QString, reason);
     QFETCH(QString, message);
     Rig rig;
     rig.deviceAt(5);
-    rig.channel->setOpenResult(SdoChannel::LinkOpen(result));
+    rig.channel->setOpenResult(SdoChannel::LinkOpen(result), reason);
     QSignalSpy tools(rig.ds.get(), &QCustomDS::setToolsEnabled);
     QSignalSpy log(rig.ds.get(), qOverload<QString, bool>(&QCustomDS::toLog));
     QVERIFY(!rig.ds->connectDevice());
     QCOMPARE(log.count(), 1);
     QCOMPARE(log.at(0).at(0).toString(), message);
     QCOMPARE(log.at(0).at(1).toBool(), false);
-    QCOMPARE(tools.count(), 2);
-    QCOMPARE(tools.at(0).at(0).toBool(), true);
-    QCOMPARE(tools.at(1).at(0).toBool(), false);
+    QCOMPARE(tools.count(), 1);
+    QCOMPARE(tools.at(0).at(0).toBool(), false);
     QVERIFY(rig.channel->calls().empty());
     QVERIFY(!rig.ds->isConnected());
     QVERIFY(rig.ds->disconnectDevice()); // nothing to close
@@ -297,6 +303,53 @@ void TstQCustomDS::lostLinkReportedOnce()
     QCOMPARE(lost.count(), 1);
     QVERIFY(!rig.ds->loadWorker()->isActive());
     QVERIFY(rig.ds->disconnectDevice());
+}
+
+// A parameter whose object the device lacks is read every round; the log
+// hears of it once, and again only after a good read or on a new link.
+void TstQCustomDS::failedReadToldOncePerLink()
+{
+    Rig rig;
+    rig.deviceAt(5);
+    FakeSdoChannel& dev = *rig.channel;
+    dev.setObject(5, 0x2100, 0, QByteArray::fromHex("01"));
+    QSignalSpy log(rig.ds.get(), qOverload<QString, bool>(&QCustomDS::toLog));
+    const QString missing = QStringLiteral("Не удалось получить данные параметра gone. Ошибка: ABORT_06020000");
+    const auto readsOf = [&](uint16_t index, bool answered = false) {
+        int n = 0;
+        for (const auto& c : dev.calls())
+            n += c.index == index && !c.write && (c.ok || !answered);
+        return n;
+    };
+    const auto roundsPass = [&](int rounds) {
+        const int target = readsOf(0x2101) + rounds * SDO_REQUEST_TRIES;
+        return QTest::qWaitFor([&] { return readsOf(0x2101) >= target; }, 5000);
+    };
+
+    QVERIFY(rig.ds->connectDevice());
+    rig.ds->slotLoad(makeParam("2100", "0", "kept"), {});
+    rig.ds->slotLoad(makeParam("2101", "0", "gone"), {});
+    QVERIFY(roundsPass(3));
+    QVERIFY(inboxDrained());
+    QCOMPARE(log.count(), 1);
+    QCOMPARE(log.at(0).at(0).toString(), missing);
+    QCOMPARE(log.at(0).at(1).toBool(), false);
+
+    // Read once, then lacking again: a new line.
+    dev.setObject(5, 0x2101, 0, QByteArray::fromHex("02"));
+    QTRY_VERIFY(readsOf(0x2101, true) > 0);
+    dev.failNext(0x2101, 0, -1, 0x06020000);
+    QVERIFY(roundsPass(2));
+    QVERIFY(inboxDrained());
+    QCOMPARE(log.count(), 2);
+
+    // The same parameters watched over a new link.
+    QVERIFY(rig.ds->disconnectDevice());
+    QVERIFY(rig.ds->connectDevice());
+    QVERIFY(roundsPass(2));
+    QVERIFY(inboxDrained());
+    QCOMPARE(log.count(), 3);
+    QCOMPARE(log.at(2).at(0).toString(), missing);
 }
 
 void TstQCustomDS::teardownMidRound()

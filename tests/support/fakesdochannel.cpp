@@ -40,10 +40,11 @@ void FakeSdoChannel::setOnExchange(std::function<void(const Call&)> hook)
     m_hook = std::move(hook);
 }
 
-void FakeSdoChannel::setOpenResult(LinkOpen result)
+void FakeSdoChannel::setOpenResult(LinkOpen result, const QString& portFailure)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_open = result;
+    m_portFailure = portFailure;
 }
 
 void FakeSdoChannel::setCloseResult(bool ok)
@@ -77,10 +78,13 @@ bool FakeSdoChannel::waitForCalls(size_t n, int timeoutMs) const
     return m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_calls.size() >= n; });
 }
 
-SdoChannel::LinkOpen FakeSdoChannel::openLink(const QString& portName, int canBusAccess, const QString& bitRate)
+SdoChannel::LinkOpen FakeSdoChannel::openLink(const QString& portName, int canBusAccess, const QString& bitRate,
+                                              QString* portFailure)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_linkCalls << QStringLiteral("open %1 %2 %3").arg(portName).arg(canBusAccess).arg(bitRate);
+    if (m_open == LinkOpen::NoPort && portFailure)
+        *portFailure = m_portFailure;
     return m_open;
 }
 

@@ -41,7 +41,8 @@ public:
     // Runs on the requester's thread in the middle of each exchange.
     void setOnExchange(std::function<void(const Call&)> hook);
 
-    void setOpenResult(LinkOpen result);
+    // NoPort comes with `portFailure` as the reason.
+    void setOpenResult(LinkOpen result, const QString& portFailure = QString());
     void setCloseResult(bool ok);
 
     std::vector<Call> calls() const;
@@ -52,7 +53,8 @@ public:
     bool waitForCalls(size_t n, int timeoutMs) const;
     int overlaps() const { return m_overlaps.load(); }
 
-    LinkOpen openLink(const QString& portName, int canBusAccess, const QString& bitRate) override;
+    LinkOpen openLink(const QString& portName, int canBusAccess, const QString& bitRate,
+                      QString* portFailure) override;
     bool closeLink() override;
     void pointClientAt(uint8_t nodeId) override;
     SdoReply read(uint8_t nodeId, uint16_t index, uint8_t subIndex, uint8_t dataType, int waitMs) override;
@@ -79,6 +81,7 @@ private:
     int m_latencyMs = 0;
     std::function<void(const Call&)> m_hook;
     LinkOpen m_open = LinkOpen::Open;
+    QString m_portFailure;
     bool m_closeOk = true;
     std::vector<Call> m_calls;
     QStringList m_linkCalls;
