@@ -373,6 +373,9 @@ void TstCustomDSWorkers::clearDataMidRoundStopsCallbacks()
     loadRig.worker->clearData();
     saveRig.worker->clearData();
     cleared = true;
+    // Every round reads all eight; the round under way at the clear may end
+    // (its reports dropped), and a round after it finds nothing to read.
+    const int roundsBegun = int(loadRig.channel->calls().size()) / 8 + 1;
     delete target;
     QCOMPARE(loadRig.worker->pendingCount(), 0);
     QCOMPARE(saveRig.worker->pendingCount(), 0);
@@ -381,7 +384,7 @@ void TstCustomDSWorkers::clearDataMidRoundStopsCallbacks()
     QVERIFY(loadRig.worker->stopAndJoin(2000));
     QVERIFY(saveRig.worker->stopAndJoin(2000));
     QCOMPARE(late.load(), 0);
-    QVERIFY(int(loadRig.channel->calls().size()) < 8 + 3);
+    QVERIFY(int(loadRig.channel->calls().size()) <= 8 * roundsBegun);
 }
 
 void TstCustomDSWorkers::savesOfOneObjectMerge_data()
