@@ -361,6 +361,44 @@ private slots:
         QCOMPARE(f.pages->mainBrowser() != nullptr, remove != "main.xml");
     }
 
+    // Deep nesting is refused with one line, at once: a record past 64 levels
+    // (what stands above it loads and gets its page), a whole file past 128
+    // levels of elements (before Qt's document builder, slow at such depths).
+    void deepNestingIsRefusedWithALine_data()
+    {
+        QTest::addColumn<int>("levels");
+        QTest::addColumn<QString>("error"); // %1 the file's path
+        QTest::addColumn<int>("records");
+        QTest::newRow("70 groups") << 70 << "Ошибка в описании параметра 6600G (%1): вложен глубже 64 уровней" << 65;
+        QTest::newRow("20,000 groups") << 20000 << "Ошибка! Элементы файла %1 вложены глубже 128 уровней" << 0;
+    }
+    void deepNestingIsRefusedWithALine()
+    {
+        QFETCH(int, levels);
+        QFETCH(QString, error);
+        QFETCH(int, records);
+        AppDir app;
+        QVERIFY(app.ok);
+        QByteArray xml = "<Device><Parameters>";
+        for (int i = 0; i < levels; ++i)
+            xml += "<Param Type=\"Group\" Name=\"G\" Caption=\"g\">";
+        xml += "<Param Type=\"Regular\" Name=\"Leaf\" DataType=\"int\" Address=\"1\"/>";
+        for (int i = 0; i < levels; ++i)
+            xml += "</Param>";
+        xml += "</Parameters></Device>";
+        const QString main = app.typeFolder() + "main.xml";
+        QVERIFY(writeFile(main, xml));
+        PagesFixture f(app.path());
+        QVERIFY(loadFixture(f));
+        QCOMPARE(f.host.errors().filter(main), QStringList{error.arg(main)});
+        QCOMPARE(f.mainMap().size(), records);
+        QVERIFY(!f.mainMap().find("Leaf"));
+        QCOMPARE(f.pages->mainBrowser() != nullptr, records > 0);
+        if (records > 0)
+            QVERIFY(findProperty(f.pages->mainBrowser()->properties().value(0), "g"));
+        QVERIFY(f.pages->infoBrowser()); // the other files load as before
+    }
+
     void loadingWithoutTheOptionalFilesIsSilent()
     {
         AppDir app;
