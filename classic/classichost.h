@@ -49,6 +49,11 @@ struct ClassicHost {
     std::function<bool(MappingEntry&)> editMappingEntry;
     // Holds "ConfigurationData".
     QString applicationDir;
+    // The helper that decompresses a device's EDS (quillbex-edsunpack in
+    // applicationDir when empty), and how long it may take: a good stream
+    // takes milliseconds; one that runs out of time counts as damaged.
+    QString edsUnpacker;
+    int edsUnpackLimitMs = 20000;
 
     void toLog(const QString& message, bool success) const { toLinkLog(log, message, success); }
     void tools(bool on) const
@@ -67,6 +72,10 @@ struct ClassicHost {
     // The device's own folder in it (EDS cache, export folder).
     QString deviceFolder() const { return configurationDir() + QLatin1Char('/') + device()[0]; }
     bool edsFromDevice() const { return getEdsFromDevice && getEdsFromDevice(); }
+    QString edsUnpackerProgram() const
+    {
+        return edsUnpacker.isEmpty() ? applicationDir + QStringLiteral("/quillbex-edsunpack") : edsUnpacker;
+    }
     void dropCanLink() const
     {
         if (disconnectCan)
