@@ -257,6 +257,8 @@ private:
     QtProperty* intProperty(const QString& name, int value);
     QtProperty* doubleProperty(const QString& name, double value);
     void setColumnTexts(QtProperty* property, const ParamEntry& record, bool editable);
+    // A combo box's names and the pair keyed `key`, or no pair.
+    void showChoice(QtProperty* property, const ParamEntry& record, const QString& key);
     // The record's value into its property (CAN conversions), and on the
     // import page into an integer property too.
     void showValue(ParamEntry& record, QtProperty* property);
@@ -268,6 +270,9 @@ private:
     bool stopLoadWorker();
     void linkStuck();
     void restartLoad();
+    // The number a real record's edit stands for: its own value when the
+    // editor was committed as it opened.
+    double untouchedReal(QtProperty* property, const ParamEntry& record, EditKind kind, double number) const;
     void startNextSave();
     void finishSave(const QString& name, bool saved);
     bool applyXmlEdit(ParamEntry& record, QtProperty* property, EditKind kind, int intValue, double number,

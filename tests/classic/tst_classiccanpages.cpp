@@ -12,8 +12,11 @@
 #include "propertybrowser/qtstringpropertymanager.h"
 #include "simdevice.h"
 
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <cstring>
 
@@ -54,7 +57,7 @@ QByteArray defaultBytes(const ParamEntry& r)
 // The device holding every object of the EDS at its default, the link open to
 // it, and pages whose CAN link drop closes that link, as the window's does.
 struct CanRig {
-    explicit CanRig(const std::function<void(SimCanDevice&)>& adjust = {})
+    explicit CanRig(const std::function<void(SimCanDevice&)>& adjust = {}, const QString& eds = kEds)
         : f(QString(), [this](HostFixture& h) {
               h.link = true;
               h.host.disconnectCan = [this, &h] {
@@ -73,7 +76,7 @@ struct CanRig {
         connectionSettings().responseTimeoutMs = kTimeoutMs;
         ParamEntryMap scratch;
         HostFixture quiet;
-        readEds(kEds, scratch, quiet.host);
+        readEds(eds, scratch, quiet.host);
         for (const auto& [key, r] : scratch)
             if (r.childNames.isEmpty())
                 d.addObject(uint16_t(r.objectIndex.toUInt(nullptr, 16)), uint8_t(r.objectSubIndex.toUInt(nullptr, 16)),
@@ -81,7 +84,7 @@ struct CanRig {
         if (adjust)
             adjust(d);
         f.load.setPauseMs(20);
-        f.pages->setEdsPath(kEds);
+        f.pages->setEdsPath(eds);
     }
     ~CanRig()
     {
@@ -108,10 +111,62 @@ struct CanRig {
         emit f.pages->stringManager()->valueUpdated(p, text);
     }
 
+    // The page on screen with the object's range open, so that its editor opens.
+    bool showObject(const QString& name)
+    {
+        f.widgets.root.resize(1200, 800);
+        f.widgets.form.MainParamsWgt->resize(1100, 700);
+        f.widgets.root.show();
+        if (!QTest::qWaitForWindowExposed(&f.widgets.root))
+            return false;
+        QtTreePropertyBrowser* browser = f.pages->mainBrowser();
+        for (QtProperty* range : browser->properties().value(0)->subProperties())
+            if (range->subProperties().contains(f.property(name)))
+                browser->setExpanded(browser->items(range).value(0), true);
+        return item(name) != nullptr;
+    }
+    QWidget* openEditor(const QString& name)
+    {
+        QtTreePropertyBrowser* browser = f.pages->mainBrowser();
+        browser->editItem(item(name));
+        auto* view = browser->findChild<QTreeWidget*>();
+        for (QWidget* child : view->viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (child->isVisible())
+                return child;
+        return nullptr;
+    }
+
     SimDeviceOnPty sim{kNode};
     PagesFixture f;
     bool open = false;
 };
+
+// An EDS of two real numbers, 0x2002 REAL32 and 0x2006 REAL64.
+QString writeRealsEds(const QTemporaryDir& dir)
+{
+    const QString path = dir.path() + QStringLiteral("/reals.eds");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write("[2002]\nParameterName=Gain\nObjectType=0x7\nDataType=0x0008\nAccessType=rw\nDefaultValue=0\n\n"
+               "[2006]\nParameterName=Precise\nObjectType=0x7\nDataType=0x0011\nAccessType=rw\nDefaultValue=0\n");
+    return path;
+}
+
+qint64 rawOf(const QByteArray& bytes)
+{
+    quint64 raw = 0;
+    for (int i = 0; i < bytes.size(); ++i)
+        raw |= quint64(quint8(bytes[i])) << (8 * i);
+    return qint64(raw);
+}
+
+QByteArray bytesOfDouble(double v)
+{
+    quint64 bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return littleEndian(bits, 8);
+}
 }
 
 class TstClassicCanPages : public QObject {
@@ -371,6 +426,42 @@ private slots:
         QCOMPARE(rig.f.host.tools.last(), false);
         QVERIFY(rig.f.pages->operationMode().isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(!rig.f.load.isRunning(), 6000);
+    }
+
+    // Return in the untouched editor of a real number writes the device's
+    // bits back as they were.
+    void unchangedRealKeepsItsBits_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("REAL32, all 24 mantissa bits") << " 2002 Gain" << 0x2002 << littleEndian(0x3F7FFFFF, 4);
+        QTest::newRow("REAL32, a third") << " 2002 Gain" << 0x2002 << littleEndian(0x3EAAAAAB, 4);
+        QTest::newRow("REAL64 with 14 digits") << " 2006 Precise" << 0x2006 << bytesOfDouble(0.12345678901234);
+        QTest::newRow("REAL64 far past 2^31") << " 2006 Precise" << 0x2006 << bytesOfDouble(-1.25e300);
+    }
+    void unchangedRealKeepsItsBits()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, index);
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString eds = writeRealsEds(dir);
+        QVERIFY(!eds.isEmpty());
+        CanRig rig([&](SimCanDevice& d) { d.setValue(uint16_t(index), 0, bytes); }, eds);
+        QVERIFY(rig.open);
+        rig.load();
+        ParamEntry* record = rig.f.mainMap().find(name);
+        QVERIFY(record);
+        QTRY_COMPARE(canValueOf(*record).raw, rawOf(bytes));
+        QVERIFY(rig.showObject(name));
+
+        QWidget* editor = rig.openEditor(name);
+        QVERIFY(qobject_cast<QDoubleSpinBox*>(editor));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(rig.sim.device.writesTo(uint16_t(index), 0), 1);
+        QCOMPARE(rig.sim.device.value(uint16_t(index), 0).toHex(), bytes.toHex());
+        QTRY_VERIFY(rig.f.host.texts(true).contains("Параметр '" + name + "' сохранен."));
     }
 
     // Resets while the load worker reads and while a save is written, then a

@@ -139,6 +139,12 @@ private slots:
                    e.editorType = E::TextBox, e.dataType = E::UInt, e.scriptAction = "run", e.currentRaw = 7;
                })
             << "int 0..2147483647 btn:Рассчитать = 7" << "||cap r";
+        QTest::newRow("textbox uint over two registers, past 2^31")
+            << record([](E& e) {
+                   e.editorType = E::TextBox, e.dataType = E::UInt, e.addressBegin = 3, e.addressEnd = 4;
+                   e.scriptAction = "run", e.currentRaw = 0xC0000000;
+               })
+            << "string re:[0-9]{1,20} btn = 3221225472" << "4-5||cap r";
         QTest::newRow("textbox float")
             << record([](E& e) { e.editorType = E::TextBox, e.dataType = E::Float, e.currentText = "1.5"; })
             << "double = 1.5" << "||cap r";
@@ -168,6 +174,12 @@ private slots:
                    e.currentText = "1";
                })
             << "enum Выкл|Вкл = 1" << "||cap r";
+        QTest::newRow("combobox, no key matches: the blank after the pairs")
+            << record([](E& e) {
+                   e.editorType = E::ComboBox, e.dataType = E::Int, e.valueList = {{"0", "Выкл"}, {"1", "Вкл"}};
+                   e.currentText = "9";
+               })
+            << "enum Выкл|Вкл| = 2" << "||cap r";
         QTest::newRow("spin")
             << record([](E& e) { e.editorType = E::Spin, e.dataType = E::Int, e.currentText = "5"; })
             << "string = 5" << "||cap r";
@@ -246,7 +258,8 @@ private slots:
         for (const char* name : {"Unlisted", "B1i0", "B1i2"})
             QVERIFY2(!f.property(name), name);
         QVERIFY(f.property("B0i0"));
-        QCOMPARE(describe(p, f.property("Mode")), QStringLiteral("enum Выкл|Вкл| = 0"));
+        // Read over no link, its value is in no pair: the blank after them.
+        QCOMPARE(describe(p, f.property("Mode")), QStringLiteral("enum Выкл|Вкл|| = 3"));
         QCOMPARE(describe(p, f.property("Serial", &p.data().info.map)), QStringLiteral("string ro = "));
 
         // Script buttons from the last to the first, each owning its script.
