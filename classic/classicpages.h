@@ -6,8 +6,9 @@
 // and the binary parameter file.
 //
 // GUI thread only. The two workers belong to the window and read records of
-// these maps: every path that changes the maps (resetParameterData, the
-// loaders, destruction) stops and joins both first. A wait for the load
+// these maps: every path that changes the maps or reads whole records
+// (resetParameterData, the loaders, export and import, destruction) stops and
+// joins both first. A wait for the load
 // worker to stop is bounded; when it runs out the CAN link is dropped and the
 // worker is left to end by itself, never terminated.
 //
@@ -31,6 +32,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 class LoadCanDataThread;
@@ -219,8 +221,14 @@ public slots:
     void onImportSubmit();
     void onEndImportMode();
 
+    // Export and import read and replace whole records: queued saves are
+    // written first, both workers end, and the load worker reads again after.
     void onExport();
     void onImport();
+
+signals:
+    // The last queued save has been reported.
+    void saveQueueDrained();
 
 private:
     // A page: its browser and the scroll area holding it on its form widget.
@@ -270,11 +278,15 @@ private:
     bool stopLoadWorker();
     void linkStuck();
     void restartLoad();
+    // Waits, taking the workers' reports, until every queued save has been
+    // reported; false (the link dropped as stuck) when that takes too long.
+    bool finishQueuedSaves();
+    void runWithoutWorkers(const std::function<void()>& flow);
+    void startNextSave();
+    void finishSave(const QString& name, bool saved);
     // The number a real record's edit stands for: its own value when the
     // editor was committed as it opened.
     double untouchedReal(QtProperty* property, const ParamEntry& record, EditKind kind, double number) const;
-    void startNextSave();
-    void finishSave(const QString& name, bool saved);
     bool applyXmlEdit(ParamEntry& record, QtProperty* property, EditKind kind, int intValue, double number,
                       bool flag, const QString& text);
     void forgetDevice();

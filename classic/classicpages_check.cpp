@@ -115,6 +115,7 @@ void ClassicPages::resetParameterData()
     m_load.stopAndWait(-1);
     m_save.stopAndWait(-1);
     m_saveQueue.clear();
+    emit saveQueueDrained();
     m_expandedProperty = nullptr;
     m_checkList.clear();
     m_tickedMainList.clear();

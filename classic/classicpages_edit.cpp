@@ -16,7 +16,9 @@
 #include "propertybrowser/qttreepropertybrowser.h"
 
 #include <QDebug>
+#include <QEventLoop>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -24,6 +26,10 @@
 namespace {
 const char* const kLinkLost = "Не удалось получить данные. Соединение разорвано.";
 
+
+// A queued save is given this long: three tries, each ended by the stack's
+// own time-out when the device falls silent.
+const int kSaveBoundMs = 10000;
 
 // Past this a load worker asked to stop counts as stuck: a stop is looked at
 // between tries, and a try waits at most the response time-out.
@@ -75,6 +81,35 @@ void ClassicPages::linkStuck()
 void ClassicPages::restartLoad()
 {
     m_load.startLoad(m_canParams);
+}
+
+bool ClassicPages::finishQueuedSaves()
+{
+    if (m_saveQueue.isEmpty())
+        return true;
+    // The reports reach the pages through the event loop. Input waits
+    // meanwhile; a device that answers no more is given each save's tries.
+    QEventLoop loop;
+    connect(this, &ClassicPages::saveQueueDrained, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kSaveBoundMs * m_saveQueue.size(), &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (m_saveQueue.isEmpty())
+        return true;
+    linkStuck();
+    return false;
+}
+
+void ClassicPages::runWithoutWorkers(const std::function<void()>& flow)
+{
+    if (!finishQueuedSaves())
+        return;
+    const bool loading = m_load.isRunning();
+    if (!stopLoadWorker())
+        return;
+    m_save.stopAndWait(-1); // its last pass has ended with the queue
+    flow();
+    if (loading)
+        restartLoad();
 }
 
 // ---- edits
@@ -340,10 +375,12 @@ void ClassicPages::finishSave(const QString& name, bool saved)
             showValue(*done.record, propertyOf(*done.record));
         }
     }
-    if (!m_saveQueue.isEmpty())
+    if (!m_saveQueue.isEmpty()) {
         startNextSave();
-    else
-        restartLoad();
+        return;
+    }
+    restartLoad();
+    emit saveQueueDrained();
 }
 
 void ClassicPages::slotCanParamSavingSuccess(QString name)

@@ -4,7 +4,8 @@
 // whole against the maps it has (one section per non-empty map, nothing left
 // over), then replaces the records it names in place, writes the writable ones
 // to the device's registers, reads them back and refreshes the pages.
-// GUI thread.
+// GUI thread. Both read or replace whole records: the caller has stopped the
+// workers that touch them (ClassicPages does).
 #pragma once
 
 #include "classic/classicdata.h"

@@ -464,6 +464,44 @@ private slots:
         QTRY_VERIFY(rig.f.host.texts(true).contains("Параметр '" + name + "' сохранен."));
     }
 
+    // Exports and imports while the load worker reads: each waits for the
+    // queued save, runs with both workers stopped, and the worker reads again.
+    void exportAndImportWhileLoading()
+    {
+        CanRig rig;
+        QVERIFY(rig.open);
+        rig.load();
+        QVERIFY(rig.valuesShown());
+        QTemporaryDir dir;
+        const QString file = dir.path() + QStringLiteral("/params.bin");
+        ClassicPages& p = *rig.f.pages;
+
+        rig.edit(kLower, "-9");
+        QCOMPARE(p.pendingSaves(), 1);
+        rig.f.host.saveAnswers << file;
+        p.onExport();
+        QCOMPARE(p.pendingSaves(), 0);
+        QCOMPARE(rig.sim.device.value(0x2010, 1), littleEndian(quint16(-9), 2));
+        QVERIFY(rig.f.load.isRunning());
+
+        for (int i = 0; i < 50; ++i) {
+            QVERIFY(rig.f.load.isRunning());
+            rig.f.host.saveAnswers << file;
+            p.onExport();
+            QVERIFY(rig.f.load.isRunning());
+            rig.f.host.openAnswers << file;
+            const int before = rig.sim.device.requestsSeen();
+            p.onImport();
+            QTRY_VERIFY(rig.sim.device.requestsSeen() > before); // the worker reads between the flows
+        }
+        QCOMPARE(rig.f.host.texts(true).count("Экспорт завершен!"), 51);
+        QCOMPARE(rig.f.host.texts(true).count("Импорт завершен!"), 50);
+        QCOMPARE(canValueOf(*rig.f.mainMap().find(kLower)).text, QStringLiteral("65527"));
+        QVERIFY(rig.f.load.isRunning());
+        QVERIFY(p.operationMode().isEmpty() || p.operationMode() == "LoadingCanData");
+        QCOMPARE(rig.sim.device.overlapsSeen(), 0);
+    }
+
     // Resets while the load worker reads and while a save is written, then a
     // load again: the same browser and columns, the values back.
     void resetMidWorkThenLoadAgain()
