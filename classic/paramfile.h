@@ -36,7 +36,8 @@ public:
     // Writes the file the user names; the old file stays whole unless the new
     // one was written completely.
     bool exportParams(bool backup);
-    // True when a file was read and every register written and read back.
+    // True when a file was read and, with a link open, every register written
+    // and read back. Without a link the records are replaced all the same.
     bool importParams();
     void onExport();
     void onImport();
