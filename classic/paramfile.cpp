@@ -340,10 +340,9 @@ void ClassicParamFile::runFlow(const FlowTexts& texts, const std::function<bool(
 {
     m_data.operationMode = QLatin1String(texts.mode);
     m_host.toLog(QString::fromUtf8(texts.start), true);
-    m_host.tools(false);
+    const ToolsPause tools(m_host);
     const bool ok = flow();
-    // The tools come back as the link stands: a flow may have lost it.
-    m_host.tools(m_host.isLinkConnected());
+    tools.giveBack();
     m_data.operationMode = QLatin1String("");
     m_host.toLog(QString::fromUtf8(ok ? texts.done : texts.failed), ok);
 }
