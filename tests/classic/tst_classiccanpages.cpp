@@ -111,29 +111,17 @@ struct CanRig {
         emit f.pages->stringManager()->valueUpdated(p, text);
     }
 
-    // The page on screen with the object's range open, so that its editor opens.
-    bool showObject(const QString& name)
+    // Opens the editor of an object, its range expanded first; the page need
+    // not be on screen for it.
+    template <typename Editor>
+    Editor* openEditor(const QString& name)
     {
-        f.widgets.root.resize(1200, 800);
-        f.widgets.form.MainParamsWgt->resize(1100, 700);
-        f.widgets.root.show();
-        if (!QTest::qWaitForWindowExposed(&f.widgets.root))
-            return false;
         QtTreePropertyBrowser* browser = f.pages->mainBrowser();
         for (QtProperty* range : browser->properties().value(0)->subProperties())
             if (range->subProperties().contains(f.property(name)))
                 browser->setExpanded(browser->items(range).value(0), true);
-        return item(name) != nullptr;
-    }
-    QWidget* openEditor(const QString& name)
-    {
-        QtTreePropertyBrowser* browser = f.pages->mainBrowser();
         browser->editItem(item(name));
-        auto* view = browser->findChild<QTreeWidget*>();
-        for (QWidget* child : view->viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-            if (child->isVisible())
-                return child;
-        return nullptr;
+        return browser->findChild<QTreeWidget*>()->viewport()->findChild<Editor*>();
     }
 
     SimDeviceOnPty sim{kNode};
@@ -151,6 +139,11 @@ QString writeRealsEds(const QTemporaryDir& dir)
     file.write("[2002]\nParameterName=Gain\nObjectType=0x7\nDataType=0x0008\nAccessType=rw\nDefaultValue=0\n\n"
                "[2006]\nParameterName=Precise\nObjectType=0x7\nDataType=0x0011\nAccessType=rw\nDefaultValue=0\n");
     return path;
+}
+
+QByteArray bytesOf(const void* value, int size)
+{
+    return QByteArray(static_cast<const char*>(value), size);
 }
 
 qint64 rawOf(const QByteArray& bytes)
@@ -453,11 +446,19 @@ private slots:
         rig.load();
         ParamEntry* record = rig.f.mainMap().find(name);
         QVERIFY(record);
+        // Read, and shown: the page takes the value when the worker's report arrives.
         QTRY_COMPARE(canValueOf(*record).raw, rawOf(bytes));
-        QVERIFY(rig.showObject(name));
-
-        QWidget* editor = rig.openEditor(name);
-        QVERIFY(qobject_cast<QDoubleSpinBox*>(editor));
+        QTRY_COMPARE(rig.f.pages->doubleManager()->value(rig.f.property(name)), canValueOf(*record).text.toDouble());
+        // What is shown reads back as the device's number.
+        const double shown = rig.f.pages->doubleManager()->value(rig.f.property(name));
+        if (bytes.size() == 4) {
+            const float single = float(shown);
+            QCOMPARE(bytesOf(&single, 4).toHex(), bytes.toHex());
+        } else {
+            QCOMPARE(bytesOf(&shown, 8).toHex(), bytes.toHex());
+        }
+        auto* editor = rig.openEditor<QDoubleSpinBox>(name);
+        QVERIFY(editor);
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(rig.sim.device.writesTo(uint16_t(index), 0), 1);
         QCOMPARE(rig.sim.device.value(uint16_t(index), 0).toHex(), bytes.toHex());
