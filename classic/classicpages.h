@@ -8,9 +8,9 @@
 // GUI thread only. The two workers belong to the window and read records of
 // these maps: every path that changes the maps or reads whole records
 // (resetParameterData, the loaders, export and import, destruction) stops and
-// joins both first. A wait for the load
-// worker to stop is bounded; when it runs out the CAN link is dropped and the
-// worker is left to end by itself, never terminated.
+// joins both first. A wait for the load worker to stop is bounded; when it
+// runs out the CAN link is dropped and the worker is left to end by itself,
+// never terminated.
 //
 // The device these pages show is the one the last loader call named and
 // loaded; it names the top property, the export folder and the EDS cache, and

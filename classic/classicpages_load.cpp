@@ -142,8 +142,9 @@ bool ClassicPages::loadXmlFile()
             continue;
         }
         if (nestsDeeperThan(file, kMaxXmlDepth)) {
-            m_host.toLog(QStringLiteral("Ошибка! Элементы файла %1 вложены глубже %2 уровней").arg(*f.path).arg(kMaxXmlDepth),
-                         false);
+            m_host.toLog(
+                QStringLiteral("Ошибка! Элементы файла %1 вложены глубже %2 уровней").arg(*f.path).arg(kMaxXmlDepth),
+                false);
             continue;
         }
         if (!file.seek(0) || !document.setContent(&file)) {

@@ -119,7 +119,8 @@ EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& pac
         outcome.result = EdsUnpackOutcome::TimedOut;
         return outcome;
     }
-    const QString said = QString::fromUtf8(helper.readAllStandardError());
+    // The reason is the helper's first line; anything after it is not ours to show.
+    const QString said = QString::fromUtf8(helper.readAllStandardError()).section(QLatin1Char('\n'), 0, 0);
     if (helper.exitStatus() != QProcess::NormalExit) {
         outcome.result = EdsUnpackOutcome::Damaged;
         outcome.reason = QStringLiteral("распаковка прервана");
