@@ -245,6 +245,7 @@ private slots:
         QVERIFY(rig.files().isEmpty());
 
         rig.sim.device.setValue(0x1021, 0, pack(fixture(), "1"));
+        rig.host.host.edsUnpackLimitMs = ClassicHost().edsUnpackLimitMs;
         QVERIFY(readEdsFromDevice(rig.host.host, path));
         QCOMPARE(contents(rig.cache()), fixture());
         QCOMPARE(rig.files(), QStringList{"1234abcd.eds"});
