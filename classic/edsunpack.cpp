@@ -73,11 +73,13 @@ int runEdsUnpacker(int argc, char** argv)
 {
     if (argc != 2)
         return kUnpackUsage;
-    QFile input;
-    if (!input.open(stdin, QIODevice::ReadOnly))
-        return kUnpackUsage;
-    const QByteArray packed = input.read(kMaxPackedBytes + 1);
-    if (packed.size() > kMaxPackedBytes)
+    // The whole input, up to its end: a pipe hands it over in pieces.
+    QByteArray packed;
+    char chunk[65536];
+    size_t n = 0;
+    while (packed.size() <= kMaxPackedBytes && (n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0)
+        packed.append(chunk, int(n));
+    if (packed.size() > kMaxPackedBytes || std::ferror(stdin))
         return kUnpackUsage;
 
     OutZpaq out(QFile::decodeName(argv[1]));

@@ -9,6 +9,7 @@
 #include "link/sdoaccess.h"
 #include "simdevice.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -249,6 +250,24 @@ private slots:
         QVERIFY(readEdsFromDevice(rig.host.host, path));
         QCOMPARE(contents(rig.cache()), fixture());
         QCOMPARE(rig.files(), QStringList{"1234abcd.eds"});
+    }
+
+    // A stream as large as the device's buffer reaches the helper whole: a
+    // pipe hands it over in pieces.
+    void largeStreamThroughTheHelper()
+    {
+        QByteArray text;
+        QRandomGenerator random(29);
+        while (text.size() < 90000)
+            text += QByteArray::number(random.generate(), 36) + '\n';
+        const QByteArray packed = pack(text, "0");
+        QVERIFY(packed.size() > 65536 && packed.size() <= 102400);
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/large.eds");
+        const EdsUnpackOutcome outcome =
+            unpackEdsInHelper(QStringLiteral(QUILL_EDS_UNPACKER), packed, path, ClassicHost().edsUnpackLimitMs);
+        QCOMPARE(int(outcome.result), int(EdsUnpackOutcome::Written));
+        QCOMPARE(contents(path), text);
     }
 
     void missingHelper()
