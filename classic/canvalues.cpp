@@ -8,6 +8,7 @@
 
 #include <QDebug>
 
+#include <charconv>
 #include <cstring>
 
 namespace {
@@ -33,20 +34,38 @@ bool fitsWidth(quint64 value, int bytes)
     return lowBytes(value, bytes) == value;
 }
 
+// The fewest digits that read back as the same number, so that showing a
+// value and committing it unchanged writes the device's bits again.
+template <typename Real>
+QString shortestText(Real value)
+{
+    char digits[64];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    return QString::fromLatin1(digits, int(end.ptr - digits));
+}
+
+float real32Of(quint64 raw)
+{
+    const quint32 bits = quint32(raw);
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+double real64Of(quint64 raw)
+{
+    double d;
+    std::memcpy(&d, &raw, sizeof d);
+    return d;
+}
+
 QString textOfRaw(int code, quint64 raw)
 {
     switch (code) {
-    case CanReal32: {
-        const quint32 bits = quint32(raw);
-        float f;
-        std::memcpy(&f, &bits, sizeof f);
-        return QString::number(double(f), 'g', 6);
-    }
-    case CanReal64: {
-        double d;
-        std::memcpy(&d, &raw, sizeof d);
-        return QString::number(d, 'g', 6);
-    }
+    case CanReal32:
+        return shortestText(real32Of(raw));
+    case CanReal64:
+        return shortestText(real64Of(raw));
     default:
         if (isHexText(code))
             return QString::number(raw, 16).rightJustified(2 * canTypeSize(code), QLatin1Char('0'));
@@ -309,17 +328,21 @@ bool parseCanValueText(ParamEntry& record, double number, bool flag, const QStri
         value.raw = flag ? 1 : 0;
         value.flag = flag;
         break;
-    case CanReal32: {
-        const float f = float(number);
-        quint32 bits;
-        std::memcpy(&bits, &f, sizeof bits);
-        value.raw = qint64(bits);
-        value.text = QString::number(number, 'g', 6);
-        break;
-    }
+    case CanReal32:
     case CanReal64:
-        std::memcpy(&value.raw, &number, sizeof number);
-        value.text = QString::number(number, 'g', 6);
+        // The number the property was given, committed unchanged, keeps the
+        // device's bits (a float that went through a double among them).
+        if (number == value.text.toDouble() && value.text == textOfRaw(code, quint64(value.raw)))
+            break;
+        if (code == CanReal32) {
+            const float f = float(number);
+            quint32 bits;
+            std::memcpy(&bits, &f, sizeof bits);
+            value.raw = qint64(bits);
+        } else {
+            std::memcpy(&value.raw, &number, sizeof number);
+        }
+        value.text = textOfRaw(code, quint64(value.raw));
         break;
     case CanVisibleString:
         value.text = text;

@@ -25,6 +25,9 @@ struct ClassicImportOptions {
 struct ClassicHost {
     LinkLog log;
     std::function<void(bool)> setToolsEnabled;
+    // Whether the window's tools are on now (any connection may have switched
+    // them); without an answer they follow the link flag.
+    std::function<bool()> toolsEnabled;
     // The window's one link flag: set while a Modbus or CAN link is open.
     std::function<bool()> linkConnected;
     std::function<void(bool)> setLinkConnected;
@@ -49,6 +52,11 @@ struct ClassicHost {
     std::function<bool(MappingEntry&)> editMappingEntry;
     // Holds "ConfigurationData".
     QString applicationDir;
+    // The helper that decompresses a device's EDS (quillbex-edsunpack in
+    // applicationDir when empty), and how long it may take: a good stream
+    // takes milliseconds; one that runs out of time counts as damaged.
+    QString edsUnpacker;
+    int edsUnpackLimitMs = 20000;
 
     void toLog(const QString& message, bool success) const { toLinkLog(log, message, success); }
     void tools(bool on) const
@@ -57,6 +65,7 @@ struct ClassicHost {
             setToolsEnabled(on);
     }
     bool isLinkConnected() const { return linkConnected && linkConnected(); }
+    bool areToolsOn() const { return toolsEnabled ? toolsEnabled() : isLinkConnected(); }
     void markLink(bool connected) const
     {
         if (setLinkConnected)
@@ -67,9 +76,30 @@ struct ClassicHost {
     // The device's own folder in it (EDS cache, export folder).
     QString deviceFolder() const { return configurationDir() + QLatin1Char('/') + device()[0]; }
     bool edsFromDevice() const { return getEdsFromDevice && getEdsFromDevice(); }
+    QString edsUnpackerProgram() const
+    {
+        return edsUnpacker.isEmpty() ? applicationDir + QStringLiteral("/quillbex-edsunpack") : edsUnpacker;
+    }
     void dropCanLink() const
     {
         if (disconnectCan)
             disconnectCan();
     }
+};
+
+// The tools off for the length of a flow, then given back as the flow found
+// them: on stays on unless the flow lost the link it had.
+class ToolsPause {
+public:
+    explicit ToolsPause(const ClassicHost& host)
+        : m_host(host), m_on(host.areToolsOn()), m_linked(host.isLinkConnected())
+    {
+        m_host.tools(false);
+    }
+    void giveBack() const { m_host.tools(m_on && (!m_linked || m_host.isLinkConnected())); }
+
+private:
+    const ClassicHost& m_host;
+    const bool m_on;
+    const bool m_linked;
 };

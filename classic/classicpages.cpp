@@ -160,10 +160,10 @@ void ClassicPages::slotScriptCalled(QtProperty* property)
 
 void ClassicPages::onExport()
 {
-    m_paramFile.onExport();
+    runWithoutWorkers([this] { m_paramFile.onExport(); });
 }
 
 void ClassicPages::onImport()
 {
-    m_paramFile.onImport();
+    runWithoutWorkers([this] { m_paramFile.onImport(); });
 }

@@ -6,10 +6,11 @@
 // and the binary parameter file.
 //
 // GUI thread only. The two workers belong to the window and read records of
-// these maps: every path that changes the maps (resetParameterData, the
-// loaders, destruction) stops and joins both first. A wait for the load
-// worker to stop is bounded; when it runs out the CAN link is dropped and the
-// worker is left to end by itself, never terminated.
+// these maps: every path that changes the maps or reads whole records
+// (resetParameterData, the loaders, export and import, destruction) stops and
+// joins both first. A wait for the load worker to stop is bounded; when it
+// runs out the CAN link is dropped and the worker is left to end by itself,
+// never terminated.
 //
 // The device these pages show is the one the last loader call named and
 // loaded; it names the top property, the export folder and the EDS cache, and
@@ -31,6 +32,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 class LoadCanDataThread;
@@ -219,8 +221,14 @@ public slots:
     void onImportSubmit();
     void onEndImportMode();
 
+    // Export and import read and replace whole records: queued saves are
+    // written first, both workers end, and the load worker reads again after.
     void onExport();
     void onImport();
+
+signals:
+    // The last queued save has been reported.
+    void saveQueueDrained();
 
 private:
     // A page: its browser and the scroll area holding it on its form widget.
@@ -257,6 +265,8 @@ private:
     QtProperty* intProperty(const QString& name, int value);
     QtProperty* doubleProperty(const QString& name, double value);
     void setColumnTexts(QtProperty* property, const ParamEntry& record, bool editable);
+    // A combo box's names and the pair keyed `key`, or no pair.
+    void showChoice(QtProperty* property, const ParamEntry& record, const QString& key);
     // The record's value into its property (CAN conversions), and on the
     // import page into an integer property too.
     void showValue(ParamEntry& record, QtProperty* property);
@@ -268,8 +278,15 @@ private:
     bool stopLoadWorker();
     void linkStuck();
     void restartLoad();
+    // Waits, taking the workers' reports, until every queued save has been
+    // reported; false (the link dropped as stuck) when that takes too long.
+    bool finishQueuedSaves();
+    void runWithoutWorkers(const std::function<void()>& flow);
     void startNextSave();
     void finishSave(const QString& name, bool saved);
+    // The number a real record's edit stands for: its own value when the
+    // editor was committed as it opened.
+    double untouchedReal(QtProperty* property, const ParamEntry& record, EditKind kind, double number) const;
     bool applyXmlEdit(ParamEntry& record, QtProperty* property, EditKind kind, int intValue, double number,
                       bool flag, const QString& text);
     void forgetDevice();

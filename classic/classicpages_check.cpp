@@ -20,14 +20,13 @@
 void ClassicPages::onCheckDefault()
 {
     m_host.toLog(QStringLiteral("Проверка соответствия текущих параметров значениям по умолчанию..."), true);
-    m_host.tools(false);
+    const ToolsPause tools(m_host);
     m_data.operationMode = QStringLiteral("checkDefault");
     m_checkList.clear();
     if (m_mainPage.browser && !m_mainPage.browser->properties().isEmpty())
         collectTickedToCheck(m_mainPage.browser->properties().first());
-    // The tools come back as the link stands: a check changes no link.
-    const auto done = [this] {
-        m_host.tools(m_host.isLinkConnected());
+    const auto done = [this, &tools] {
+        tools.giveBack();
         m_data.operationMode.clear();
     };
     if (m_checkList.isEmpty()) {
@@ -115,6 +114,7 @@ void ClassicPages::resetParameterData()
     m_load.stopAndWait(-1);
     m_save.stopAndWait(-1);
     m_saveQueue.clear();
+    emit saveQueueDrained();
     m_expandedProperty = nullptr;
     m_checkList.clear();
     m_tickedMainList.clear();
@@ -155,8 +155,7 @@ void ClassicPages::resetParameterData()
 
 void ClassicPages::onImportSubmit()
 {
-    m_host.tools(false);
-    m_host.tools(m_host.isLinkConnected());
+    ToolsPause(m_host).giveBack();
     m_data.operationMode.clear();
 }
 

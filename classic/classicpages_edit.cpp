@@ -9,13 +9,16 @@
 #include "classic/registervalues.h"
 #include "classic/savecandatathread.h"
 #include "link/connectionsettings.h"
+#include "propertybrowser/qtdoublepropertymanager.h"
 #include "propertybrowser/qtenumpropertymanager.h"
 #include "propertybrowser/qtintpropertymanager.h"
 #include "propertybrowser/qtstringpropertymanager.h"
 #include "propertybrowser/qttreepropertybrowser.h"
 
 #include <QDebug>
+#include <QEventLoop>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -23,6 +26,10 @@
 namespace {
 const char* const kLinkLost = "Не удалось получить данные. Соединение разорвано.";
 
+
+// A queued save is given this long: three tries, each ended by the stack's
+// own time-out when the device falls silent.
+const int kSaveBoundMs = 10000;
 
 // Past this a load worker asked to stop counts as stuck: a stop is looked at
 // between tries, and a try waits at most the response time-out.
@@ -34,6 +41,16 @@ int loadStopBoundMs()
 QString savedLine(const QString& name)
 {
     return QStringLiteral("Параметр '") + name + QStringLiteral("' сохранен.");
+}
+
+// Decimal digits of a number that fits the record's registers; a wider one
+// would be written cut.
+qint64 unsignedInRegisters(const QString& text, int registers, bool* ok)
+{
+    const quint64 v = text.toULongLong(ok, 10);
+    if (*ok && registers < 4)
+        *ok = v >> (16 * registers) == 0;
+    return qint64(v);
 }
 }
 
@@ -64,6 +81,35 @@ void ClassicPages::linkStuck()
 void ClassicPages::restartLoad()
 {
     m_load.startLoad(m_canParams);
+}
+
+bool ClassicPages::finishQueuedSaves()
+{
+    if (m_saveQueue.isEmpty())
+        return true;
+    // The reports reach the pages through the event loop. Input waits
+    // meanwhile; a device that answers no more is given each save's tries.
+    QEventLoop loop;
+    connect(this, &ClassicPages::saveQueueDrained, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kSaveBoundMs * m_saveQueue.size(), &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (m_saveQueue.isEmpty())
+        return true;
+    linkStuck();
+    return false;
+}
+
+void ClassicPages::runWithoutWorkers(const std::function<void()>& flow)
+{
+    if (!finishQueuedSaves())
+        return;
+    const bool loading = m_load.isRunning();
+    if (!stopLoadWorker())
+        return;
+    m_save.stopAndWait(-1); // its last pass has ended with the queue
+    flow();
+    if (loading)
+        restartLoad();
 }
 
 // ---- edits
@@ -154,7 +200,7 @@ void ClassicPages::onCanValueEdited(QtProperty* property, EditKind kind, int int
 
     // An integer editor passes its number; the text rules read it as typed.
     const QString typed = kind == EditKind::Int ? QString::number(intValue) : text;
-    const bool parsed = parseCanValueText(*record, number, flag, typed);
+    const bool parsed = parseCanValueText(*record, untouchedReal(property, *record, kind, number), flag, typed);
     showValue(*record, property);
     if (parsed && record->ownerMap != &m_data.importMap) {
         commitCanParam(record, previous);
@@ -166,6 +212,19 @@ void ClassicPages::onCanValueEdited(QtProperty* property, EditKind kind, int int
             restartLoad();
     }
     m_data.operationMode.clear();
+}
+
+double ClassicPages::untouchedReal(QtProperty* property, const ParamEntry& record, EditKind kind, double number) const
+{
+    if (kind != EditKind::Double || (record.canDataType != CanReal32 && record.canDataType != CanReal64))
+        return number;
+    // The editor holds the shown value at the manager's decimals; committed
+    // as it opened, it stands for the record's own value, bits and all.
+    const double shown = canValueOf(record).text.toDouble();
+    const int decimals = m_doubleManager->decimals(property);
+    if (number == shown || number == QString::number(shown, 'f', decimals).toDouble())
+        return shown;
+    return number;
 }
 
 bool ClassicPages::applyXmlEdit(ParamEntry& record, QtProperty* property, EditKind kind, int intValue,
@@ -202,6 +261,8 @@ bool ClassicPages::applyXmlEdit(ParamEntry& record, QtProperty* property, EditKi
             qint64 v = 0;
             if (kind == EditKind::Int)
                 v = record.dataType == ParamEntry::UInt ? qint64(quint32(intValue)) : qint64(intValue);
+            else if (record.dataType == ParamEntry::UInt)
+                v = unsignedInRegisters(text, record.registerCount(), &ok);
             else
                 v = text.toLongLong(&ok, 10);
             ok = ok && (kind == EditKind::Int || kind == EditKind::Text);
@@ -314,10 +375,12 @@ void ClassicPages::finishSave(const QString& name, bool saved)
             showValue(*done.record, propertyOf(*done.record));
         }
     }
-    if (!m_saveQueue.isEmpty())
+    if (!m_saveQueue.isEmpty()) {
         startNextSave();
-    else
-        restartLoad();
+        return;
+    }
+    restartLoad();
+    emit saveQueueDrained();
 }
 
 void ClassicPages::slotCanParamSavingSuccess(QString name)
@@ -362,7 +425,12 @@ void ClassicPages::slotCanParamSaved(QString name, QString message)
 void ClassicPages::stringPropertyBtnClicked(QtProperty* property)
 {
     const ParamEntry* record = entryOf(property);
-    if (!record || !m_host.editMappingEntry)
+    // An XML record's button is its script action, which nothing runs.
+    if (!record || record->canDataType == 0) {
+        slotScriptCalled(property);
+        return;
+    }
+    if (!m_host.editMappingEntry)
         return;
     MappingEntry entry = MappingEntry::fromText(canValueOf(*record).text);
     if (!m_host.editMappingEntry(entry))

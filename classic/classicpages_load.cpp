@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QTabWidget>
 #include <QTextStream>
+#include <QXmlStreamReader>
 
 namespace {
 // Pages re-read when the same device is asked for again, by the current tab.
@@ -27,6 +28,25 @@ QList<ClassicPage> pagesInTabOrder(int tab)
     }
 }
 
+// Elements a page file may nest: room for the records the reader takes and
+// the elements around them. Qt's document builder slows down with the square
+// of the depth (20,000 levels take seconds), so a deeper file is refused
+// after a plain scan.
+const int kMaxXmlDepth = 2 * XmlConfigReader::kMaxNesting;
+
+bool nestsDeeperThan(QIODevice& file, int limit)
+{
+    QXmlStreamReader reader(&file);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > limit)
+            return true;
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+    }
+    return false;
+}
 }
 
 void ClassicPages::forgetDevice()
@@ -121,7 +141,13 @@ bool ClassicPages::loadXmlFile()
                 m_host.toLog(QStringLiteral("Ошибка! Не удалось открыть файл ") + *f.path, false);
             continue;
         }
-        if (!document.setContent(&file)) {
+        if (nestsDeeperThan(file, kMaxXmlDepth)) {
+            m_host.toLog(
+                QStringLiteral("Ошибка! Элементы файла %1 вложены глубже %2 уровней").arg(*f.path).arg(kMaxXmlDepth),
+                false);
+            continue;
+        }
+        if (!file.seek(0) || !document.setContent(&file)) {
             if (f.reported)
                 m_host.toLog(QStringLiteral("Ошибка! Не удалось прочитать данные из файла ") + *f.path, false);
             continue;

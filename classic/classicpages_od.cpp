@@ -13,6 +13,8 @@
 
 #include <QDebug>
 
+#include <limits>
+
 namespace {
 struct IndexRange {
     const char* name;
@@ -88,9 +90,15 @@ QtProperty* ClassicPages::canValueProperty(ParamEntry& record, CanForm form)
         }
         break;
     case CanReal32:
-    case CanReal64:
+    case CanReal64: {
+        // The whole range of the type: a value past the manager's default
+        // range would be shown, and committed, clamped.
+        const double limit = record.canDataType == CanReal32 ? double(std::numeric_limits<float>::max())
+                                                             : std::numeric_limits<double>::max();
         property = doubleProperty(name, 0.0);
+        m_doubleManager->setRange(property, -limit, limit);
         break;
+    }
     case CanVisibleString:
         property = stringProperty(name, QString(),
                                   page || form == CanForm::TopLevel ? QString() : QLatin1String(kHexPattern));

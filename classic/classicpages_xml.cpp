@@ -35,6 +35,18 @@ void setEnabled(QWidget* widget, bool on)
     if (widget)
         widget->setEnabled(on);
 }
+
+// An unsigned record over more than one register holds numbers past an int
+// editor's range: it is edited as its decimal digits.
+bool editedAsDigits(const ParamEntry& record)
+{
+    return record.dataType == ParamEntry::UInt && record.registerCount() > 1;
+}
+
+QString digitsOf(quint64 raw)
+{
+    return QString::number(raw);
+}
 }
 
 void ClassicPages::onTabChanged(int index)
@@ -149,6 +161,15 @@ QtProperty* ClassicPages::addEditableProperty(ParamEntry& record)
             }
             break;
         case ParamEntry::UInt:
+            if (editedAsDigits(record)) {
+                property = stringProperty(record.caption, digitsOf(quint64(value.raw)), QStringLiteral("[0-9]{1,20}"));
+                if (!record.scriptAction.isEmpty()) {
+                    // The caption an integer editor's action button has.
+                    m_stringManager->setBtnVisibility(property, true);
+                    m_stringManager->setBtnCaption(property, QStringLiteral("Рассчитать"));
+                }
+                break;
+            }
             property = m_intManager->addProperty(record.caption);
             m_intManager->setMinimum(property, 0);
             m_intManager->setValue(property, number);
@@ -174,11 +195,7 @@ QtProperty* ClassicPages::addEditableProperty(ParamEntry& record)
         m_boolManager->setTextVisible(property, false);
     } else if (record.editorType == ParamEntry::ComboBox) {
         property = m_enumManager->addProperty(record.caption);
-        QStringList names;
-        for (const auto& pair : record.valueList)
-            names << pair.second;
-        m_enumManager->setEnumNames(property, names);
-        m_enumManager->setValue(property, valueListIndex(record.valueList, value.text));
+        showChoice(property, record, value.text);
     } else {
         property = stringProperty(record.caption, value.text, QString());
     }
@@ -227,6 +244,23 @@ void ClassicPages::setColumnTexts(QtProperty* property, const ParamEntry& record
     property->setColumnTexts({address, QString(""), third});
 }
 
+void ClassicPages::showChoice(QtProperty* property, const ParamEntry& record, const QString& key)
+{
+    // The enumeration manager keeps a selection while it has names: a value
+    // in no pair is shown by a blank name after the pairs, which writes
+    // nothing when chosen.
+    QStringList names;
+    for (const auto& pair : record.valueList)
+        names << pair.second;
+    int index = valueListIndex(record.valueList, key);
+    if (index < 0) {
+        index = names.size();
+        names << QString();
+    }
+    m_enumManager->setEnumNames(property, names);
+    m_enumManager->setValueNoUpdate(property, index);
+}
+
 int ClassicPages::valueListIndex(const ValueList& list, const QString& key)
 {
     for (int i = 0; i < list.size(); ++i)
@@ -265,13 +299,15 @@ void ClassicPages::refreshEntryProperty(ParamEntry& record)
             if (readOnly)
                 m_stringManager->setValue(property, valueListText(record.valueList, value.text), true);
             else
-                m_enumManager->setValueNoUpdate(property, valueListIndex(record.valueList, value.text));
+                showChoice(property, record, value.text);
             break;
         }
         Q_FALLTHROUGH();
     case ParamEntry::UInt:
         if (readOnly)
             m_stringManager->setValue(property, value.text, true);
+        else if (property->propertyManager() == m_stringManager)
+            m_stringManager->setValue(property, digitsOf(raw), true);
         else
             m_intManager->setValue(property, numberOf(record, raw), true);
         break;

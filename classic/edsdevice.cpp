@@ -5,94 +5,55 @@
 #include "link/sdoaccess.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
-#include <cstring>
-#include <new>
-
-// libzpaq reports what it cannot decompress through this hook of its user:
-// the message (a literal of the library's) comes back as the exception.
-void libzpaq::error(const char* msg)
-{
-    throw msg;
-}
+#include <cstdio>
 
 namespace {
 const QString kSaveFailed = QStringLiteral("Не удалось сохранить eds в файл.");
+const QString kDamaged = QStringLiteral("EDS из устройства повреждён: ");
 
 QString cachePath(const ClassicHost& host, quint32 checksum)
 {
     return host.deviceFolder() + QLatin1Char('/') + QString::number(checksum, 16) + QStringLiteral(".eds");
 }
 
-// Every segment of every block, each checked against the hash stored with it
-// (a flipped byte may decompress without a word from the library). Empty
-// when the whole output is in `out`, else what went wrong.
-QString unpack(InZpaq& in, OutZpaq& out)
-{
-    try {
-        libzpaq::Decompresser d;
-        libzpaq::SHA1 sha1;
-        d.setInput(&in);
-        while (d.findBlock()) {
-            while (d.findFilename()) {
-                d.readComment();
-                d.setOutput(&out);
-                d.setSHA1(&sha1);
-                d.decompress();
-                char stored[21];
-                d.readSegmentEnd(stored);
-                const char* computed = sha1.result();
-                if (stored[0] == 1 && std::memcmp(computed, stored + 1, 20) != 0)
-                    return QStringLiteral("контрольная сумма не совпала");
-            }
-        }
-    } catch (const char* message) {
-        return QString::fromLatin1(message);
-    } catch (const OutZpaq::EdsTooLarge&) {
-        return QStringLiteral("больше %1 МиБ после распаковки").arg(OutZpaq::kMaxBytes / (1024 * 1024));
-    } catch (const std::bad_alloc&) {
-        return QStringLiteral("не хватило памяти для распаковки");
-    }
-    return out.size() == 0 ? QStringLiteral("нет данных") : QString();
-}
-
+// The helper writes into a folder of its own beside the cache, on the same
+// file system: the whole file is moved into place, and whatever a helper
+// that was ended left behind goes with the folder.
 bool storeEds(const QByteArray& packed, const QString& path, const ClassicHost& host)
 {
-    InZpaq in(packed.constData(), packed.size());
-    OutZpaq out(path);
-    if (!out.isOpen()) {
+    const QFileInfo target(path);
+    QTemporaryDir work(target.absolutePath() + QStringLiteral("/.eds-XXXXXX"));
+    if (!work.isValid()) {
         host.toLog(kSaveFailed, false);
         return false;
     }
-    const QString failure = unpack(in, out);
-    if (!failure.isEmpty()) {
-        host.toLog(QStringLiteral("EDS из устройства повреждён: ") + failure, false);
-        return false;
-    }
-    if (!out.commit()) {
+    const QString part = work.filePath(target.fileName());
+    const int limitMs = host.edsUnpackLimitMs;
+    const EdsUnpackOutcome outcome = unpackEdsInHelper(host.edsUnpackerProgram(), packed, part, limitMs);
+    switch (outcome.result) {
+    case EdsUnpackOutcome::Written:
+        if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0)
+            return true;
         host.toLog(kSaveFailed, false);
         return false;
+    case EdsUnpackOutcome::Damaged:
+        host.toLog(kDamaged + outcome.reason, false);
+        return false;
+    case EdsUnpackOutcome::TimedOut:
+        host.toLog(kDamaged + QStringLiteral("распаковка не закончилась за %1 с").arg(limitMs / 1000.0), false);
+        return false;
+    case EdsUnpackOutcome::NotSaved:
+        host.toLog(kSaveFailed, false);
+        return false;
+    case EdsUnpackOutcome::NoHelper:
+        break;
     }
-    return true;
+    host.toLog(QStringLiteral("Не удалось распаковать eds: ") + outcome.reason, false);
+    return false;
 }
-}
-
-int InZpaq::get()
-{
-    return m_position < m_length ? quint8(m_data[m_position++]) : -1;
-}
-
-OutZpaq::OutZpaq(const QString& path) : m_file(path)
-{
-    m_file.open(QIODevice::WriteOnly);
-}
-
-void OutZpaq::put(int c)
-{
-    if (m_size >= kMaxBytes)
-        throw EdsTooLarge();
-    m_file.putChar(char(c));
-    ++m_size;
 }
 
 bool readEdsFromDevice(const ClassicHost& host, QString& edsPath)

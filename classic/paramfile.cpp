@@ -313,20 +313,26 @@ bool ClassicParamFile::applyImport(QIODevice* file)
     }
 
     // Records are replaced in place, never the maps: pages, formulas and
-    // worker lists point into them.
-    bool complete = m_link.isOpen();
+    // worker lists point into them. Without a link the file is still read:
+    // the pages show its values, and the line says the device did not get them.
+    const bool linked = m_link.isOpen();
+    bool complete = true;
     for (int i : present) {
         ClassicPageData& page = m_data.page(kStoredPages[i]);
         for (const auto& [key, entry] : parsed[i])
             page.map.insert(key, entry);
-        RegisterList writable;
-        writableRegisterList(page.map, writable);
-        sortRegisterList(writable);
-        complete = m_link.writeRegisterParams(page.map, writable, kRegisterRun) && complete;
-        complete = m_link.readRegisterParams(page.map, page.registers, kRegisterRun) && complete;
+        if (linked) {
+            RegisterList writable;
+            writableRegisterList(page.map, writable);
+            sortRegisterList(writable);
+            complete = m_link.writeRegisterParams(page.map, writable, kRegisterRun) && complete;
+            complete = m_link.readRegisterParams(page.map, page.registers, kRegisterRun) && complete;
+        }
         if (m_host.refreshPage)
             m_host.refreshPage(kStoredPages[i]);
     }
+    if (!linked)
+        m_host.toLog(QStringLiteral("Значения из файла не записаны в устройство: нет связи с устройством."), false);
     return complete;
 }
 
@@ -334,10 +340,9 @@ void ClassicParamFile::runFlow(const FlowTexts& texts, const std::function<bool(
 {
     m_data.operationMode = QLatin1String(texts.mode);
     m_host.toLog(QString::fromUtf8(texts.start), true);
-    m_host.tools(false);
+    const ToolsPause tools(m_host);
     const bool ok = flow();
-    // The tools come back as the link stands: a flow may have lost it.
-    m_host.tools(m_host.isLinkConnected());
+    tools.giveBack();
     m_data.operationMode = QLatin1String("");
     m_host.toLog(QString::fromUtf8(ok ? texts.done : texts.failed), ok);
 }

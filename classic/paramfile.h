@@ -4,7 +4,8 @@
 // whole against the maps it has (one section per non-empty map, nothing left
 // over), then replaces the records it names in place, writes the writable ones
 // to the device's registers, reads them back and refreshes the pages.
-// GUI thread.
+// GUI thread. Both read or replace whole records: the caller has stopped the
+// workers that touch them (ClassicPages does).
 #pragma once
 
 #include "classic/classicdata.h"
@@ -35,7 +36,8 @@ public:
     // Writes the file the user names; the old file stays whole unless the new
     // one was written completely.
     bool exportParams(bool backup);
-    // True when a file was read and every register written and read back.
+    // True when a file was read and, with a link open, every register written
+    // and read back. Without a link the records are replaced all the same.
     bool importParams();
     void onExport();
     void onImport();

@@ -371,10 +371,8 @@ void XmlConfigReader::addBit(ParamEntry& parent, const QString& key, ParamEntry 
         return;
     }
     ParamEntryMap& map = *parent.ownerMap;
-    if (nestsInItself(map, key, parent.name)) {
-        reportBad(key, QStringLiteral("имя совпадает с именем записи, в которую он вложен"));
+    if (!fitsUnder(map, key, parent.name))
         return;
-    }
     bit.name = key;
     bit.editorType = ParamEntry::CheckBox;
     bit.dataType = ParamEntry::Bool;
@@ -384,27 +382,32 @@ void XmlConfigReader::addBit(ParamEntry& parent, const QString& key, ParamEntry 
     parent.hasChildren = true;
 }
 
-bool XmlConfigReader::nestsInItself(const ParamEntryMap& map, const QString& key, const QString& parentKey) const
+bool XmlConfigReader::fitsUnder(const ParamEntryMap& map, const QString& key, const QString& parentKey)
 {
-    // Walks up at most once per record, so a chain that is already broken ends too.
+    // At most kMaxNesting steps up, so the check stays linear in the file
+    // and a chain that is already broken ends too.
     QString ancestor = parentKey;
-    for (int steps = 0; !ancestor.isEmpty() && steps <= map.size(); ++steps) {
-        if (ancestor == key)
-            return true;
+    for (int depth = 0; !ancestor.isEmpty(); ++depth) {
+        if (ancestor == key) {
+            reportBad(key, QStringLiteral("имя совпадает с именем записи, в которую он вложен"));
+            return false;
+        }
+        if (depth == kMaxNesting) {
+            reportBad(key, QStringLiteral("вложен глубже %1 уровней").arg(kMaxNesting));
+            return false;
+        }
         const ParamEntry* up = map.find(ancestor);
         if (!up)
             break;
         ancestor = up->parentName;
     }
-    return false;
+    return true;
 }
 
 ParamEntry* XmlConfigReader::makeRecord(ParamEntryMap& map, const QString& key, const QString& parentKey)
 {
-    if (nestsInItself(map, key, parentKey)) {
-        reportBad(key, QStringLiteral("имя совпадает с именем записи, в которую он вложен"));
+    if (!fitsUnder(map, key, parentKey))
         return nullptr;
-    }
     ParamEntry& record = map.insert(key);
     record.name = key;
     record.parentName = parentKey.isNull() ? QLatin1String("") : parentKey;

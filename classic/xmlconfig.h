@@ -5,9 +5,10 @@
 // them find them.
 //
 // Every problem is one red log line and the reading goes on; a number that
-// does not parse reads as 0. A record that would hang under itself, a channel
-// count over 1,024, a bit outside 0..63 and a register outside the Modbus
-// range make nothing and are named with their file. GUI thread.
+// does not parse reads as 0. A record that would hang under itself or under
+// more than 64 others, a channel count over 1,024, a bit outside 0..63 and a
+// register outside the Modbus range make nothing and are named with their
+// file. GUI thread.
 #pragma once
 
 #include "classic/classicdata.h"
@@ -36,6 +37,9 @@ public:
 
     // Most channels of one parameter set.
     static constexpr int kMaxChannels = 1024;
+    // Most records a record may hang under. No real file comes near it; a
+    // deeper one is refused there, which keeps every walk of the tree short.
+    static constexpr int kMaxNesting = 64;
 
 private:
     void readBlockMembers(ParamEntryMap& map, const QDomElement& block, ParamEntry& blockRecord,
@@ -45,9 +49,11 @@ private:
     void addBit(ParamEntry& parent, const QString& key, ParamEntry bit);
     void readAddress(const QDomElement& element, ParamEntry& record, int channel);
     // Inserts a default record named `key` under `parentKey`, or refuses (with
-    // its red line) when that would make the record its own descendant.
+    // its red line) when that would make the record its own descendant or
+    // hang it deeper than kMaxNesting.
     ParamEntry* makeRecord(ParamEntryMap& map, const QString& key, const QString& parentKey);
-    bool nestsInItself(const ParamEntryMap& map, const QString& key, const QString& parentKey) const;
+    // The same test and line for any record about to hang under `parentKey`.
+    bool fitsUnder(const ParamEntryMap& map, const QString& key, const QString& parentKey);
     void appendChild(ParamEntryMap& map, const QString& parentKey, const QString& key);
     // The script stored under `id`; with no scripts at all, logs and leaves `field`.
     void takeScript(const QString& id, QString& field);

@@ -1,6 +1,8 @@
 // The classic pages in the real main window: a tab builds its page on first
-// show, the check against defaults from its action, the mapping dialog from
-// the pages' hook, and closing the window while the classic workers run.
+// show, the tools around the check against defaults, export and import, the
+// mapping dialog from the pages' hook, and closing the window while the
+// classic workers run.
+#include "app/filechooser.h"
 #include "app/mainwindow.h"
 #include "classic/classicpages.h"
 #include "classic/loadcandatathread.h"
@@ -10,6 +12,7 @@
 #include "link/connectionsettings.h"
 #include "link/sdoaccess.h"
 #include "modaldriver.h"
+#include "pages/qcustomds.h"
 #include "propertybrowser/qtstringpropertymanager.h"
 #include "sim/simdevice.h"
 #include "taskstats.h"
@@ -30,6 +33,17 @@ int threadCount()
 {
     return processTasks().size();
 }
+
+// Answers every file dialog with one file.
+class OneFileChooser : public FileChooser {
+public:
+    explicit OneFileChooser(const QString& file) : m_file(file) {}
+    QString saveFileName(const QString&, const QString&, const QString&) override { return m_file; }
+    QString openFileName(const QString&, const QString&) override { return m_file; }
+
+private:
+    QString m_file;
+};
 }
 
 class TstWindowClassicPages : public QObject {
@@ -64,17 +78,44 @@ private slots:
         QVERIFY(!w.classicPages()->mainBrowser());
     }
 
-    // With nothing ticked the check says so, and the tools follow the link.
-    void checkDefaultWithNothingTicked()
+    // The defaults check, export and import give the tools back as they found
+    // them: switched on by the run-time pages' connection (which the classic
+    // link flag knows nothing of), or off with no device.
+    void classicFlowsGiveTheToolsBack_data()
     {
+        QTest::addColumn<QString>("flow");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<QString>("last"); // the flow's last log line
+        for (bool connected : {true, false}) {
+            const char* state = connected ? "connected" : "no device";
+            QTest::addRow("check, %s", state) << "check" << connected << "Параметры для проверки не выбраны";
+            QTest::addRow("export, %s", state) << "export" << connected << "Экспорт завершен!";
+            QTest::addRow("import, %s", state) << "import" << connected << "Импорт завершен!";
+        }
+    }
+    void classicFlowsGiveTheToolsBack()
+    {
+        QFETCH(QString, flow);
+        QFETCH(bool, connected);
+        QFETCH(QString, last);
+        QTemporaryDir dir;
+        const QString file = dir.path() + QStringLiteral("/classic.bin");
         MainWindow w;
-        w.setToolsEnabled(true);
-        w.findChild<QAction*>("m_check_default")->trigger();
-        const QList<Line> log = logOf(w);
-        QCOMPARE(log.size(), 2);
-        QCOMPARE(log[0], (Line{"Проверка соответствия текущих параметров значениям по умолчанию...", true}));
-        QCOMPARE(log[1], (Line{"Параметры для проверки не выбраны", false}));
-        QVERIFY(w.findChild<QAction*>("m_connect")->isEnabled());
+        w.setFileChooser(std::make_unique<OneFileChooser>(file));
+        emit w.dataSource()->setToolsEnabled(connected);
+        if (flow == "check")
+            w.findChild<QAction*>("m_check_default")->trigger();
+        else if (flow == "export")
+            w.classicPages()->onExport();
+        else {
+            QVERIFY(QFile(file).open(QIODevice::WriteOnly)); // an empty file fits empty pages
+            w.classicPages()->onImport();
+        }
+        QCOMPARE(logOf(w).last().text, last);
+        QCOMPARE(w.findChild<QAction*>("m_disconnect")->isEnabled(), connected);
+        QCOMPARE(w.findChild<QAction*>("m_connect")->isEnabled(), !connected);
+        for (const char* tool : {"btnSaveAll", "btnCancelAll", "btnReboot", "btnRestoreDefault", "tabConfig"})
+            QVERIFY2(w.findChild<QWidget*>(tool)->isEnabled() == connected, tool);
         QVERIFY(w.classicMode().isEmpty());
     }
 

@@ -102,8 +102,11 @@ private slots:
                                          << false;
         QTest::newRow("REAL32 1.5") << 8 << qint64(0) << "" << bytesOf(floatBits(1.5f), 4) << -1 << true
                                     << floatBits(1.5f) << "1.5" << true;
-        QTest::newRow("REAL32 six digits") << 8 << qint64(0) << "" << bytesOf(floatBits(3.14159265f), 4) << -1
-                                           << true << floatBits(3.14159265f) << "3.14159" << true;
+        QTest::newRow("REAL32 every digit it needs") << 8 << qint64(0) << "" << bytesOf(floatBits(3.14159265f), 4)
+                                                     << -1 << true << floatBits(3.14159265f) << "3.1415927" << true;
+        QTest::newRow("REAL64 every digit it needs") << 0x11 << qint64(0) << "" << bytesOf(doubleBits(0.12345678901234), 8)
+                                                     << -1 << true << doubleBits(0.12345678901234) << "0.12345678901234"
+                                                     << true;
         QTest::newRow("REAL64 small") << 0x11 << qint64(0) << "" << bytesOf(doubleBits(1e-7), 8) << -1 << true
                                       << doubleBits(1e-7) << "1e-07" << true;
         QTest::newRow("BOOLEAN") << 1 << qint64(0) << "0" << QByteArray::fromHex("01") << -1 << true << qint64(1)
@@ -218,7 +221,7 @@ private slots:
                                               << qint64(0x1122334455667788) << "1122334455667788";
         QTest::newRow("BOOLEAN keeps its text") << 1 << 0.0 << true << "" << true << qint64(1) << "old";
         QTest::newRow("REAL32") << 8 << 2.5 << false << "" << true << floatBits(2.5f) << "2.5";
-        QTest::newRow("REAL64") << 0x11 << 1.0 / 3 << false << "" << true << doubleBits(1.0 / 3) << "0.333333";
+        QTest::newRow("REAL64") << 0x11 << 1.0 / 3 << false << "" << true << doubleBits(1.0 / 3) << "0.3333333333333333";
         QTest::newRow("VISIBLE_STRING") << 9 << 0.0 << false << "Grüß" << true << kept << "Grüß";
         QTest::newRow("DOMAIN has no rule") << 0x0F << 0.0 << false << "12" << false << kept << "old";
     }

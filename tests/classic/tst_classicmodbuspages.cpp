@@ -6,12 +6,16 @@
 #include "pagesfixture.h"
 #include "propertybrowser/qtboolpropertymanager.h"
 #include "propertybrowser/qtdoublepropertymanager.h"
+#include "propertybrowser/qteditingwidgets.h"
 #include "propertybrowser/qtenumpropertymanager.h"
 #include "propertybrowser/qtintpropertymanager.h"
 #include "propertybrowser/qtstringpropertymanager.h"
 #include "records.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTest>
+#include <QTreeWidget>
 
 using namespace pagesfixture;
 using MapSetup = std::function<void(ParamEntryMap&)>;
@@ -21,6 +25,7 @@ Q_DECLARE_METATYPE(Edit)
 
 namespace {
 const int kFunctionRead = 3;
+const int kFunctionWrite = 16;
 
 // A Modbus server, the settings pointing at it, and pages connected to it,
 // with the fixture device in their application folder.
@@ -42,6 +47,49 @@ struct ServerRig {
         return out;
     }
     bool ready() const { return app.ok && connected; }
+    // The main page's records read from the server, as a load reads them.
+    void readMainRegisters()
+    {
+        ClassicPageData& page = f.pages->data().main;
+        page.registers.clear();
+        registerList(page.map, page.registers);
+        sortRegisterList(page.registers);
+        f.pages->modbusLink().readRegisterParams(page.map, page.registers, kRegisterRun);
+    }
+    // The main page on screen, so that its editors open.
+    bool showMainPage()
+    {
+        f.pages->InitMainBrowser();
+        f.widgets.root.resize(1000, 700);
+        f.widgets.form.MainParamsWgt->resize(900, 600);
+        f.widgets.root.show();
+        return QTest::qWaitForWindowExposed(&f.widgets.root);
+    }
+    // The text the page's row of `caption` shows as its value.
+    QString rowText(const QString& caption) const
+    {
+        auto* view = f.pages->mainBrowser()->findChild<QTreeWidget*>();
+        const QList<QTreeWidgetItem*> rows = view->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive, 0);
+        return rows.isEmpty() ? QStringLiteral("<no row>") : rows.first()->text(1);
+    }
+    // Opens the editor of `property` in the main page; the widget, or null.
+    QWidget* openEditor(QtProperty* property)
+    {
+        QtTreePropertyBrowser* browser = f.pages->mainBrowser();
+        browser->editItem(browser->items(property).value(0));
+        auto* view = browser->findChild<QTreeWidget*>();
+        for (QWidget* child : view->viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (child->isVisible())
+                return child;
+        return nullptr;
+    }
+    int writeRequests() const
+    {
+        int n = 0;
+        for (const ModbusTestServer::Request& r : server.requests())
+            n += r.function == kFunctionWrite ? 1 : 0;
+        return n;
+    }
     AppDir app;
     ModbusTestServer server;
     PagesFixture f;
@@ -183,6 +231,81 @@ private slots:
         QCOMPARE(rig.registers(100, words.size()), words);
         QCOMPARE(rig.f.host.texts(true), QStringList{"Параметр 'r' сохранен."});
         QVERIFY(rig.f.host.errors().isEmpty());
+    }
+
+    // An unsigned record over two registers holds the whole 32-bit range: it
+    // shows the device's number, Return in the untouched editor writes the
+    // same registers back, and a number too wide for them is refused.
+    void wideUnsignedThroughItsEditor_data()
+    {
+        QTest::addColumn<QString>("typed"); // empty: the editor as it opened
+        QTest::addColumn<QList<quint16>>("words");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("untouched") << "" << QList<quint16>{0x0000, 0xC000} << 1;
+        QTest::newRow("the largest") << "4294967295" << QList<quint16>{0xFFFF, 0xFFFF} << 1;
+        QTest::newRow("too wide for two registers") << "4294967296" << QList<quint16>{0x0000, 0xC000} << 0;
+    }
+    void wideUnsignedThroughItsEditor()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QList<quint16>, words);
+        QFETCH(int, writes);
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        rig.server.setRegister(101, 0xC000);
+        record(ParamEntry::TextBox, ParamEntry::UInt, 101)(rig.f.mainMap());
+        rig.readMainRegisters();
+        QVERIFY(rig.showMainPage());
+        QCOMPARE(rig.rowText("cap r"), QStringLiteral("3221225472"));
+
+        auto* editor = qobject_cast<QtLineEditWidget2*>(rig.openEditor(rig.f.property("r")));
+        QVERIFY(editor);
+        QLineEdit* line = editor->lineEdit();
+        QCOMPARE(line->text(), QStringLiteral("3221225472"));
+        if (!typed.isEmpty()) {
+            line->selectAll();
+            QTest::keyClicks(line, typed);
+        }
+        rig.server.clearRequests();
+        QTest::keyClick(line, Qt::Key_Return);
+        QCOMPARE(rig.registers(100, 2), words);
+        QCOMPARE(rig.writeRequests(), writes);
+        QVERIFY(rig.f.host.errors().isEmpty());
+        if (writes == 0)
+            QCOMPARE(rig.f.pages->stringManager()->value(rig.f.property("r")), QStringLiteral("3221225472"));
+    }
+
+    // A value in no pair shows no selection, in the row and in the editor,
+    // also after a refresh from a value in a pair; the blank chosen writes nothing.
+    void comboValueInNoPair()
+    {
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        rig.server.setRegister(100, 7);
+        record(ParamEntry::ComboBox, ParamEntry::Int)(rig.f.mainMap());
+        rig.f.mainMap().find("r")->valueList = {{"5", "пять"}, {"9", "девять"}};
+        rig.readMainRegisters();
+        QVERIFY(rig.showMainPage());
+        QCOMPARE(rig.rowText("cap r"), QString());
+
+        ClassicPages& p = *rig.f.pages;
+        rig.server.setRegister(100, 9);
+        p.slotRefreshProperties();
+        QCOMPARE(rig.rowText("cap r"), QStringLiteral("девять"));
+        rig.server.setRegister(100, 7);
+        p.slotRefreshProperties();
+        QCOMPARE(rig.rowText("cap r"), QString());
+
+        auto* combo = qobject_cast<QComboBox*>(rig.openEditor(rig.f.property("r")));
+        QVERIFY(combo);
+        QCOMPARE(combo->currentText(), QString());
+        QCOMPARE(combo->count(), 3);
+        rig.server.clearRequests();
+        emit p.enumManager()->valueUpdated(rig.f.property("r"), 2); // as the factory tells a chosen blank
+        QCOMPARE(rig.writeRequests(), 0);
+        QCOMPARE(rig.server.registerValue(100), quint16(7));
+        QCOMPARE(rig.rowText("cap r"), QString());
+        QVERIFY(rig.f.host.lines.isEmpty());
     }
 
     // A refused write: a red line naming the record, the value of before.

@@ -139,6 +139,12 @@ private slots:
                    e.editorType = E::TextBox, e.dataType = E::UInt, e.scriptAction = "run", e.currentRaw = 7;
                })
             << "int 0..2147483647 btn:Рассчитать = 7" << "||cap r";
+        QTest::newRow("textbox uint over two registers, past 2^31")
+            << record([](E& e) {
+                   e.editorType = E::TextBox, e.dataType = E::UInt, e.addressBegin = 3, e.addressEnd = 4;
+                   e.scriptAction = "run", e.currentRaw = 0xC0000000;
+               })
+            << "string re:[0-9]{1,20} btn = 3221225472" << "4-5||cap r";
         QTest::newRow("textbox float")
             << record([](E& e) { e.editorType = E::TextBox, e.dataType = E::Float, e.currentText = "1.5"; })
             << "double = 1.5" << "||cap r";
@@ -168,6 +174,12 @@ private slots:
                    e.currentText = "1";
                })
             << "enum Выкл|Вкл = 1" << "||cap r";
+        QTest::newRow("combobox, no key matches: the blank after the pairs")
+            << record([](E& e) {
+                   e.editorType = E::ComboBox, e.dataType = E::Int, e.valueList = {{"0", "Выкл"}, {"1", "Вкл"}};
+                   e.currentText = "9";
+               })
+            << "enum Выкл|Вкл| = 2" << "||cap r";
         QTest::newRow("spin")
             << record([](E& e) { e.editorType = E::Spin, e.dataType = E::Int, e.currentText = "5"; })
             << "string = 5" << "||cap r";
@@ -246,7 +258,8 @@ private slots:
         for (const char* name : {"Unlisted", "B1i0", "B1i2"})
             QVERIFY2(!f.property(name), name);
         QVERIFY(f.property("B0i0"));
-        QCOMPARE(describe(p, f.property("Mode")), QStringLiteral("enum Выкл|Вкл| = 0"));
+        // Read over no link, its value is in no pair: the blank after them.
+        QCOMPARE(describe(p, f.property("Mode")), QStringLiteral("enum Выкл|Вкл|| = 3"));
         QCOMPARE(describe(p, f.property("Serial", &p.data().info.map)), QStringLiteral("string ro = "));
 
         // Script buttons from the last to the first, each owning its script.
@@ -359,6 +372,44 @@ private slots:
         QCOMPARE(f.host.errors().filter(path), QStringList{error.arg(path)});
         QCOMPARE(f.pages->infoBrowser() != nullptr, infoBuilt);
         QCOMPARE(f.pages->mainBrowser() != nullptr, remove != "main.xml");
+    }
+
+    // Deep nesting is refused with one line, at once: a record past 64 levels
+    // (what stands above it loads and gets its page), a whole file past 128
+    // levels of elements (before Qt's document builder, slow at such depths).
+    void deepNestingIsRefusedWithALine_data()
+    {
+        QTest::addColumn<int>("levels");
+        QTest::addColumn<QString>("error"); // %1 the file's path
+        QTest::addColumn<int>("records");
+        QTest::newRow("70 groups") << 70 << "Ошибка в описании параметра 6600G (%1): вложен глубже 64 уровней" << 65;
+        QTest::newRow("20,000 groups") << 20000 << "Ошибка! Элементы файла %1 вложены глубже 128 уровней" << 0;
+    }
+    void deepNestingIsRefusedWithALine()
+    {
+        QFETCH(int, levels);
+        QFETCH(QString, error);
+        QFETCH(int, records);
+        AppDir app;
+        QVERIFY(app.ok);
+        QByteArray xml = "<Device><Parameters>";
+        for (int i = 0; i < levels; ++i)
+            xml += "<Param Type=\"Group\" Name=\"G\" Caption=\"g\">";
+        xml += "<Param Type=\"Regular\" Name=\"Leaf\" DataType=\"int\" Address=\"1\"/>";
+        for (int i = 0; i < levels; ++i)
+            xml += "</Param>";
+        xml += "</Parameters></Device>";
+        const QString main = app.typeFolder() + "main.xml";
+        QVERIFY(writeFile(main, xml));
+        PagesFixture f(app.path());
+        QVERIFY(loadFixture(f));
+        QCOMPARE(f.host.errors().filter(main), QStringList{error.arg(main)});
+        QCOMPARE(f.mainMap().size(), records);
+        QVERIFY(!f.mainMap().find("Leaf"));
+        QCOMPARE(f.pages->mainBrowser() != nullptr, records > 0);
+        if (records > 0)
+            QVERIFY(findProperty(f.pages->mainBrowser()->properties().value(0), "g"));
+        QVERIFY(f.pages->infoBrowser()); // the other files load as before
     }
 
     void loadingWithoutTheOptionalFilesIsSilent()

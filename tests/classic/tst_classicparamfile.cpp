@@ -14,6 +14,7 @@
 
 namespace {
 const QString kData = QStringLiteral(QUILL_CLASSIC_DATA_DIR "/");
+const QString kNotWritten = QStringLiteral("Значения из файла не записаны в устройство: нет связи с устройством.");
 
 // Hex bytes of a fixture; "#" starts a comment.
 QByteArray hexFile(const QString& name)
@@ -96,8 +97,9 @@ private slots:
         f.threeMaps();
         const QByteArray golden = hexFile("three-sections.hex");
         QVERIFY(writeFile(f.path("in.bin"), golden));
-        QVERIFY(!f.importFrom(f.path("in.bin"))); // read, but no link to write it to
-        QCOMPARE(f.host.errors(), QStringList());
+        QVERIFY(f.importFrom(f.path("in.bin"))); // read, with no link to write it to
+        QCOMPARE(f.host.errors(), QStringList{kNotWritten});
+        QCOMPARE(f.host.refreshed, (QList<ClassicPage>{ClassicPage::Main, ClassicPage::Extra, ClassicPage::Calibration}));
 
         const ParamEntry& p = *f.data.main.map.find("P");
         QCOMPARE(p.caption, QStringLiteral("Скор"));
@@ -302,8 +304,9 @@ private slots:
         QCOMPARE(f.host.errors(), (QStringList{"Ошибка создания файла.", "Ошибка экспорта!"}));
         f.host.lines.clear();
         f.host.openAnswers << f.path("a.bin");
-        f.files.onImport(); // read, but no link
-        QCOMPARE(f.host.errors(), QStringList{"Ошибка импорта!"});
+        f.files.onImport(); // read, with no link: done, and the line says what was not
+        QCOMPARE(f.host.errors(), QStringList{kNotWritten});
+        QCOMPARE(f.host.texts(true), (QStringList{"Импорт...", "Импорт завершен!"}));
         QVERIFY(f.data.operationMode.isEmpty());
     }
 };

@@ -1,6 +1,7 @@
 // The EDS a device carries in 0x1021 (packed with libzpaq, its checksum in
 // 0x2000 sub-index 6), read from a simulated device over a pty into a cache
-// in a temporary application folder; and the choice between it and a file.
+// in a temporary application folder, decompressed by the helper; and the
+// choice between it and a file.
 #include "classic/edsdevice.h"
 #include "hostfixture.h"
 #include "link/canlink.h"
@@ -8,6 +9,7 @@
 #include "link/sdoaccess.h"
 #include "sim/simdevice.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,6 +36,39 @@ QByteArray pack(const QByteArray& text, const char* method)
     return out.out;
 }
 
+// A stream whose model program jumps to itself: the decompressor runs it for
+// every byte and never gets past the first. Packed with "jmp 0" (go on) and
+// "jmp 1" (skip the next halt), the one byte they differ in is the jump's
+// offset; -2 makes it a jump onto itself.
+QByteArray selfJumpingStream(const QByteArray& text)
+{
+    const auto packWith = [&](const char* jump) {
+        const QByteArray config = QByteArray("comp 0 0 0 0 1 0 icm 12 hcomp ") + jump + " halt halt end";
+        InZpaq in(text.constData(), text.size());
+        ByteWriter out;
+        libzpaq::Compressor c;
+        c.setOutput(&out);
+        c.startBlock(config.constData(), nullptr);
+        c.startSegment();
+        c.setInput(&in);
+        c.compress();
+        c.endSegment();
+        c.endBlock();
+        return out.out;
+    };
+    QByteArray stream = packWith("jmp 0");
+    const QByteArray other = packWith("jmp 1");
+    if (stream.size() != other.size())
+        return QByteArray();
+    for (int i = 0; i < stream.size(); ++i) {
+        if (stream[i] != other[i]) {
+            stream[i] = char(-2);
+            return stream;
+        }
+    }
+    return QByteArray();
+}
+
 // What the library itself says of a stream; empty when it says nothing.
 QString libraryMessage(const QByteArray& packed)
 {
@@ -52,6 +87,7 @@ QString libraryMessage(const QByteArray& packed)
 struct EdsRig {
     EdsRig(quint32 checksum, const QByteArray& packed)
     {
+        host.host.edsUnpacker = QStringLiteral(QUILL_EDS_UNPACKER);
         sim.device.addObject(0x2000, 6, CO_UNSIGNED32, littleEndian(checksum, 4));
         sim.device.addObject(0x1021, 0, CO_DOMAIN, packed);
         QDir(dir.path()).mkpath(QStringLiteral("ConfigurationData/Dev"));
@@ -66,7 +102,11 @@ struct EdsRig {
     }
     QString folder() const { return dir.path() + QStringLiteral("/ConfigurationData/Dev"); }
     QString cache() const { return folder() + QStringLiteral("/1234abcd.eds"); }
-    QStringList files() const { return QDir(folder()).entryList(QDir::Files | QDir::Hidden); }
+    // Everything in the device's folder, hidden and work folders too.
+    QStringList files() const
+    {
+        return QDir(folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
     int edsUploads() const { return sim.device.uploadsOf(0x1021, 0); }
 
     QTemporaryDir dir;
@@ -177,6 +217,69 @@ private slots:
         QVERIFY(rig.files().isEmpty()); // no part and no temporary file either
         QVERIFY(rig.host.tools.isEmpty());
         QCOMPARE(rig.host.canDrops, 0);
+    }
+
+    // A stream that keeps the decompressor busy for ever is ended at the
+    // limit and reported as damaged; a good one is still read whole after it.
+    void endlessStreamIsEndedAsDamaged_data()
+    {
+        QTest::addColumn<QByteArray>("packed");
+        const QByteArray jumping = selfJumpingStream(fixture());
+        QVERIFY(!jumping.isEmpty());
+        QTest::newRow("model program jumps to itself") << jumping;
+        // Found by trying random one-byte damages of this very stream.
+        QByteArray damaged = pack(fixture(), "1");
+        QCOMPARE(damaged.size(), 1275);
+        damaged[241] = char(88);
+        QTest::newRow("one byte changed") << damaged;
+    }
+    void endlessStreamIsEndedAsDamaged()
+    {
+        QFETCH(QByteArray, packed);
+        EdsRig rig(kChecksum, packed);
+        QVERIFY(rig.open);
+        rig.host.host.edsUnpackLimitMs = 1500;
+        QString path;
+        QVERIFY(!readEdsFromDevice(rig.host.host, path));
+        QCOMPARE(rig.host.errors(),
+                 QStringList{"EDS из устройства повреждён: распаковка не закончилась за 1.5 с"});
+        QVERIFY(rig.files().isEmpty());
+
+        rig.sim.device.setValue(0x1021, 0, pack(fixture(), "1"));
+        rig.host.host.edsUnpackLimitMs = ClassicHost().edsUnpackLimitMs;
+        QVERIFY(readEdsFromDevice(rig.host.host, path));
+        QCOMPARE(contents(rig.cache()), fixture());
+        QCOMPARE(rig.files(), QStringList{"1234abcd.eds"});
+    }
+
+    // A stream as large as the device's buffer reaches the helper whole: a
+    // pipe hands it over in pieces.
+    void largeStreamThroughTheHelper()
+    {
+        QByteArray text;
+        QRandomGenerator random(29);
+        while (text.size() < 90000)
+            text += QByteArray::number(random.generate(), 36) + '\n';
+        const QByteArray packed = pack(text, "0");
+        QVERIFY(packed.size() > 65536 && packed.size() <= 102400);
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/large.eds");
+        const EdsUnpackOutcome outcome =
+            unpackEdsInHelper(QStringLiteral(QUILL_EDS_UNPACKER), packed, path, ClassicHost().edsUnpackLimitMs);
+        QCOMPARE(int(outcome.result), int(EdsUnpackOutcome::Written));
+        QCOMPARE(contents(path), text);
+    }
+
+    void missingHelper()
+    {
+        EdsRig rig(kChecksum, pack(fixture(), "1"));
+        QVERIFY(rig.open);
+        rig.host.host.edsUnpacker = rig.dir.path() + QStringLiteral("/no-such-helper");
+        QString path;
+        QVERIFY(!readEdsFromDevice(rig.host.host, path));
+        QCOMPARE(rig.host.errors().size(), 1);
+        QVERIFY2(rig.host.errors()[0].startsWith("Не удалось распаковать eds: "), qPrintable(rig.host.errors()[0]));
+        QVERIFY(rig.files().isEmpty());
     }
 
     void failedDeviceReads_data()

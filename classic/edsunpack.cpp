@@ -1,0 +1,147 @@
+#include "classic/edsunpack.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+// libzpaq reports what it cannot decompress through this hook of its user:
+// the message (a literal of the library's) comes back as the exception.
+void libzpaq::error(const char* msg)
+{
+    throw msg;
+}
+
+namespace {
+// Far more than the 102,400-byte buffer a device's EDS arrives in.
+const qint64 kMaxPackedBytes = 1024 * 1024;
+// A killed helper is gone at once; the bound only guards the wait for it.
+const int kKillWaitMs = 5000;
+}
+
+int InZpaq::get()
+{
+    return m_position < m_length ? quint8(m_data[m_position++]) : -1;
+}
+
+OutZpaq::OutZpaq(const QString& path) : m_file(path)
+{
+    m_file.open(QIODevice::WriteOnly);
+}
+
+void OutZpaq::put(int c)
+{
+    if (m_size >= kMaxBytes)
+        throw EdsTooLarge();
+    m_file.putChar(char(c));
+    ++m_size;
+}
+
+QString unpackEds(InZpaq& in, OutZpaq& out)
+{
+    try {
+        libzpaq::Decompresser d;
+        libzpaq::SHA1 sha1;
+        d.setInput(&in);
+        while (d.findBlock()) {
+            while (d.findFilename()) {
+                d.readComment();
+                d.setOutput(&out);
+                d.setSHA1(&sha1);
+                d.decompress();
+                char stored[21];
+                d.readSegmentEnd(stored);
+                const char* computed = sha1.result();
+                if (stored[0] == 1 && std::memcmp(computed, stored + 1, 20) != 0)
+                    return QStringLiteral("контрольная сумма не совпала");
+            }
+        }
+    } catch (const char* message) {
+        return QString::fromLatin1(message);
+    } catch (const OutZpaq::EdsTooLarge&) {
+        return QStringLiteral("больше %1 МиБ после распаковки").arg(OutZpaq::kMaxBytes / (1024 * 1024));
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("не хватило памяти для распаковки");
+    }
+    return out.size() == 0 ? QStringLiteral("нет данных") : QString();
+}
+
+int runEdsUnpacker(int argc, char** argv)
+{
+    if (argc != 2)
+        return kUnpackUsage;
+    // The whole input, up to its end: a pipe hands it over in pieces.
+    QByteArray packed;
+    char chunk[65536];
+    size_t n = 0;
+    while (packed.size() <= kMaxPackedBytes && (n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0)
+        packed.append(chunk, int(n));
+    if (packed.size() > kMaxPackedBytes || std::ferror(stdin))
+        return kUnpackUsage;
+
+    OutZpaq out(QFile::decodeName(argv[1]));
+    if (!out.isOpen())
+        return kUnpackNotSaved;
+    InZpaq in(packed.constData(), packed.size());
+    const QString failure = unpackEds(in, out);
+    if (!failure.isEmpty()) {
+        std::fputs(failure.toUtf8().constData(), stderr);
+        return kUnpackDamaged;
+    }
+    return out.commit() ? kUnpackWritten : kUnpackNotSaved;
+}
+
+EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& packed, const QString& path,
+                                   int limitMs)
+{
+    EdsUnpackOutcome outcome;
+    const QDeadlineTimer deadline(limitMs);
+    QProcess helper;
+    helper.setProgram(program);
+    helper.setArguments({path});
+    helper.setStandardOutputFile(QProcess::nullDevice());
+    helper.start();
+    if (!helper.waitForStarted(int(deadline.remainingTime()))) {
+        outcome.reason = helper.errorString();
+        if (helper.state() == QProcess::NotRunning)
+            return outcome;
+        helper.kill();
+        helper.waitForFinished(kKillWaitMs);
+        outcome.result = EdsUnpackOutcome::TimedOut;
+        return outcome;
+    }
+    helper.write(packed);
+    helper.closeWriteChannel();
+    if (!helper.waitForFinished(int(deadline.remainingTime())) && helper.state() != QProcess::NotRunning) {
+        helper.kill();
+        helper.waitForFinished(kKillWaitMs);
+        outcome.result = EdsUnpackOutcome::TimedOut;
+        return outcome;
+    }
+    // The reason is the helper's first line; anything after it is not ours to show.
+    const QString said = QString::fromUtf8(helper.readAllStandardError()).section(QLatin1Char('\n'), 0, 0);
+    if (helper.exitStatus() != QProcess::NormalExit) {
+        outcome.result = EdsUnpackOutcome::Damaged;
+        outcome.reason = QStringLiteral("распаковка прервана");
+        return outcome;
+    }
+    switch (helper.exitCode()) {
+    case kUnpackWritten:
+        outcome.result = EdsUnpackOutcome::Written;
+        break;
+    case kUnpackDamaged:
+        outcome.result = EdsUnpackOutcome::Damaged;
+        outcome.reason = said;
+        break;
+    case kUnpackNotSaved:
+        outcome.result = EdsUnpackOutcome::NotSaved;
+        break;
+    default:
+        outcome.reason = QStringLiteral("%1 завершилась с кодом %2").arg(program).arg(helper.exitCode());
+        break;
+    }
+    return outcome;
+}

@@ -1,0 +1,75 @@
+// Decompressing a device's EDS with libzpaq where it can be stopped.
+//
+// libzpaq's interpreter runs the model program a stream carries with no step
+// limit: a damaged stream can loop for ever without writing a byte, so the
+// output cap alone cannot end it. The decompression therefore runs in a
+// helper process of our own (quillbex-edsunpack, beside the application),
+// which the application ends once a time limit far above a good stream's has
+// passed. The helper reads the packed stream on its standard input and
+// writes the EDS to the file it is given, replaced only when whole.
+#pragma once
+
+#include <QByteArray>
+#include <QSaveFile>
+#include <QString>
+
+#include <libzpaq.h>
+
+// libzpaq's reader over a block of memory it does not own.
+class InZpaq : public libzpaq::Reader {
+public:
+    InZpaq(const char* data, int length) : m_data(data), m_length(length) {}
+    // The next byte (0 to 255), or -1 at the end, as often as it is asked.
+    int get() override;
+
+private:
+    const char* m_data;
+    int m_length;
+    int m_position = 0;
+};
+
+// libzpaq's writer onto a file that is replaced only by commit(): a failed or
+// partial decompression leaves whatever was there before. Every byte is kept;
+// past kMaxBytes put() throws EdsTooLarge, so a stream cannot grow without end.
+class OutZpaq : public libzpaq::Writer {
+public:
+    enum { kMaxBytes = 16 * 1024 * 1024 };
+    struct EdsTooLarge {};
+
+    explicit OutZpaq(const QString& path);
+    bool isOpen() const { return m_file.isOpen(); }
+    void put(int c) override;
+    qint64 size() const { return m_size; }
+    bool commit() { return m_file.commit(); }
+    QString errorString() const { return m_file.errorString(); }
+
+private:
+    QSaveFile m_file;
+    qint64 m_size = 0;
+};
+
+// Every segment of every block into `out`, each checked against the hash
+// stored with it (a flipped byte may decompress without a word from the
+// library). Empty when the whole output is in `out`, else what went wrong.
+// May run for ever on a damaged stream: call it in the helper only.
+QString unpackEds(InZpaq& in, OutZpaq& out);
+
+// The helper's exit codes.
+enum EdsUnpackExit { kUnpackWritten = 0, kUnpackDamaged = 1, kUnpackNotSaved = 2, kUnpackUsage = 3 };
+
+// The helper's whole work: the packed stream from standard input into the
+// file named by the one argument; on kUnpackDamaged the reason, UTF-8, on
+// standard error.
+int runEdsUnpacker(int argc, char** argv);
+
+// What the application gets from the helper.
+struct EdsUnpackOutcome {
+    enum Result { Written, Damaged, TimedOut, NotSaved, NoHelper } result = NoHelper;
+    QString reason; // Damaged: the helper's words; NoHelper: what failed
+};
+
+// Runs `program` on `packed`, writing `path`, and ends it once `limitMs` has
+// passed. Blocks the calling thread for at most that long (and the moment a
+// killed process takes to go).
+EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& packed, const QString& path,
+                                   int limitMs);

@@ -1,0 +1,9 @@
+// quillbex-edsunpack: decompresses a device's EDS for the application, which
+// ends it when a damaged stream keeps it busy. Packed stream on standard
+// input, the output file as the one argument.
+#include "classic/edsunpack.h"
+
+int main(int argc, char** argv)
+{
+    return runEdsUnpacker(argc, argv);
+}
