@@ -120,6 +120,10 @@ void QtButtonPropertyBrowserPrivate::refreshRow(ButtonBrowserRow *row) const
         showName(row->expandButton, property);
         row->expandButton->setText(property->propertyName());
     }
+    // The rows below a disabled property are locked with it, as in the other
+    // browsers; enabling it gives each child row back its own state.
+    if (row->container)
+        row->container->setEnabled(property->isEnabled());
     refreshParts(row, property);
 }
 

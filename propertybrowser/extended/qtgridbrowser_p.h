@@ -125,11 +125,20 @@ public:
         return row;
     }
 
-    // Deletes the row's editor and labels, those that exist.
+    // Deletes the row's labels and lets its editor go, those that exist. The row may
+    // go from inside a signal of its own editor (a handler that deletes the property
+    // on change): the editor is hidden and moved onto the browser at once, out of a
+    // panel or group box that may be deleted next, and deleted from the event loop.
     void deleteParts(Row *row)
     {
-        rowByEditor.remove(row->editor);
-        delete row->editor;
+        if (QWidget *editor = row->editor) {
+            rowByEditor.remove(editor);
+            if (QLayout *layout = editor->parentWidget() ? editor->parentWidget()->layout() : nullptr)
+                layout->removeWidget(editor);
+            editor->hide();
+            editor->setParent(m_browser);
+            editor->deleteLater();
+        }
         delete row->nameLabel;
         delete row->valueLabel;
     }

@@ -26,6 +26,7 @@ private slots:
     void expansionSignals_data();
     void expansionSignals();
     void rowsShowTheirProperty();
+    void disabledParentLocksItsChildren();
     void valueTextIsPlainText();
     void editorDestroyedFromOutside();
     void teardown_data();
@@ -273,6 +274,32 @@ void TstButtonPropertyBrowser::rowsShowTheirProperty()
     QVERIFY(!a->isEnabled());
     m_a->setPropertyName(QStringLiteral("AA"));
     QCOMPARE(a->text(), QStringLiteral("AA"));
+}
+
+// As in the other browsers: the rows below a disabled property cannot be edited,
+// and enabling it gives each of them its own state back.
+void TstButtonPropertyBrowser::disabledParentLocksItsChildren()
+{
+    QtProperty *b1 = m_f.ints->addProperty(QStringLiteral("B1"));
+    QtProperty *b2 = m_f.ints->addProperty(QStringLiteral("B2"));
+    m_b->addSubProperty(b1);
+    m_b->addSubProperty(b2);
+    b2->setEnabled(false);
+    m_f.browser->setExpanded(item(m_b), true);
+    QWidget *panel = widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("B1"))->parentWidget();
+    const QList<QSpinBox *> editors = panel->findChildren<QSpinBox *>();
+    QCOMPARE(editors.size(), 2);
+
+    m_b->setEnabled(false);
+    QVERIFY(!editors.at(0)->isEnabled());
+    QTest::keyClick(editors.at(0), Qt::Key_Up);
+    QCOMPARE(m_f.ints->value(b1), 0);
+
+    m_b->setEnabled(true);
+    QVERIFY(editors.at(0)->isEnabled());
+    QVERIFY(!editors.at(1)->isEnabled());
+    QTest::keyClick(editors.at(0), Qt::Key_Up);
+    QCOMPARE(m_f.ints->value(b1), 1);
 }
 
 void TstButtonPropertyBrowser::valueTextIsPlainText()
