@@ -1,8 +1,10 @@
 #include "connectwarningguard.h"
 #include "propertysample.h"
+#include "signallog.h"
 
 #include <QHeaderView>
 #include <QPointer>
+#include <QSpinBox>
 #include <QStyleOptionButton>
 #include <QTreeWidget>
 #include <QTest>
@@ -33,6 +35,8 @@ private slots:
     void spaceOpensTheValueEditor();
     void typedValueReachesManagerAndRow_data();
     void typedValueReachesManagerAndRow();
+    void escapeCancelsTheIntegerEditor_data();
+    void escapeCancelsTheIntegerEditor();
     void teardownWithAnOpenEditor_data();
     void teardownWithAnOpenEditor();
 
@@ -402,6 +406,42 @@ void TstTreePropertyBrowser::typedValueReachesManagerAndRow()
     QCOMPARE(edited->valueText(), value);
     QCOMPARE(row(name)->text(1), value);
     QTRY_COMPARE(openEditor(), nullptr);
+}
+
+void TstTreePropertyBrowser::escapeCancelsTheIntegerEditor_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QStringList>("changes");
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << 5 << QStringList();
+    QTest::newRow("Return") << int(Qt::Key_Return) << 33 << QStringList{"valueChanged(N,33)"};
+}
+
+// The plain spin box reports a typed value when it loses the focus, as closing
+// the editor makes it; Escape must still take nothing.
+void TstTreePropertyBrowser::escapeCancelsTheIntegerEditor()
+{
+    QFETCH(int, key);
+    QFETCH(int, value);
+    QFETCH(QStringList, changes);
+    QVERIFY(QTest::qWaitForWindowActive(m_browser.get()));
+    QtIntPropertyManager ints;
+    QtSpinBoxFactory spinBoxes;
+    m_browser->setFactoryForManager(&ints, &spinBoxes);
+    QtProperty *number = ints.addProperty(QStringLiteral("N"));
+    ints.setValue(number, 5);
+    m_browser->editItem(m_browser->addProperty(number));
+    auto *spin = qobject_cast<QSpinBox *>(openEditor());
+    QVERIFY(spin);
+    QTRY_VERIFY(spin->hasFocus());
+
+    SignalLog log{&ints};
+    spin->selectAll();
+    QTest::keyClicks(spin, QStringLiteral("33"));
+    QTest::keyClick(spin, Qt::Key(key));
+    QTRY_COMPARE(openEditor(), nullptr);
+    QCOMPARE(log.entries().filter(QStringLiteral("valueChanged")), changes);
+    QCOMPARE(ints.value(number), value);
 }
 
 void TstTreePropertyBrowser::teardownWithAnOpenEditor_data()
