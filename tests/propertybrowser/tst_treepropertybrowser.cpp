@@ -32,6 +32,7 @@ private slots:
     void unknownResizeModeStretches();
     void parentColourPaintsDescendants();
     void removingTheCurrentRowLeavesNone();
+    void removedBranchesGoWhole();
     void spaceOpensTheValueEditor();
     void typedValueReachesManagerAndRow_data();
     void typedValueReachesManagerAndRow();
@@ -42,6 +43,8 @@ private slots:
 
 private:
     QTreeWidgetItem *row(const QString &name) const;
+    // The names of all rows, top down.
+    QStringList rowNames() const;
     QtBrowserItem *item(const QString &name) const;
     QtProperty *property(const QString &name) const { return item(name)->property(); }
     QPoint checkIndicator(const QString &name) const;
@@ -76,6 +79,14 @@ QTreeWidgetItem *TstTreePropertyBrowser::row(const QString &name) const
 {
     const QList<QTreeWidgetItem *> found = m_view->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
     return found.value(0);
+}
+
+QStringList TstTreePropertyBrowser::rowNames() const
+{
+    QStringList names;
+    for (QTreeWidgetItemIterator it(m_view); *it; ++it)
+        names << (*it)->text(0);
+    return names;
 }
 
 QtBrowserItem *TstTreePropertyBrowser::item(const QString &name) const
@@ -343,6 +354,32 @@ void TstTreePropertyBrowser::removingTheCurrentRowLeavesNone()
     // A click makes a row current in the browser too.
     QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, checkIndicator(QStringLiteral("P0.6")) + QPoint(60, 0));
     QCOMPARE(m_browser->currentItem(), item(QStringLiteral("P0.6")));
+}
+
+// A row goes with everything below it and nothing else, whether a leaf, a branch
+// or a whole manager goes, and whatever row was current.
+void TstTreePropertyBrowser::removedBranchesGoWhole()
+{
+    QStringList rows = rowNames();
+    auto gone = [&rows](const QStringList &names) {
+        for (const QString &name : names)
+            rows.removeAll(name);
+        return rows;
+    };
+    property(QStringLiteral("P0.4"))->removeSubProperty(property(QStringLiteral("P0.5")));
+    QCOMPARE(rowNames(), gone({"P0.5"}));
+    delete property(QStringLiteral("P0.3"));
+    QCOMPARE(rowNames(), gone({"P0.3", "P0.4"}));
+
+    m_browser->setCurrentItem(item(QStringLiteral("P0.11")));
+    delete property(QStringLiteral("P0.9"));
+    QCOMPARE(rowNames(), gone({"P0.9", "P0.10", "P0.11"}));
+    QCOMPARE(m_browser->currentItem(), nullptr);
+    QCOMPARE(m_view->currentItem(), nullptr);
+
+    // The groups hold everything else.
+    m_sample->groupManager.clear();
+    QCOMPARE(rowNames(), QStringList());
 }
 
 void TstTreePropertyBrowser::spaceOpensTheValueEditor()
