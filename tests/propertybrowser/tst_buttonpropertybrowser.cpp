@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 
 // The button browser shown off-screen: grid places through a sequence of changes,
@@ -25,6 +26,7 @@ private slots:
     void gridPlaces();
     void expansionSignals_data();
     void expansionSignals();
+    void rowsStandInTheirOrderOnScreen();
     void rowsShowTheirProperty();
     void disabledParentLocksItsChildren();
     void valueTextIsPlainText();
@@ -243,6 +245,40 @@ void TstButtonPropertyBrowser::expansionSignals()
     QCOMPARE(m_f.browser->isExpanded(m_f.browser->topLevelItem(m_b)), open);
     QCOMPARE(button(QStringLiteral("B"))->isChecked(), open);
     QCOMPARE(widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("B1"))->isVisible(), open);
+}
+
+// Rows added, opened and removed in one batch are placed by the layout pass of the
+// event loop alone: each row's name, then its open panel, top down in the order of
+// the properties.
+void TstButtonPropertyBrowser::rowsStandInTheirOrderOnScreen()
+{
+    QList<QtProperty *> added;
+    for (int i = 0; i < 6; ++i) {
+        QtProperty *row = m_f.groups->addProperty(QStringLiteral("R%1").arg(i));
+        row->addSubProperty(m_f.ints->addProperty(QStringLiteral("R%1.1").arg(i)));
+        m_f.browser->addProperty(row);
+        added << row;
+    }
+    // From the bottom up, so that each opening moves rows that moved already.
+    for (int i = 5; i >= 0; i -= 2)
+        m_f.browser->setExpanded(item(added.at(i)), true);
+    m_f.browser->insertProperty(m_f.addString(QStringLiteral("M"), QStringLiteral("m")), added.at(2));
+    m_f.browser->removeProperty(added.at(0));
+
+    auto topsInOrder = [&] {
+        QList<int> tops;
+        for (QtProperty *property : m_f.browser->properties()) {
+            QWidget *name = button(property->propertyName());
+            if (!name)
+                name = widgetShowing<QLabel>(m_f.browser.get(), property->propertyName());
+            tops << name->y();
+            if (m_f.browser->isExpanded(item(property)))
+                tops << widgetShowing<QLabel>(m_f.browser.get(), property->propertyName() + ".1")->parentWidget()->y();
+        }
+        return std::adjacent_find(tops.begin(), tops.end(), [](int above, int below) { return below <= above; })
+               == tops.end();
+    };
+    QTRY_VERIFY(topsInOrder());
 }
 
 void TstButtonPropertyBrowser::rowsShowTheirProperty()
