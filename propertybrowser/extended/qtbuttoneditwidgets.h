@@ -12,9 +12,8 @@
 
 #include <QColor>
 #include <QFont>
-#include <QWidget>
-
 #include <QPointer>
+#include <QWidget>
 
 #include <functional>
 
