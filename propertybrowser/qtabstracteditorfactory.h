@@ -69,12 +69,18 @@ public:
 
     QSet<PropertyManager *> propertyManagers() const { return m_managers; }
 
-    // The property's own manager when this factory serves it, else null.
+    // The served manager that holds the property, else null. The property is looked
+    // up in the managers, never read: a slot may be handed one that an earlier slot
+    // of the same signal deleted (a "rebuild on change" handler).
     PropertyManager *findManager(QtProperty *property) const
     {
         if (!property)
             return nullptr;
-        return served(property->propertyManager());
+        for (PropertyManager *manager : m_managers) {
+            if (manager->properties().contains(property))
+                return manager;
+        }
+        return nullptr;
     }
 
     void breakConnection(QtAbstractPropertyManager *manager) override

@@ -1,5 +1,6 @@
 #include "propertybrowser/qtabstractpropertybrowser.h"
 
+#include "propertybrowser/qtbrowseritemstate_p.h"
 #include "propertybrowser/qtfactoryregistry.h"
 
 #include <QMap>
@@ -18,6 +19,8 @@ public:
     QtBrowserItem *parent;
     QtBrowserItem *q_ptr;
     QList<QtBrowserItem *> children;
+    // Set when its removal starts.
+    bool leaving = false;
 };
 
 QtBrowserItem::QtBrowserItem(QtAbstractPropertyBrowser *browser, QtProperty *property,
@@ -51,6 +54,8 @@ public:
     void removeBrowserIndexes(QtProperty *property, QtProperty *parentProperty);
     void removeBrowserIndex(QtBrowserItem *index);
     void deleteIndex(QtBrowserItem *index);
+
+    static bool isLeaving(const QtBrowserItem *item) { return item->d_ptr->leaving; }
 
     QtAbstractPropertyBrowser *q_ptr;
     QList<QtProperty *> subItems;
@@ -200,6 +205,7 @@ void QtAbstractPropertyBrowserPrivate::removeBrowserIndexes(QtProperty *property
 
 void QtAbstractPropertyBrowserPrivate::removeBrowserIndex(QtBrowserItem *index)
 {
+    index->d_ptr->leaving = true;
     const QList<QtBrowserItem *> children = index->children();
     for (int i = children.size() - 1; i >= 0; --i)
         removeBrowserIndex(children.at(i));
@@ -231,6 +237,11 @@ void QtAbstractPropertyBrowserPrivate::deleteIndex(QtBrowserItem *index)
     for (QtBrowserItem *child : children)
         deleteIndex(child);
     delete index;
+}
+
+bool qtBrowserItemIsLeaving(const QtBrowserItem *item)
+{
+    return item && QtAbstractPropertyBrowserPrivate::isLeaving(item);
 }
 
 QtAbstractPropertyBrowser::QtAbstractPropertyBrowser(QWidget *parent)

@@ -47,14 +47,14 @@ inline void connectEditor(QObject *editor, QObject *factory, std::initializer_li
 }
 
 // Pushes a manager's value change into the property's editors, then announces it as
-// the manager's valueUpdated; nothing at all when the property has no editor.
+// the manager's valueUpdated; nothing at all when the property has no editor, or
+// has gone while the change was being announced.
 template <class Editor, class Manager, class Value, class Apply>
 void pushValue(const EditorRegistry<Editor> &registry, const QtAbstractEditorFactory<Manager> &factory,
                QtProperty *property, const Value &value, Apply apply)
 {
-    if (!registry.updateEditors(property, apply))
-        return;
-    if (Manager *manager = factory.findManager(property))
+    Manager *manager = factory.findManager(property);
+    if (manager && registry.updateEditors(property, apply))
         emit manager->valueUpdated(property, value);
 }
 

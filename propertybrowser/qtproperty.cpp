@@ -170,6 +170,19 @@ QSet<QtProperty *> QtAbstractPropertyManager::properties() const { return d_ptr-
 
 void QtAbstractPropertyManager::clear()
 {
+    // The properties without a parent go first: a browser then takes each tree it
+    // shows away in one piece, and the sub-properties are no longer shown when
+    // their turn comes. A deletion may take other properties along (a compound
+    // value's parts), so each is looked up before it is deleted.
+    QList<QtProperty *> topLevel;
+    for (QtProperty *property : qAsConst(d_ptr->properties)) {
+        if (property->d_ptr->parentItems.isEmpty())
+            topLevel.append(property);
+    }
+    for (QtProperty *property : qAsConst(topLevel)) {
+        if (d_ptr->properties.contains(property))
+            delete property;
+    }
     // Each deletion takes the property out of the set.
     while (!d_ptr->properties.isEmpty())
         delete *d_ptr->properties.cbegin();

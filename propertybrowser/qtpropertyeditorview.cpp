@@ -164,6 +164,13 @@ bool QtPropertyEditorDelegate::eventFilter(QObject *object, QEvent *event)
     if (event->type() == QEvent::FocusOut
         && static_cast<QFocusEvent *>(event)->reason() == Qt::ActiveWindowFocusReason)
         return false;
+    // Escape closes the editor without a commit. Closing takes its focus, and an
+    // editor that commits what was typed on losing focus (a spin box without
+    // keyboard tracking) would commit it then; its signals are blocked meanwhile.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel)) {
+        const QSignalBlocker blocker(object);
+        return QItemDelegate::eventFilter(object, event);
+    }
     return QItemDelegate::eventFilter(object, event);
 }
 

@@ -1,5 +1,7 @@
 #include "propertybrowser/qttreepropertybrowser_p.h"
 
+#include "propertybrowser/qtbrowseritemstate_p.h"
+
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -131,10 +133,15 @@ void QtTreePropertyBrowserPrivate::removeRow(QtBrowserItem *item)
     if (view->currentItem() == row)
         view->setCurrentItem(nullptr);
     pendingSpans.remove(row);
-    delete row;
     itemToRow.remove(item);
     rowToItem.remove(row);
     rowColours.remove(item);
+    // A row whose parent row goes in the same removal is deleted with it, a moment
+    // later: the model then tells its views of the whole branch once, and a view
+    // looks through every expanded row (each is a persistent index) at every
+    // removal it is told of.
+    if (!qtBrowserItemIsLeaving(item->parent()))
+        delete row;
 }
 
 void QtTreePropertyBrowserPrivate::refreshRow(QTreeWidgetItem *row)

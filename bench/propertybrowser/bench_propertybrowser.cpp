@@ -14,11 +14,15 @@
 //   change       every value once, one setter per property;
 //   teardown     clear each manager while the browser lives, then delete it (per row
 //                also with every row collapsed first, for reference);
+//   clear        clear each manager of a shown page while the browser lives, and,
+//                for reference, after the browser was deleted;
 //   memory       resident growth after the build.
+// Then the grid browsers (gridbench.h).
 //
 //   QT_QPA_PLATFORM=offscreen bench_propertybrowser [rounds]
 
 #include "bench/procstatus.h"
+#include "gridbench.h"
 #include "propertysample.h"
 #include "variantpage.h"
 
@@ -58,6 +62,10 @@ struct Figures
     // The same, with every row collapsed first (a tree view walks the persistent
     // index of every expanded row at each row removal).
     double teardownCollapsed = 0;
+    // The managers of a shown page cleared while the browser lives, and after it
+    // was deleted.
+    double clearShown = 0;
+    double clearWithoutBrowser = 0;
     double growthMb = 0;
     int rows = 0;
 
@@ -84,6 +92,26 @@ void clearPage(PropertySample &sample)
         manager->clear();
 }
 void clearPage(VariantPage &page) { page.manager.clear(); }
+
+template <class Page>
+void measureClear(Figures &f, int groups)
+{
+    for (const bool browserFirst : {false, true}) {
+        auto browser = std::make_unique<QtTreePropertyBrowser>();
+        browser->resize(900, 700);
+        Page page(browser.get());
+        fillPage(page, groups);
+        browser->show();
+        settle();
+        if (browserFirst)
+            browser.reset();
+        QElapsedTimer timer;
+        timer.start();
+        clearPage(page);
+        settle();
+        (browserFirst ? f.clearWithoutBrowser : f.clearShown) = elapsedMs(timer);
+    }
+}
 
 template <class Page>
 Figures measureBrowser(int groups = kGroups)
@@ -145,6 +173,8 @@ Figures measureBrowser(int groups = kGroups)
     shown.reset();
     settle();
     f.teardownCollapsed = elapsedMs(timer);
+
+    measureClear<Page>(f, groups);
     return f;
 }
 
@@ -302,6 +332,12 @@ int main(int argc, char **argv)
     row("expand all", [](const Figures &f) { return f.expand; }, "100 ms");
     row("change every value", [](const Figures &f) { return f.change; }, "300 ms");
     row("teardown", [](const Figures &f) { return f.teardown; }, "300 ms");
+    // A bare tree has no managers.
+    auto clearRow = [&](const char *name, const std::function<double(const Figures &)> &field, const char *target) {
+        std::printf("%-34s %7.1f ms %10s %10s\n", name, medianOf(browser, field), "-", target);
+    };
+    clearRow("manager clear, browser shown", [](const Figures &f) { return f.clearShown; }, "200 ms");
+    clearRow("  browser deleted first (ref.)", [](const Figures &f) { return f.clearWithoutBrowser; }, "");
     std::printf("%-34s %7.1f MB %7.1f MB %10s\n", "resident growth after the build", browserGrowth, bareGrowth,
                 "10 MB");
 
@@ -326,10 +362,16 @@ int main(int argc, char **argv)
     perRow("change every value", [](const Figures &f) { return f.change; });
     perRow("teardown", [](const Figures &f) { return f.teardown; });
     perRow("teardown, rows collapsed (ref.)", [](const Figures &f) { return f.teardownCollapsed; });
+    perRow("manager clear, browser shown", [](const Figures &f) { return f.clearShown; });
     const double basicKb = browserGrowth * 1024.0 / basicRows;
     const double variantKb = variant.front().growthMb * 1024.0 / variantRows;
     // Not for the page measured after the others: it reuses what they freed.
     std::printf("%-34s %7.2f KB %7.2f KB %6.2fx %10s %7s %7s\n", "resident growth after the build", basicKb,
                 variantKb, variantKb / basicKb, "-", "", "3.00x");
+    std::printf("%-34s %7.1f ms %7.1f ms (browser deleted first, ref.) %7s\n", "variant page manager clear, shown",
+                medianOf(variant, [](const Figures &f) { return f.clearShown; }),
+                medianOf(variant, [](const Figures &f) { return f.clearWithoutBrowser; }), "200 ms");
+
+    benchGridBrowsers(rounds);
     return 0;
 }

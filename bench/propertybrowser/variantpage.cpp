@@ -1,5 +1,7 @@
 #include "variantpage.h"
 
+#include "propertybrowser/qttreepropertybrowser.h"
+
 #include <QKeySequence>
 
 namespace {
@@ -8,10 +10,11 @@ const QStringList kNames{QStringLiteral("Выкл"), QStringLiteral("Вкл"), Q
 
 } // namespace
 
-VariantPage::VariantPage(QtTreePropertyBrowser *browser) : m_browser(browser)
+VariantPage::VariantPage(QtAbstractPropertyBrowser *browser) : m_browser(browser)
 {
     browser->setFactoryForManager(&manager, &factory);
-    browser->setExtraColumns({QStringLiteral("Ед. изм"), QStringLiteral("Описание")});
+    if (auto *tree = qobject_cast<QtTreePropertyBrowser *>(browser))
+        tree->setExtraColumns({QStringLiteral("Ед. изм"), QStringLiteral("Описание")});
     m_types = {QMetaType::Int,     QMetaType::Double,    QMetaType::Bool,    QMetaType::QString,
                QMetaType::QDate,   QMetaType::QTime,     QMetaType::QDateTime, QMetaType::QKeySequence,
                QMetaType::QChar,   QMetaType::QLocale,   QMetaType::QPoint,  QMetaType::QPointF,
@@ -70,29 +73,37 @@ QVariant VariantPage::valueFor(int type, int seed) const
     }
 }
 
+QtVariantProperty *VariantPage::addValue(int seed, const QString &name, int column)
+{
+    const int type = m_types.at(seed % m_types.size());
+    QtVariantProperty *value = manager.addProperty(type, name);
+    if (type == QtVariantPropertyManager::enumTypeId())
+        value->setAttribute(QStringLiteral("enumNames"), kNames);
+    else if (type == QtVariantPropertyManager::flagTypeId())
+        value->setAttribute(QStringLiteral("flagNames"), QStringList{"a", "b", "c"});
+    value->setValue(valueFor(type, seed));
+    value->setToolTip(QStringLiteral("Подсказка к %1").arg(name));
+    value->setColumnTexts({QStringLiteral("ед%1").arg(column % 5), QStringLiteral("Описание %1").arg(name)});
+    values.append(value);
+    return value;
+}
+
 void VariantPage::fill(int groupCount, int valuesPerGroup)
 {
     for (int g = 0; g < groupCount; ++g) {
         QtVariantProperty *group =
             manager.addProperty(QtVariantPropertyManager::groupTypeId(), QStringLiteral("Группа %1").arg(g));
         group->setToolTip(QStringLiteral("Группа параметров %1").arg(g));
-        for (int i = 0; i < valuesPerGroup; ++i) {
-            const int seed = g * valuesPerGroup + i;
-            const int type = m_types.at(seed % m_types.size());
-            const QString name = QStringLiteral("P%1.%2").arg(g).arg(i);
-            QtVariantProperty *value = manager.addProperty(type, name);
-            if (type == QtVariantPropertyManager::enumTypeId())
-                value->setAttribute(QStringLiteral("enumNames"), kNames);
-            else if (type == QtVariantPropertyManager::flagTypeId())
-                value->setAttribute(QStringLiteral("flagNames"), QStringList{"a", "b", "c"});
-            value->setValue(valueFor(type, seed));
-            value->setToolTip(QStringLiteral("Подсказка к %1").arg(name));
-            value->setColumnTexts({QStringLiteral("ед%1").arg(i % 5), QStringLiteral("Описание %1").arg(name)});
-            group->addSubProperty(value);
-            values.append(value);
-        }
+        for (int i = 0; i < valuesPerGroup; ++i)
+            group->addSubProperty(addValue(g * valuesPerGroup + i, QStringLiteral("P%1.%2").arg(g).arg(i), i));
         m_browser->addProperty(group);
     }
+}
+
+void VariantPage::fillFlat(int count)
+{
+    for (int i = 0; i < count; ++i)
+        m_browser->addProperty(addValue(i, QStringLiteral("P%1").arg(i), i));
 }
 
 void VariantPage::changeEveryValue()

@@ -7,6 +7,7 @@
 #include <QColorDialog>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QToolButton>
 
@@ -43,7 +44,35 @@ bool QtButtonValueEdit::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+bool QtButtonValueEdit::runDialog(QDialog *dialog, const std::function<void()> &take)
+{
+    const QPointer<QtButtonValueEdit> self(this);
+    const QPointer<QDialog> guard(dialog);
+    m_dialog = dialog;
+    m_dialogWithdrawn = false;
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    if (!self)
+        return false;
+    const bool taken = accepted && guard && !m_dialogWithdrawn;
+    m_dialog = nullptr;
+    if (taken)
+        take();
+    delete guard.data();
+    return taken;
+}
+
 void QtButtonValueEdit::paintEvent(QPaintEvent *) { paintEditorBackground(this); }
+
+// A browser hides an editor as it lets it go; a dialog open on it would edit a
+// property that is no longer there.
+void QtButtonValueEdit::hideEvent(QHideEvent *event)
+{
+    if (m_dialog && !event->spontaneous()) {
+        m_dialogWithdrawn = true;
+        m_dialog->reject();
+    }
+    QWidget::hideEvent(event);
+}
 
 // --- QtColorEditWidget ---
 
@@ -65,8 +94,12 @@ void QtColorEditWidget::setValue(const QColor &value)
 void QtColorEditWidget::buttonClicked()
 {
     const QRgb old = m_color.rgba();
-    const QColor chosen =
-        QColorDialog::getColor(QColor::fromRgba(old), this, QString(), QColorDialog::ShowAlphaChannel);
+    auto *dialog = new QColorDialog(this);
+    dialog->setOptions(QColorDialog::ShowAlphaChannel);
+    dialog->setCurrentColor(QColor::fromRgba(old));
+    QColor chosen;
+    if (!runDialog(dialog, [&] { chosen = dialog->selectedColor(); }))
+        return;
     if (!chosen.isValid() || chosen.rgba() == old)
         return;
     setValue(QColor::fromRgba(chosen.rgba()));
@@ -92,9 +125,13 @@ void QtFontEditWidget::setValue(const QFont &value)
 
 void QtFontEditWidget::buttonClicked()
 {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, m_font, this, tr("Select Font"));
-    if (!ok || chosen == m_font)
+    auto *dialog = new QFontDialog(this);
+    dialog->setCurrentFont(m_font);
+    dialog->setWindowTitle(tr("Select Font"));
+    QFont chosen;
+    if (!runDialog(dialog, [&] { chosen = dialog->selectedFont(); }))
+        return;
+    if (chosen == m_font)
         return;
     QFont font = m_font;
     if (chosen.family() != font.family())

@@ -4,12 +4,20 @@
 // or the same value changes nothing. The button never acts on Escape, Return or
 // Enter: they travel on to the parent widgets unaccepted. The setters emit
 // nothing. GUI thread only; the dialogs run modally.
+//
+// A browser may take the editor away while its dialog runs (the property went, from
+// a timer or another event of the dialog's loop): hidden, the editor rejects the
+// dialog; deleted, it takes the dialog along. Either way no value is taken.
 #pragma once
 
 #include <QColor>
 #include <QFont>
+#include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
+class QDialog;
 class QLabel;
 class QPixmap;
 class QToolButton;
@@ -27,12 +35,22 @@ protected:
 
     void showValue(const QPixmap &picture, const QString &text);
     QToolButton *button() const { return m_button; }
+    // Runs a dialog made as a child of this editor modally, then deletes it. When
+    // the user accepted it and the editor stayed shown all along, `take` reads the
+    // value from it first and true comes back. False means the editor may be gone:
+    // the caller returns at once.
+    bool runDialog(QDialog *dialog, const std::function<void()> &take);
     void paintEvent(QPaintEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     QLabel *m_pixmapLabel;
     QLabel *m_label;
     QToolButton *m_button;
+    QPointer<QDialog> m_dialog;
+    // Set when the editor was hidden while its dialog ran: whatever the dialog
+    // ends with is not taken.
+    bool m_dialogWithdrawn = false;
 };
 
 class QtColorEditWidget : public QtButtonValueEdit

@@ -41,6 +41,11 @@ public:
     void applyExpanded(ButtonBrowserRow *row, bool expanded);
     void refreshRow(ButtonBrowserRow *row) const;
 
+protected:
+    void rowPlaces(const ButtonBrowserRow *owner, int fromRow, QVector<QtRowPlace> &places) const override;
+    int gridRowsOf(const ButtonBrowserRow *owner) const override;
+
+public:
     QtButtonPropertyBrowser *q_ptr;
     // Keyed by address, as the editors are.
     QMap<const QObject *, ButtonBrowserRow *> rowByButton;
@@ -57,13 +62,40 @@ int QtButtonPropertyBrowserPrivate::gridRowOf(const ButtonBrowserRow *row)
     return -1;
 }
 
+// Name label or button and editor or value label in the row's grid row, the open
+// panel in the one below.
+void QtButtonPropertyBrowserPrivate::rowPlaces(const ButtonBrowserRow *owner, int fromRow,
+                                               QVector<QtRowPlace> &places) const
+{
+    int gridRow = 0;
+    for (const ButtonBrowserRow *row : childRowsOf(owner)) {
+        if (gridRow >= fromRow) {
+            addPlace(places, row->nameLabel, gridRow);
+            addPlace(places, row->expandButton, gridRow);
+            addPlace(places, row->editor, gridRow);
+            addPlace(places, row->valueLabel, gridRow);
+        }
+        if (rowSpanOf(row) == 2 && gridRow + 1 >= fromRow)
+            addPlace(places, row->container, gridRow + 1);
+        gridRow += rowSpanOf(row);
+    }
+}
+
+int QtButtonPropertyBrowserPrivate::gridRowsOf(const ButtonBrowserRow *owner) const
+{
+    int rows = 0;
+    for (const ButtonBrowserRow *row : childRowsOf(owner))
+        rows += rowSpanOf(row);
+    return rows;
+}
+
 // The row's first child arrives: its name moves onto an expand button, and a
 // closed panel is made for the child rows.
 void QtButtonPropertyBrowserPrivate::makeParent(ButtonBrowserRow *row)
 {
     labelRebuildQueue.removeAll(row);
     const int gridRow = gridRowOf(row);
-    QGridLayout *layout = layoutOf(row);
+    QtRowGridLayout *layout = layoutOf(row);
     QWidget *holder = widgetOf(row);
 
     // Made on the widget that holds the row, so it goes with the browser even if
@@ -83,26 +115,27 @@ void QtButtonPropertyBrowserPrivate::makeParent(ButtonBrowserRow *row)
     rowByButton[button] = row;
     QObject::connect(button, SIGNAL(toggled(bool)), q_ptr, SLOT(slotToggled(bool)));
 
-    row->childLayout = new QGridLayout(row->container);
+    row->childLayout = newChildLayout(row, row->container);
 
     if (row->nameLabel) {
         layout->removeWidget(row->nameLabel);
         delete row->nameLabel;
         row->nameLabel = nullptr;
     }
-    layout->addWidget(button, gridRow, 0, 1, row->editor || row->valueLabel ? 1 : 2);
     refreshRow(row);
+    place(layout, button, gridRow, 0, 1, row->editor || row->valueLabel ? 1 : 2);
 }
 
 void QtButtonPropertyBrowserPrivate::applyExpanded(ButtonBrowserRow *row, bool expanded)
 {
+    const Changing changing(*this);
     row->expanded = expanded;
-    QGridLayout *layout = layoutOf(row);
+    QtRowGridLayout *layout = layoutOf(row);
     const int panelRow = gridRowOf(row) + 1;
     if (expanded) {
         shiftRowsDown(layout, panelRow);
-        layout->addWidget(row->container, panelRow, 0, 1, 2);
-        row->container->show();
+        layout->putWidget(row->container, panelRow, 0, 1, 2);
+        show(row->container);
     } else {
         layout->removeWidget(row->container);
         row->container->hide();
@@ -120,6 +153,10 @@ void QtButtonPropertyBrowserPrivate::refreshRow(ButtonBrowserRow *row) const
         showName(row->expandButton, property);
         row->expandButton->setText(property->propertyName());
     }
+    // The rows below a disabled property are locked with it, as in the other
+    // browsers; enabling it gives each child row back its own state.
+    if (row->container)
+        row->container->setEnabled(property->isEnabled());
     refreshParts(row, property);
 }
 
@@ -146,6 +183,7 @@ bool QtButtonPropertyBrowser::isExpanded(QtBrowserItem *item) const
 void QtButtonPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *afterItem)
 {
     QtButtonPropertyBrowserPrivate *d = d_ptr.get();
+    const QtButtonPropertyBrowserPrivate::Changing changing(*d);
     ButtonBrowserRow *after = d->rowByItem.value(afterItem);
     const int gridRow = after ? d->gridRowOf(after) + d->rowSpanOf(after) : 0;
     ButtonBrowserRow *row = d->newRow(item, afterItem);
@@ -154,27 +192,35 @@ void QtButtonPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *a
         d->makeParent(parent);
 
     QWidget *holder = d->widgetOf(row);
-    QGridLayout *layout = d->layoutOf(row);
+    QtRowGridLayout *layout = d->layoutOf(row);
     QtProperty *property = item->property();
-    row->nameLabel = newNameLabel(holder);
     row->editor = createEditor(property, holder);
     d->watchEditor(row);
     if (!row->editor && property->hasValue())
         row->valueLabel = newValueLabel(holder);
 
     shiftRowsDown(layout, gridRow);
-    QWidget *value = row->editor ? row->editor : row->valueLabel;
-    if (value)
-        layout->addWidget(value, gridRow, 1);
-    layout->addWidget(row->nameLabel, gridRow, 0, 1, value ? 1 : 2);
-
     d->addRow(row, item);
-    d->refreshRow(row);
+
+    // The items of the sub-properties follow this one at once, so a property that
+    // has any is a parent from the start: its name goes straight onto the expand
+    // button, and no name label is made only to be deleted.
+    QWidget *value = row->editor ? row->editor : row->valueLabel;
+    if (!property->subProperties().isEmpty()) {
+        d->makeParent(row);
+    } else {
+        row->nameLabel = newNameLabel(holder);
+        d->refreshRow(row);
+        d->place(layout, row->nameLabel, gridRow, 0, 1, value ? 1 : 2);
+    }
+    if (value)
+        d->place(layout, value, gridRow, 1);
 }
 
 void QtButtonPropertyBrowser::itemRemoved(QtBrowserItem *item)
 {
     QtButtonPropertyBrowserPrivate *d = d_ptr.get();
+    const QtButtonPropertyBrowserPrivate::Changing changing(*d);
     ButtonBrowserRow *row = d->takeRow(item);
     if (!row)
         return;
@@ -190,7 +236,7 @@ void QtButtonPropertyBrowser::itemRemoved(QtBrowserItem *item)
     delete row->container;
 
     if (parent && parent->childRows.isEmpty()) {
-        QGridLayout *layout = d->layoutOf(parent);
+        QtRowGridLayout *layout = d->layoutOf(parent);
         const int parentRow = d->gridRowOf(parent);
         const int parentSpan = d->rowSpanOf(parent);
         d->rowByButton.remove(parent->expandButton);
@@ -207,7 +253,7 @@ void QtButtonPropertyBrowser::itemRemoved(QtBrowserItem *item)
             shiftRowsUp(layout, parentRow + 1);
         d->queueForUpdate(parent);
     } else {
-        QGridLayout *layout = d->layoutOf(row);
+        QtRowGridLayout *layout = d->layoutOf(row);
         shiftRowsUp(layout, gridRow);
         if (span == 2)
             shiftRowsUp(layout, gridRow);
@@ -225,11 +271,12 @@ void QtButtonPropertyBrowser::itemChanged(QtBrowserItem *item)
 void QtButtonPropertyBrowser::slotUpdate()
 {
     QtButtonPropertyBrowserPrivate *d = d_ptr.get();
+    const QtButtonPropertyBrowserPrivate::Changing changing(*d);
     for (ButtonBrowserRow *row : qAsConst(d->labelRebuildQueue)) {
         const int gridRow = d->gridRowOf(row);
         row->nameLabel = newNameLabel(d->widgetOf(row));
-        d->layoutOf(row)->addWidget(row->nameLabel, gridRow, 0, 1, row->editor || row->valueLabel ? 1 : 2);
         d->refreshRow(row);
+        d->place(d->layoutOf(row), row->nameLabel, gridRow, 0, 1, row->editor || row->valueLabel ? 1 : 2);
     }
     d->labelRebuildQueue.clear();
 }

@@ -73,13 +73,13 @@ QWidget *QtCursorEditorFactory::createEditor(QtCursorPropertyManager *manager, Q
 void QtCursorEditorFactory::slotPropertyChanged(QtProperty *property, const QCursor &cursor)
 {
     QtProperty *twin = d_ptr->propertyToEnum.value(property);
-    if (!twin)
+    QtCursorPropertyManager *manager = findManager(property);
+    if (!twin || !manager)
         return;
     d_ptr->updatingEnum = true;
     d_ptr->enumPropertyManager->setValue(twin, cursorDatabase()->cursorToValue(cursor));
     d_ptr->updatingEnum = false;
-    if (QtCursorPropertyManager *manager = findManager(property))
-        emit manager->valueUpdated(property, cursor);
+    emit manager->valueUpdated(property, cursor);
 }
 
 void QtCursorEditorFactory::slotEnumChanged(QtProperty *twin, int value)

@@ -3,6 +3,7 @@
 // row shows its property. Internal to the property browser.
 #pragma once
 
+#include "propertybrowser/extended/qtgridrows.h"
 #include "propertybrowser/qtabstractpropertybrowser.h"
 
 #include <QGridLayout>
@@ -10,6 +11,8 @@
 #include <QList>
 #include <QMap>
 #include <QTimer>
+#include <QVarLengthArray>
+#include <QVector>
 #include <QWidget>
 
 namespace QtGridBrowserShapes {
@@ -58,32 +61,73 @@ struct QtGridRow
     QLabel *nameLabel = nullptr;
     QLabel *valueLabel = nullptr;
     // The layout of the child rows, while there are any.
-    QGridLayout *childLayout = nullptr;
+    QtRowGridLayout *childLayout = nullptr;
     Row *parentRow = nullptr;
     QList<Row *> childRows;
 };
 
 // The rows of a grid browser by browser item and by editor, the browser's own
 // layout with the top-level rows, and the rows waiting for slotUpdate. A Row tells
-// the widget that holds its child rows through holder().
+// the widget that holds its child rows through holder(); the browser tells where
+// the items of a layout belong through rowPlaces.
 template <class Row>
 class QtGridBrowserRows
 {
 public:
-    explicit QtGridBrowserRows(QWidget *browser) : m_browser(browser), mainLayout(new QGridLayout(browser))
+    explicit QtGridBrowserRows(QWidget *browser)
+        : m_browser(browser), mainLayout(new QtRowGridLayout(browser)),
+          m_spacer(new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Expanding))
     {
         // Below the last row, so that the rows stay packed at the top.
-        mainLayout->addItem(new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Expanding), 0, 0);
+        mainLayout->addItem(m_spacer, 0, 0);
+        mainLayout->setPlacer(placerOf(nullptr));
     }
-    // The row records only; the widgets go with the browser widget.
-    ~QtGridBrowserRows() { qDeleteAll(itemByRow.keys()); }
+    // The row records only; the widgets go with the browser widget, and their
+    // layouts no longer ask the records where the rows go.
+    virtual ~QtGridBrowserRows()
+    {
+        mainLayout->setPlacer(nullptr);
+        const QList<Row *> rows = itemByRow.keys();
+        for (Row *row : rows) {
+            if (row->childLayout)
+                row->childLayout->setPlacer(nullptr);
+        }
+        qDeleteAll(rows);
+    }
     QtGridBrowserRows(const QtGridBrowserRows &) = delete;
     QtGridBrowserRows &operator=(const QtGridBrowserRows &) = delete;
 
     QList<Row *> &siblingsOf(const Row *row) { return row->parentRow ? row->parentRow->childRows : topRows; }
     // The widget and the layout that hold the row.
     QWidget *widgetOf(const Row *row) const { return row->parentRow ? row->parentRow->holder() : m_browser; }
-    QGridLayout *layoutOf(const Row *row) const { return row->parentRow ? row->parentRow->childLayout : mainLayout; }
+    QtRowGridLayout *layoutOf(const Row *row) const
+    {
+        return row->parentRow ? row->parentRow->childLayout : mainLayout;
+    }
+
+    // The layout of the row's child rows, on `holder`.
+    QtRowGridLayout *newChildLayout(Row *row, QWidget *holder)
+    {
+        auto *layout = new QtRowGridLayout(holder);
+        layout->setPlacer(placerOf(row));
+        return layout;
+    }
+
+    // Held while the browser changes its rows: a layout that Qt reads meanwhile (it
+    // looks an item up when a widget goes) leaves its rows as they stand, and they
+    // are placed at the first read after the change, from the records as they are
+    // then.
+    class Changing
+    {
+    public:
+        explicit Changing(QtGridBrowserRows &rows) : m_rows(rows) { ++m_rows.m_changing; }
+        ~Changing() { --m_rows.m_changing; }
+        Changing(const Changing &) = delete;
+        Changing &operator=(const Changing &) = delete;
+
+    private:
+        QtGridBrowserRows &m_rows;
+    };
 
     // A new row for the item, after the row of `afterItem` among its siblings (first
     // without one), not yet in the maps.
@@ -125,11 +169,55 @@ public:
         return row;
     }
 
-    // Deletes the row's editor and labels, those that exist.
+    // Puts a widget into a grid layout of the browser. One put on a shown widget and
+    // not hidden on purpose is shown at once, as Qt would show it from the event loop;
+    // so a new part is placed once it shows its property: a change to a shown widget
+    // marks it for repainting even out of sight, and each widget so marked costs a
+    // look at every other widget of the browser at the next paint.
+    void place(QtRowGridLayout *layout, QWidget *widget, int row, int column, int rowSpan = 1, int columnSpan = 1)
+    {
+        layout->putWidget(widget, row, column, rowSpan, columnSpan);
+        QWidget *holder = layout->parentWidget();
+        if (holder && holder->isVisible()
+            && !(widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide)))
+            show(widget);
+    }
+
+    // Shows a widget of the browser. Showing a widget lays its holder out there and
+    // then, up to the browser: a pass over every row, for every widget shown. With
+    // those layouts held off meanwhile, the layout request that the show posts lays
+    // them out once, from the event loop, for all the widgets shown before it runs.
+    void show(QWidget *widget)
+    {
+        QVarLengthArray<QLayout *, 8> held;
+        for (QWidget *holder = widget->parentWidget(); holder; holder = holder->parentWidget()) {
+            QLayout *layout = holder->layout();
+            if (layout && layout->isEnabled()) {
+                layout->setEnabled(false);
+                held.append(layout);
+            }
+            if (holder == m_browser)
+                break;
+        }
+        widget->show();
+        for (QLayout *layout : held)
+            layout->setEnabled(true);
+    }
+
+    // Deletes the row's labels and lets its editor go, those that exist. The row may
+    // go from inside a signal of its own editor (a handler that deletes the property
+    // on change): the editor is hidden and moved onto the browser at once, out of a
+    // panel or group box that may be deleted next, and deleted from the event loop.
     void deleteParts(Row *row)
     {
-        rowByEditor.remove(row->editor);
-        delete row->editor;
+        if (QWidget *editor = row->editor) {
+            rowByEditor.remove(editor);
+            if (QLayout *layout = editor->parentWidget() ? editor->parentWidget()->layout() : nullptr)
+                layout->removeWidget(editor);
+            editor->hide();
+            editor->setParent(m_browser);
+            editor->deleteLater();
+        }
         delete row->nameLabel;
         delete row->valueLabel;
     }
@@ -163,7 +251,36 @@ public:
         }
     }
 
+protected:
+    // Appends, top down, where the items of grid row `fromRow` and below belong in
+    // the layout of the owner's child rows (the browser's own layout for none).
+    virtual void rowPlaces(const Row *owner, int fromRow, QVector<QtRowPlace> &places) const = 0;
+    // The grid rows that the owner's child rows take (the top-level rows for none).
+    virtual int gridRowsOf(const Row *owner) const = 0;
+
+    const QList<Row *> &childRowsOf(const Row *owner) const { return owner ? owner->childRows : topRows; }
+    // Where a widget of the row belongs, when the row has it.
+    static void addPlace(QVector<QtRowPlace> &places, const QWidget *widget, int row)
+    {
+        if (widget)
+            places.append({widget, row});
+    }
+
 private:
+    // Where the items of the owner's child rows go (the top-level rows and the
+    // spacer below them for none), unless the rows are being changed.
+    QtRowGridLayout::Placer placerOf(const Row *owner)
+    {
+        return [this, owner](int fromRow, QVector<QtRowPlace> &places) {
+            if (m_changing > 0)
+                return false;
+            rowPlaces(owner, fromRow, places);
+            if (!owner)
+                places.append({m_spacer, gridRowsOf(nullptr)});
+            return true;
+        };
+    }
+
     QWidget *m_browser;
 
 public:
@@ -171,10 +288,14 @@ public:
     QMap<Row *, QtBrowserItem *> itemByRow;
     // Keyed by address: the sender of destroyed() is found without a cast.
     QMap<const QObject *, Row *> rowByEditor;
-    QGridLayout *mainLayout;
+    QtRowGridLayout *mainLayout;
     QList<Row *> topRows;
     // Rows whose name label (and editor or value label) slotUpdate places again.
     QList<Row *> labelRebuildQueue;
+
+private:
+    QSpacerItem *m_spacer;
+    int m_changing = 0;
 };
 
 } // namespace QtGridBrowserShapes

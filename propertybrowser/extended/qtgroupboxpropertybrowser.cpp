@@ -36,7 +36,38 @@ public:
 
     void makeGroup(GroupBoxBrowserRow *row);
     void refreshRow(GroupBoxBrowserRow *row) const;
+
+protected:
+    void rowPlaces(const GroupBoxBrowserRow *owner, int fromRow, QVector<QtRowPlace> &places) const override;
+    int gridRowsOf(const GroupBoxBrowserRow *owner) const override
+    {
+        return firstChildRow(owner) + childRowsOf(owner).size();
+    }
 };
+
+// A group's own editor and its line above the child rows; in each row its name
+// label and editor or value label, or its group box.
+void QtGroupBoxPropertyBrowserPrivate::rowPlaces(const GroupBoxBrowserRow *owner, int fromRow,
+                                                 QVector<QtRowPlace> &places) const
+{
+    if (owner && owner->separator) {
+        if (fromRow <= 0)
+            addPlace(places, owner->editor, 0);
+        if (fromRow <= 1)
+            addPlace(places, owner->separator, 1);
+    }
+    int gridRow = firstChildRow(owner);
+    for (const GroupBoxBrowserRow *row : childRowsOf(owner)) {
+        if (gridRow >= fromRow) {
+            addPlace(places, row->groupBox, gridRow);
+            addPlace(places, row->nameLabel, gridRow);
+            addPlace(places, row->valueLabel, gridRow);
+            if (!row->groupBox)
+                addPlace(places, row->editor, gridRow);
+        }
+        ++gridRow;
+    }
+}
 
 // The row's first child arrives: a group box takes its grid row, with the row's
 // editor on top and a line below it; its name and value labels go.
@@ -44,34 +75,38 @@ void QtGroupBoxPropertyBrowserPrivate::makeGroup(GroupBoxBrowserRow *row)
 {
     labelRebuildQueue.removeAll(row);
     const int gridRow = gridRowOf(row);
-    QGridLayout *layout = layoutOf(row);
+    QtRowGridLayout *layout = layoutOf(row);
+    // Only a leaf row has its parts in the grid; a new row or one waiting for
+    // slotUpdate has none there.
+    const bool leaf = row->nameLabel != nullptr;
 
     row->groupBox = new QGroupBox(widgetOf(row));
-    row->childLayout = new QGridLayout(row->groupBox);
+    row->childLayout = newChildLayout(row, row->groupBox);
 
-    if (row->nameLabel) {
+    if (leaf) {
         layout->removeWidget(row->nameLabel);
         delete row->nameLabel;
         row->nameLabel = nullptr;
     }
     if (row->editor) {
-        layout->removeWidget(row->editor);
+        if (leaf)
+            layout->removeWidget(row->editor);
         row->editor->setParent(row->groupBox);
-        row->childLayout->addWidget(row->editor, 0, 0, 1, 2);
+        row->childLayout->putWidget(row->editor, 0, 0, 1, 2);
         // An editor that waited hidden for slotUpdate (the last child went and a new
         // one came before the event loop ran) would stay hidden in the group box.
-        row->editor->show();
+        show(row->editor);
         row->separator = new QFrame(row->groupBox);
         row->separator->setFrameShape(QFrame::HLine);
         row->separator->setFrameShadow(QFrame::Sunken);
-        row->childLayout->addWidget(row->separator, 1, 0, 1, 2);
+        place(row->childLayout, row->separator, 1, 0, 1, 2);
     } else if (row->valueLabel) {
         layout->removeWidget(row->valueLabel);
         delete row->valueLabel;
         row->valueLabel = nullptr;
     }
-    layout->addWidget(row->groupBox, gridRow, 0, 1, 2);
     refreshRow(row);
+    place(layout, row->groupBox, gridRow, 0, 1, 2);
 }
 
 void QtGroupBoxPropertyBrowserPrivate::refreshRow(GroupBoxBrowserRow *row) const
@@ -94,6 +129,7 @@ QtGroupBoxPropertyBrowser::~QtGroupBoxPropertyBrowser() = default;
 void QtGroupBoxPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *afterItem)
 {
     QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
+    const QtGroupBoxPropertyBrowserPrivate::Changing changing(*d);
     GroupBoxBrowserRow *row = d->newRow(item, afterItem);
     GroupBoxBrowserRow *parent = row->parentRow;
     if (parent && !parent->groupBox)
@@ -101,24 +137,31 @@ void QtGroupBoxPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem 
     const int gridRow = d->gridRowOf(row);
 
     QWidget *holder = d->widgetOf(row);
-    QGridLayout *layout = d->layoutOf(row);
-    row->nameLabel = newNameLabel(holder);
-    row->editor = createEditor(item->property(), holder);
+    QtRowGridLayout *layout = d->layoutOf(row);
+    QtProperty *property = item->property();
+    row->editor = createEditor(property, holder);
     d->watchEditor(row);
+    shiftRowsDown(layout, gridRow);
+    d->addRow(row, item);
+
+    // The items of the sub-properties follow this one at once, so a property that
+    // has any is a group from the start, and no labels are made only to be deleted.
+    if (!property->subProperties().isEmpty()) {
+        d->makeGroup(row);
+        return;
+    }
+    row->nameLabel = newNameLabel(holder);
     if (!row->editor)
         row->valueLabel = newValueLabel(holder);
-
-    shiftRowsDown(layout, gridRow);
-    layout->addWidget(row->editor ? row->editor : row->valueLabel, gridRow, 1);
-    layout->addWidget(row->nameLabel, gridRow, 0);
-
-    d->addRow(row, item);
     d->refreshRow(row);
+    d->place(layout, row->editor ? row->editor : row->valueLabel, gridRow, 1);
+    d->place(layout, row->nameLabel, gridRow, 0);
 }
 
 void QtGroupBoxPropertyBrowser::itemRemoved(QtBrowserItem *item)
 {
     QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
+    const QtGroupBoxPropertyBrowserPrivate::Changing changing(*d);
     GroupBoxBrowserRow *row = d->takeRow(item);
     if (!row)
         return;
@@ -159,10 +202,11 @@ void QtGroupBoxPropertyBrowser::itemChanged(QtBrowserItem *item)
 void QtGroupBoxPropertyBrowser::slotUpdate()
 {
     QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
+    const QtGroupBoxPropertyBrowserPrivate::Changing changing(*d);
     for (GroupBoxBrowserRow *row : qAsConst(d->labelRebuildQueue)) {
         const int gridRow = d->gridRowOf(row);
         QWidget *holder = d->widgetOf(row);
-        QGridLayout *layout = d->layoutOf(row);
+        QtRowGridLayout *layout = d->layoutOf(row);
         QWidget *value = row->editor;
         if (value) {
             value->setParent(holder);
@@ -170,11 +214,11 @@ void QtGroupBoxPropertyBrowser::slotUpdate()
             row->valueLabel = newValueLabel(holder);
             value = row->valueLabel;
         }
-        layout->addWidget(value, gridRow, 1);
+        layout->putWidget(value, gridRow, 1);
         // It was hidden explicitly while it waited, and the grid keeps such a widget hidden.
-        value->show();
+        d->show(value);
         row->nameLabel = newNameLabel(holder);
-        layout->addWidget(row->nameLabel, gridRow, 0);
+        d->place(layout, row->nameLabel, gridRow, 0);
         d->refreshRow(row);
     }
     d->labelRebuildQueue.clear();

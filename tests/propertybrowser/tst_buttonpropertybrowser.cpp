@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 
 // The button browser shown off-screen: grid places through a sequence of changes,
@@ -25,7 +26,9 @@ private slots:
     void gridPlaces();
     void expansionSignals_data();
     void expansionSignals();
+    void rowsStandInTheirOrderOnScreen();
     void rowsShowTheirProperty();
+    void disabledParentLocksItsChildren();
     void valueTextIsPlainText();
     void editorDestroyedFromOutside();
     void teardown_data();
@@ -244,6 +247,40 @@ void TstButtonPropertyBrowser::expansionSignals()
     QCOMPARE(widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("B1"))->isVisible(), open);
 }
 
+// Rows added, opened and removed in one batch are placed by the layout pass of the
+// event loop alone: each row's name, then its open panel, top down in the order of
+// the properties.
+void TstButtonPropertyBrowser::rowsStandInTheirOrderOnScreen()
+{
+    QList<QtProperty *> added;
+    for (int i = 0; i < 6; ++i) {
+        QtProperty *row = m_f.groups->addProperty(QStringLiteral("R%1").arg(i));
+        row->addSubProperty(m_f.ints->addProperty(QStringLiteral("R%1.1").arg(i)));
+        m_f.browser->addProperty(row);
+        added << row;
+    }
+    // From the bottom up, so that each opening moves rows that moved already.
+    for (int i = 5; i >= 0; i -= 2)
+        m_f.browser->setExpanded(item(added.at(i)), true);
+    m_f.browser->insertProperty(m_f.addString(QStringLiteral("M"), QStringLiteral("m")), added.at(2));
+    m_f.browser->removeProperty(added.at(0));
+
+    auto topsInOrder = [&] {
+        QList<int> tops;
+        for (QtProperty *property : m_f.browser->properties()) {
+            QWidget *name = button(property->propertyName());
+            if (!name)
+                name = widgetShowing<QLabel>(m_f.browser.get(), property->propertyName());
+            tops << name->y();
+            if (m_f.browser->isExpanded(item(property)))
+                tops << widgetShowing<QLabel>(m_f.browser.get(), property->propertyName() + ".1")->parentWidget()->y();
+        }
+        return std::adjacent_find(tops.begin(), tops.end(), [](int above, int below) { return below <= above; })
+               == tops.end();
+    };
+    QTRY_VERIFY(topsInOrder());
+}
+
 void TstButtonPropertyBrowser::rowsShowTheirProperty()
 {
     m_a->setToolTip(QStringLiteral("tip"));
@@ -273,6 +310,32 @@ void TstButtonPropertyBrowser::rowsShowTheirProperty()
     QVERIFY(!a->isEnabled());
     m_a->setPropertyName(QStringLiteral("AA"));
     QCOMPARE(a->text(), QStringLiteral("AA"));
+}
+
+// As in the other browsers: the rows below a disabled property cannot be edited,
+// and enabling it gives each of them its own state back.
+void TstButtonPropertyBrowser::disabledParentLocksItsChildren()
+{
+    QtProperty *b1 = m_f.ints->addProperty(QStringLiteral("B1"));
+    QtProperty *b2 = m_f.ints->addProperty(QStringLiteral("B2"));
+    m_b->addSubProperty(b1);
+    m_b->addSubProperty(b2);
+    b2->setEnabled(false);
+    m_f.browser->setExpanded(item(m_b), true);
+    QWidget *panel = widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("B1"))->parentWidget();
+    const QList<QSpinBox *> editors = panel->findChildren<QSpinBox *>();
+    QCOMPARE(editors.size(), 2);
+
+    m_b->setEnabled(false);
+    QVERIFY(!editors.at(0)->isEnabled());
+    QTest::keyClick(editors.at(0), Qt::Key_Up);
+    QCOMPARE(m_f.ints->value(b1), 0);
+
+    m_b->setEnabled(true);
+    QVERIFY(editors.at(0)->isEnabled());
+    QVERIFY(!editors.at(1)->isEnabled());
+    QTest::keyClick(editors.at(0), Qt::Key_Up);
+    QCOMPARE(m_f.ints->value(b1), 1);
 }
 
 void TstButtonPropertyBrowser::valueTextIsPlainText()

@@ -1,8 +1,10 @@
 #include "connectwarningguard.h"
 #include "propertysample.h"
+#include "signallog.h"
 
 #include <QHeaderView>
 #include <QPointer>
+#include <QSpinBox>
 #include <QStyleOptionButton>
 #include <QTreeWidget>
 #include <QTest>
@@ -30,14 +32,19 @@ private slots:
     void unknownResizeModeStretches();
     void parentColourPaintsDescendants();
     void removingTheCurrentRowLeavesNone();
+    void removedBranchesGoWhole();
     void spaceOpensTheValueEditor();
     void typedValueReachesManagerAndRow_data();
     void typedValueReachesManagerAndRow();
+    void escapeCancelsTheIntegerEditor_data();
+    void escapeCancelsTheIntegerEditor();
     void teardownWithAnOpenEditor_data();
     void teardownWithAnOpenEditor();
 
 private:
     QTreeWidgetItem *row(const QString &name) const;
+    // The names of all rows, top down.
+    QStringList rowNames() const;
     QtBrowserItem *item(const QString &name) const;
     QtProperty *property(const QString &name) const { return item(name)->property(); }
     QPoint checkIndicator(const QString &name) const;
@@ -72,6 +79,14 @@ QTreeWidgetItem *TstTreePropertyBrowser::row(const QString &name) const
 {
     const QList<QTreeWidgetItem *> found = m_view->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
     return found.value(0);
+}
+
+QStringList TstTreePropertyBrowser::rowNames() const
+{
+    QStringList names;
+    for (QTreeWidgetItemIterator it(m_view); *it; ++it)
+        names << (*it)->text(0);
+    return names;
 }
 
 QtBrowserItem *TstTreePropertyBrowser::item(const QString &name) const
@@ -341,6 +356,32 @@ void TstTreePropertyBrowser::removingTheCurrentRowLeavesNone()
     QCOMPARE(m_browser->currentItem(), item(QStringLiteral("P0.6")));
 }
 
+// A row goes with everything below it and nothing else, whether a leaf, a branch
+// or a whole manager goes, and whatever row was current.
+void TstTreePropertyBrowser::removedBranchesGoWhole()
+{
+    QStringList rows = rowNames();
+    auto gone = [&rows](const QStringList &names) {
+        for (const QString &name : names)
+            rows.removeAll(name);
+        return rows;
+    };
+    property(QStringLiteral("P0.4"))->removeSubProperty(property(QStringLiteral("P0.5")));
+    QCOMPARE(rowNames(), gone({"P0.5"}));
+    delete property(QStringLiteral("P0.3"));
+    QCOMPARE(rowNames(), gone({"P0.3", "P0.4"}));
+
+    m_browser->setCurrentItem(item(QStringLiteral("P0.11")));
+    delete property(QStringLiteral("P0.9"));
+    QCOMPARE(rowNames(), gone({"P0.9", "P0.10", "P0.11"}));
+    QCOMPARE(m_browser->currentItem(), nullptr);
+    QCOMPARE(m_view->currentItem(), nullptr);
+
+    // The groups hold everything else.
+    m_sample->groupManager.clear();
+    QCOMPARE(rowNames(), QStringList());
+}
+
 void TstTreePropertyBrowser::spaceOpensTheValueEditor()
 {
     m_browser->setCurrentItem(item(QStringLiteral("P0.1")));
@@ -402,6 +443,42 @@ void TstTreePropertyBrowser::typedValueReachesManagerAndRow()
     QCOMPARE(edited->valueText(), value);
     QCOMPARE(row(name)->text(1), value);
     QTRY_COMPARE(openEditor(), nullptr);
+}
+
+void TstTreePropertyBrowser::escapeCancelsTheIntegerEditor_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QStringList>("changes");
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << 5 << QStringList();
+    QTest::newRow("Return") << int(Qt::Key_Return) << 33 << QStringList{"valueChanged(N,33)"};
+}
+
+// The plain spin box reports a typed value when it loses the focus, as closing
+// the editor makes it; Escape must still take nothing.
+void TstTreePropertyBrowser::escapeCancelsTheIntegerEditor()
+{
+    QFETCH(int, key);
+    QFETCH(int, value);
+    QFETCH(QStringList, changes);
+    QVERIFY(QTest::qWaitForWindowActive(m_browser.get()));
+    QtIntPropertyManager ints;
+    QtSpinBoxFactory spinBoxes;
+    m_browser->setFactoryForManager(&ints, &spinBoxes);
+    QtProperty *number = ints.addProperty(QStringLiteral("N"));
+    ints.setValue(number, 5);
+    m_browser->editItem(m_browser->addProperty(number));
+    auto *spin = qobject_cast<QSpinBox *>(openEditor());
+    QVERIFY(spin);
+    QTRY_VERIFY(spin->hasFocus());
+
+    SignalLog log{&ints};
+    spin->selectAll();
+    QTest::keyClicks(spin, QStringLiteral("33"));
+    QTest::keyClick(spin, Qt::Key(key));
+    QTRY_COMPARE(openEditor(), nullptr);
+    QCOMPARE(log.entries().filter(QStringLiteral("valueChanged")), changes);
+    QCOMPARE(ints.value(number), value);
 }
 
 void TstTreePropertyBrowser::teardownWithAnOpenEditor_data()
