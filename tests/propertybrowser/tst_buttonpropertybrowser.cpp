@@ -26,6 +26,8 @@ private slots:
     void gridPlaces();
     void expansionSignals_data();
     void expansionSignals();
+    void openPanelIsLaidOut_data();
+    void openPanelIsLaidOut();
     void rowsStandInTheirOrderOnScreen();
     void rowsShowTheirProperty();
     void disabledParentLocksItsChildren();
@@ -245,6 +247,28 @@ void TstButtonPropertyBrowser::expansionSignals()
     QCOMPARE(m_f.browser->isExpanded(m_f.browser->topLevelItem(m_b)), open);
     QCOMPARE(button(QStringLiteral("B"))->isChecked(), open);
     QCOMPARE(widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("B1"))->isVisible(), open);
+}
+
+// The rows of a panel are laid out in it once it opens, whether the browser is on
+// screen then or shown later.
+void TstButtonPropertyBrowser::openPanelIsLaidOut_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("browser on screen") << true;
+    QTest::newRow("browser shown after") << false;
+}
+
+void TstButtonPropertyBrowser::openPanelIsLaidOut()
+{
+    QFETCH(bool, shown);
+    if (!shown)
+        m_f.browser->hide();
+    m_b->addSubProperty(m_f.ints->addProperty(QStringLiteral("B1")));
+    m_f.browser->setExpanded(item(m_b), true);
+    m_f.browser->show();
+    auto *name = widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("B1"));
+    auto *editor = name->parentWidget()->findChild<QSpinBox *>();
+    QTRY_VERIFY(laidOutSideBySide(name, editor));
 }
 
 // Rows added, opened and removed in one batch are placed by the layout pass of the
