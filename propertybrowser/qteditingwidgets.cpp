@@ -1,5 +1,6 @@
 #include "propertybrowser/qteditingwidgets.h"
 #include "propertybrowser/qteditingwidgets_p.h"
+#include "propertybrowser/qtwaitinglayout_p.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -36,7 +37,7 @@ void paintEditorBackground(QWidget *widget)
 
 QHBoxLayout *editorRow(QWidget *editor)
 {
-    auto *layout = new QHBoxLayout(editor);
+    auto *layout = setWaitingLayout<QHBoxLayout>(editor);
     applyEditorMargin(layout);
     layout->setSpacing(0);
     return layout;
@@ -179,7 +180,7 @@ void QtDoubleSpinBox2::keyPressEvent(QKeyEvent *event)
 QtBoolEdit::QtBoolEdit(QWidget *parent)
     : QWidget(parent), m_checkBox(new QCheckBox(this)), m_textVisible(true)
 {
-    auto *layout = new QHBoxLayout(this);
+    auto *layout = setWaitingLayout<QHBoxLayout>(this);
     applyEditorMargin(layout);
     layout->addWidget(m_checkBox);
     connect(m_checkBox, SIGNAL(toggled(bool)), this, SIGNAL(toggled(bool)));

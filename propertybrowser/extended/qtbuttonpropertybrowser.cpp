@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QToolButton>
 
+#include <utility>
+
 using namespace QtGridBrowserShapes;
 
 // One shown browser item. Its name label is null while it has child rows: the
@@ -49,6 +51,10 @@ public:
     QtButtonPropertyBrowser *q_ptr;
     // Keyed by address, as the editors are.
     QMap<const QObject *, ButtonBrowserRow *> rowByButton;
+    // The row whose button applyExpanded is setting: slotToggled takes it instead
+    // of asking for the sender, which walks every connection made to the browser
+    // (one per editor and button).
+    ButtonBrowserRow *togglingRow = nullptr;
 };
 
 int QtButtonPropertyBrowserPrivate::gridRowOf(const ButtonBrowserRow *row)
@@ -135,6 +141,10 @@ void QtButtonPropertyBrowserPrivate::applyExpanded(ButtonBrowserRow *row, bool e
     if (expanded) {
         shiftRowsDown(layout, panelRow);
         layout->putWidget(row->container, panelRow, 0, 1, 2);
+        // Above the rows: at the next paint every widget shown in the panel is
+        // checked against the siblings stacked above its panel, and panels do not
+        // overlap rows, so only the panels opened after it are looked at.
+        row->container->raise();
         show(row->container);
     } else {
         layout->removeWidget(row->container);
@@ -142,7 +152,9 @@ void QtButtonPropertyBrowserPrivate::applyExpanded(ButtonBrowserRow *row, bool e
         shiftRowsUp(layout, panelRow);
     }
     // Comes back through slotToggled, which finds the flag set already.
+    togglingRow = row;
     row->expandButton->setChecked(expanded);
+    togglingRow = nullptr;
     row->expandButton->setArrowType(expanded ? Qt::UpArrow : Qt::DownArrow);
 }
 
@@ -285,7 +297,11 @@ void QtButtonPropertyBrowser::slotEditorDestroyed() { d_ptr->forgetEditor(sender
 
 void QtButtonPropertyBrowser::slotToggled(bool checked)
 {
-    ButtonBrowserRow *row = d_ptr->rowByButton.value(sender());
+    // A handler of the signals below may toggle another button: that call finds
+    // no row waiting and looks its sender up.
+    ButtonBrowserRow *row = std::exchange(d_ptr->togglingRow, nullptr);
+    if (!row)
+        row = d_ptr->rowByButton.value(sender());
     if (!row)
         return;
     if (row->container && row->expanded != checked)

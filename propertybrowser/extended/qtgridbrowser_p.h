@@ -5,6 +5,7 @@
 
 #include "propertybrowser/extended/qtgridrows.h"
 #include "propertybrowser/qtabstractpropertybrowser.h"
+#include "propertybrowser/qtwaitinglayout_p.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -105,10 +106,10 @@ public:
         return row->parentRow ? row->parentRow->childLayout : mainLayout;
     }
 
-    // The layout of the row's child rows, on `holder`.
+    // The layout of the row's child rows, on `holder`, a new panel or group box.
     QtRowGridLayout *newChildLayout(Row *row, QWidget *holder)
     {
-        auto *layout = new QtRowGridLayout(holder);
+        auto *layout = setWaitingLayout<QtRowGridLayout>(holder);
         layout->setPlacer(placerOf(row));
         return layout;
     }

@@ -1,6 +1,7 @@
 #include "propertybrowser/extended/qtkeyedits.h"
 
 #include "propertybrowser/qteditingwidgets_p.h"
+#include "propertybrowser/qtwaitinglayout_p.h"
 
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
@@ -19,7 +20,7 @@ QString menuTextWithoutShortcut(const QString &text)
 // Focus given to the line edit goes to the editor, which takes the keys.
 QtKeyCaptureEdit::QtKeyCaptureEdit(QWidget *parent) : QWidget(parent), m_lineEdit(new QLineEdit(this))
 {
-    auto *layout = new QHBoxLayout(this);
+    auto *layout = setWaitingLayout<QHBoxLayout>(this);
     layout->addWidget(m_lineEdit);
     layout->setContentsMargins(0, 0, 0, 0);
     m_lineEdit->installEventFilter(this);

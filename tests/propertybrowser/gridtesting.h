@@ -88,6 +88,17 @@ Widget *widgetShowing(const QWidget *browser, const QString &text)
     return nullptr;
 }
 
+// Whether a row's name and value stand laid out in their holder: side by side in
+// it, the value taking the wider right part, as a layout pass leaves them and
+// unlike where Qt puts a widget before any pass.
+inline bool laidOutSideBySide(const QWidget *name, const QWidget *value)
+{
+    const QWidget *holder = name->parentWidget();
+    const QRect inside = holder->rect();
+    return value->parentWidget() == holder && inside.contains(name->geometry()) && inside.contains(value->geometry())
+           && name->geometry().right() < value->x() && value->width() > inside.width() / 2;
+}
+
 // The scene of a grid-browser test: an int manager bound to a spin-box factory (its
 // properties get editors), a string manager and a group manager without one, and
 // the browser (the test shows it).

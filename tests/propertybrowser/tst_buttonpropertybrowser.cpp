@@ -26,6 +26,9 @@ private slots:
     void gridPlaces();
     void expansionSignals_data();
     void expansionSignals();
+    void handlerClicksAnotherRow();
+    void openPanelIsLaidOut_data();
+    void openPanelIsLaidOut();
     void rowsStandInTheirOrderOnScreen();
     void rowsShowTheirProperty();
     void disabledParentLocksItsChildren();
@@ -245,6 +248,54 @@ void TstButtonPropertyBrowser::expansionSignals()
     QCOMPARE(m_f.browser->isExpanded(m_f.browser->topLevelItem(m_b)), open);
     QCOMPARE(button(QStringLiteral("B"))->isChecked(), open);
     QCOMPARE(widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("B1"))->isVisible(), open);
+}
+
+// A handler of one row's signal that clicks another row's button: each signal
+// names its own row, and a later click acts on the row clicked.
+void TstButtonPropertyBrowser::handlerClicksAnotherRow()
+{
+    m_b->addSubProperty(m_f.ints->addProperty(QStringLiteral("B1")));
+    QtProperty *d = m_f.ints->addProperty(QStringLiteral("D"));
+    d->addSubProperty(m_f.ints->addProperty(QStringLiteral("D1")));
+    m_f.browser->addProperty(d);
+    SignalLog log{m_f.browser.get()};
+    connect(m_f.browser.get(), &QtButtonPropertyBrowser::expanded, this, [&](QtBrowserItem *opened) {
+        if (opened->property() == m_b)
+            button(QStringLiteral("D"))->click();
+    });
+
+    m_f.browser->setExpanded(item(m_b), true);
+    QCOMPARE(log.entries(), (QStringList{"expanded(B)", "expanded(D)"}));
+    QVERIFY(m_f.browser->isExpanded(item(d)));
+    QVERIFY(button(QStringLiteral("D"))->isChecked());
+
+    m_f.browser->setExpanded(item(d), false);
+    QTest::mouseClick(button(QStringLiteral("B")), Qt::LeftButton);
+    QCOMPARE(log.entries(), (QStringList{"expanded(B)", "expanded(D)", "collapsed(D)", "collapsed(B)"}));
+    QVERIFY(!m_f.browser->isExpanded(item(m_b)));
+    QVERIFY(!m_f.browser->isExpanded(item(d)));
+}
+
+// The rows of a panel are laid out in it once it opens, whether the browser is on
+// screen then or shown later.
+void TstButtonPropertyBrowser::openPanelIsLaidOut_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("browser on screen") << true;
+    QTest::newRow("browser shown after") << false;
+}
+
+void TstButtonPropertyBrowser::openPanelIsLaidOut()
+{
+    QFETCH(bool, shown);
+    if (!shown)
+        m_f.browser->hide();
+    m_b->addSubProperty(m_f.ints->addProperty(QStringLiteral("B1")));
+    m_f.browser->setExpanded(item(m_b), true);
+    m_f.browser->show();
+    auto *name = widgetShowing<QLabel>(m_f.browser.get(), QStringLiteral("B1"));
+    auto *editor = name->parentWidget()->findChild<QSpinBox *>();
+    QTRY_VERIFY(laidOutSideBySide(name, editor));
 }
 
 // Rows added, opened and removed in one batch are placed by the layout pass of the

@@ -2,9 +2,12 @@
 
 #include "propertybrowser/qteditingwidgets.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <memory>
 
 // The editors with an action button, the double spin box that reports Return and
 // the check box with a text, driven by real key and mouse events.
@@ -22,6 +25,8 @@ private slots:
     void boolEditTakesClicksAnywhere();
     void editorMarginFollowsLayoutDirection_data();
     void editorMarginFollowsLayoutDirection();
+    void shownEditorIsLaidOut_data();
+    void shownEditorIsLaidOut();
 };
 
 namespace {
@@ -228,6 +233,39 @@ void TstEditingWidgets::editorMarginFollowsLayoutDirection()
     QCOMPARE(line.layout()->contentsMargins(), margins);
     QCOMPARE(line.layout()->spacing(), 0);
     QCOMPARE(check.layout()->contentsMargins(), margins);
+}
+
+// Shown, an editor lays its field out across its width (in front of its button).
+void TstEditingWidgets::shownEditorIsLaidOut_data()
+{
+    QTest::addColumn<bool>("withButton");
+    QTest::newRow("check box") << false;
+    QTest::newRow("line edit with a button") << true;
+}
+
+void TstEditingWidgets::shownEditorIsLaidOut()
+{
+    QFETCH(bool, withButton);
+    std::unique_ptr<QWidget> editor;
+    QWidget *field = nullptr;
+    if (withButton) {
+        auto line = std::make_unique<QtLineEditWidget2>();
+        field = line->lineEdit();
+        editor = std::move(line);
+    } else {
+        auto check = std::make_unique<QtBoolEdit>();
+        field = check->findChild<QCheckBox *>();
+        editor = std::move(check);
+    }
+    editor->resize(600, 30);
+    editor->show();
+    auto laidOut = [&] {
+        const QRect inside = editor->rect();
+        return inside.contains(field->geometry()) && field->width() > inside.width() / 2;
+    };
+    QTRY_VERIFY(laidOut());
+    if (withButton)
+        QVERIFY(field->geometry().right() < static_cast<QtLineEditWidget2 *>(editor.get())->button()->x());
 }
 
 QTEST_MAIN(TstEditingWidgets)

@@ -24,6 +24,7 @@ private slots:
     void editorReturnsVisible();
     void editorShownWhenChildReplaced();
     void editorDestroyedFromOutside();
+    void groupIsLaidOut();
     void teardown_data();
     void teardown();
 
@@ -192,6 +193,16 @@ void TstGroupBoxPropertyBrowser::editorShownWhenChildReplaced()
     QCOMPARE(grid().first(),
              QStringLiteral("0,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 sunken line; 2,0,1,1 name:A2; 2,1,1,1 editor}"));
     QTRY_VERIFY(editor->isVisible());
+}
+
+// A group made while the browser is on screen lays its rows out in its box.
+void TstGroupBoxPropertyBrowser::groupIsLaidOut()
+{
+    m_a->addSubProperty(m_f.ints->addProperty(QStringLiteral("A1")));
+    auto *grid = qobject_cast<QGridLayout *>(widgetShowing<QGroupBox>(m_f.browser.get(), QStringLiteral("A"))->layout());
+    // Below A's own editor and its line.
+    QCOMPARE(grid->count(), 4);
+    QTRY_VERIFY(laidOutSideBySide(grid->itemAtPosition(2, 0)->widget(), grid->itemAtPosition(2, 1)->widget()));
 }
 
 void TstGroupBoxPropertyBrowser::editorDestroyedFromOutside()
