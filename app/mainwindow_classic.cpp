@@ -21,7 +21,7 @@ void MainWindow::setupClassic()
     ClassicHost host;
     host.log = [this](const QString& msg, bool success) { toLog(msg, success); };
     host.setToolsEnabled = [this](bool on) { setToolsEnabled(on); };
-    host.toolsEnabled = [this] { return ui->m_disconnect->isEnabled(); };
+    host.toolsEnabled = [this] { return m_toolsOn; };
     host.linkConnected = [this] { return m_linkOpen; };
     host.setLinkConnected = [this](bool on) { m_linkOpen = on; };
     // Read at call time: tests put their own dialogs in.
