@@ -7,10 +7,12 @@
 #include <QTest>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
-#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -185,7 +187,7 @@ private slots:
         // refused, root or not, and leaves the first one's line alone.
         SerialPort second;
         QVERIFY(!second.open(name, uint32_t(bps)));
-        QCOMPARE(QString::fromStdString(second.error()), QString(name) + ": Device or resource busy");
+        QCOMPARE(QString::fromStdString(second.error()), QString(name) + ": " + std::strerror(EBUSY));
         second.close();
         QCOMPARE(markOn(slave), 1);
 
@@ -232,7 +234,7 @@ private slots:
 
         SerialPort port;
         QVERIFY(!port.open(pty.name, 4800));
-        QCOMPARE(QString::fromStdString(port.error()), QString(pty.name) + ": Device or resource busy");
+        QCOMPARE(QString::fromStdString(port.error()), QString(pty.name) + ": " + std::strerror(EBUSY));
         port.close();
         QVERIFY(!port.isOpen());
 
