@@ -6,11 +6,58 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
+// Makes the line on fd ours, or fails with errno set (EBUSY when someone else
+// has it). Root passes the exclusive mark on open, so the mark alone keeps no
+// one out: a line that carries it already, or whose advisory lock another
+// open holds (a second copy of this tool), is refused. *markSet tells whether
+// we set the mark, so that only our own mark is ever cleared.
+bool takeLine(int fd, bool* markSet)
+{
+    *markSet = false;
+    int r;
+    do
+        r = flock(fd, LOCK_EX | LOCK_NB);
+    while (r != 0 && errno == EINTR);
+    if (r != 0) {
+        if (errno == EWOULDBLOCK)
+            errno = EBUSY;
+        return false;
+    }
+    int marked = 0;
+    if (ioctl(fd, TIOCGEXCL, &marked) != 0) {
+        // A driver that cannot tell the mark leaves the lock to keep owners apart.
+        if (errno != ENOTTY && errno != EINVAL)
+            return false;
+        marked = 0;
+    }
+    if (marked) {
+        errno = EBUSY;
+        return false;
+    }
+    if (ioctl(fd, TIOCEXCL) != 0)
+        return false;
+    *markSet = true;
+    return true;
+}
+
+// The mark outlives our descriptor on a line whose other end stays open (a
+// pty), so ours is cleared or the next open is refused; the lock goes with
+// the descriptor.
+void releaseLine(int fd, bool markSet)
+{
+    const int saved = errno;
+    if (markSet)
+        ioctl(fd, TIOCNXCL);
+    ::close(fd);
+    errno = saved;
+}
+
 int remainingMs(std::chrono::steady_clock::time_point deadline)
 {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
@@ -78,10 +125,18 @@ bool SerialPort::open(const std::string& name, uint32_t bps)
         m_error = path + ": " + std::strerror(errno);
         return false;
     }
-    termios tio;
-    if (ioctl(fd, TIOCEXCL) != 0 || tcgetattr(fd, &tio) != 0) {
+    // Taking the line happens before anything that could disturb whoever
+    // holds it now: no write, no termios change, no flush until it is ours.
+    bool markSet = false;
+    if (!takeLine(fd, &markSet)) {
         m_error = path + ": " + std::strerror(errno);
         ::close(fd);
+        return false;
+    }
+    termios tio;
+    if (tcgetattr(fd, &tio) != 0) {
+        m_error = path + ": " + std::strerror(errno);
+        releaseLine(fd, markSet);
         return false;
     }
     cfmakeraw(&tio);
@@ -92,10 +147,11 @@ bool SerialPort::open(const std::string& name, uint32_t bps)
     tio.c_cc[VTIME] = 0;
     if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0) {
         m_error = path + ": " + std::strerror(errno);
-        ::close(fd);
+        releaseLine(fd, markSet);
         return false;
     }
     m_fd = fd;
+    m_markSet = markSet;
     // A stale wake-up must not end the first read.
     uint64_t drain;
     while (m_wakeFd >= 0 && ::read(m_wakeFd, &drain, sizeof drain) > 0) {}
@@ -106,11 +162,9 @@ void SerialPort::close()
 {
     if (m_fd >= 0) {
         std::lock_guard<std::mutex> lock(m_writeMutex);
-        // The exclusive mark outlives our descriptor on a line whose other end
-        // stays open (a pty): drop it, or the next open is refused.
-        ioctl(m_fd, TIOCNXCL);
-        ::close(m_fd);
+        releaseLine(m_fd, m_markSet);
         m_fd = -1;
+        m_markSet = false;
     }
 }
 

@@ -1,6 +1,12 @@
-// A serial line in raw 8N1 without flow control, opened exclusively. Reads wait
+// A serial line in raw 8N1 without flow control, kept to one owner. Reads wait
 // at most the time given and can be woken from another thread, so a close never
 // waits on a read.
+//
+// Open takes the line with an advisory lock and the exclusive mark (TIOCEXCL)
+// before it changes anything on it. A line whose lock another open holds, or
+// that carries the mark already, is refused with "Device or resource busy"
+// also for root, and whoever holds it is left as it was. Close clears the
+// mark only when this object set it.
 #pragma once
 
 #include <cstddef>
@@ -37,6 +43,7 @@ public:
 private:
     int m_fd = -1;
     int m_wakeFd = -1;
+    bool m_markSet = false;
     std::mutex m_writeMutex;
     std::string m_error;
 };

@@ -5,6 +5,7 @@
 #include "app/filechooser.h"
 #include "app/mainwindow.h"
 #include "inboxdrained.h"
+#include "lineholder.h"
 #include "windowlog.h"
 #include "app/userprompt.h"
 #include "configfixture.h"
@@ -194,6 +195,8 @@ private slots:
 
     void scenario();
     void silentDeviceKeepsTheWindowAlive();
+    void portHeldElsewhere_data();
+    void portHeldElsewhere();
     void inputDuringTheProbeTakesNoEffect();
     void closeDuringTheProbe_data();
     void closeDuringTheProbe();
@@ -397,6 +400,47 @@ void TstWindowFlows::silentDeviceKeepsTheWindowAlive()
     QVERIFY(rig.action("m_connect")->isEnabled());
     QVERIFY(!rig.button("btnSaveAll")->isEnabled());
     QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void TstWindowFlows::portHeldElsewhere_data()
+{
+    QTest::addColumn<int>("hold");
+    QTest::newRow("another program (exclusive mark)") << int(LineHolder::Mark);
+    QTest::newRow("a second copy of the tool") << int(LineHolder::Mark | LineHolder::Lock);
+}
+
+// An adapter another process holds is not the tool's, root or not: the red
+// line says it is busy, the dialog opens again, and the holder's adapter hears
+// nothing from the tool (no "O", no "C") and keeps working. Once the holder
+// lets go, the tool connects.
+void TstWindowFlows::portHeldElsewhere()
+{
+    QFETCH(int, hold);
+    Rig rig;
+    MainWindow& w = rig.w();
+    LineHolder holder(rig.port().toStdString(), hold);
+    QVERIFY(holder.holding());
+    DialogScript dialogs;
+    dialogs.answers.push_back(choose(configfixture::kDeviceA, rig.port()));
+    rig.action("m_connect")->trigger();
+
+    QCOMPARE(logOf(w), (QList<Line>{{"Подключение...", true},
+                                    {"Не удалось установить usb-can соединение. " + rig.port() + ": "
+                                         + QString::fromLocal8Bit(std::strerror(EBUSY)),
+                                     false}}));
+    QCOMPARE(dialogs.opened, 2);
+    QVERIFY(!rig.connected());
+    QVERIFY(rig.action("m_connect")->isEnabled());
+    QVERIFY(!rig.button("btnSaveAll")->isEnabled());
+
+    QCOMPARE(holder.markSet(), bool(hold & LineHolder::Mark));
+    QVERIFY(holder.writeLine());
+    QVERIFY(rig.sim.adapter.waitForLine("H", kWait));
+    QCOMPARE(rig.sim.adapter.lines(), QStringList{"H"});
+
+    QVERIFY(holder.release());
+    QVERIFY(rig.connectA(dialogs));
+    QCOMPARE(rig.sim.adapter.lines().mid(0, 2), (QStringList{"H", "O"}));
 }
 
 // Clicks and keys given while the device is probed are dropped, not held back

@@ -2,18 +2,64 @@
 #include "platform/oneshottimer.h"
 #include "platform/serialport.h"
 #include "platform/tick.h"
+#include "lineholder.h"
 
 #include <QTest>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 uint32_t fakeNow = 0;
 uint32_t fakeTick() { return fakeNow; }
+
+int markOn(int fd)
+{
+    int marked = -1;
+    return ioctl(fd, TIOCGEXCL, &marked) == 0 ? marked : -1;
+}
+
+// A raw pty at a speed the port never sets, so any change it made would show.
+struct RawPty {
+    RawPty()
+    {
+        termios tio;
+        cfmakeraw(&tio);
+        cfsetspeed(&tio, B9600);
+        ok = openpty(&master, &slave, name, &tio, nullptr) == 0;
+    }
+    ~RawPty()
+    {
+        if (ok) {
+            ::close(master);
+            ::close(slave);
+        }
+    }
+    QByteArray readMaster(int n)
+    {
+        QByteArray got;
+        char buf[64];
+        while (got.size() < n) {
+            pollfd p{master, POLLIN, 0};
+            const int r = ::poll(&p, 1, 1000);
+            const ssize_t m = r == 1 ? ::read(master, buf, sizeof buf) : -1;
+            if (m <= 0)
+                break;
+            got.append(buf, int(m));
+        }
+        return got;
+    }
+    bool ok = false;
+    int master = -1, slave = -1;
+    char name[256] = {};
+};
 
 using Clock = std::chrono::steady_clock;
 long msSince(Clock::time_point t)
@@ -137,10 +183,13 @@ private slots:
         QVERIFY(!(tio.c_lflag & (ICANON | ECHO)));
         QVERIFY(!(tio.c_iflag & (IXON | IXOFF | ICRNL)));
 
-        // Exclusive: a second open of the same line fails (root may override).
+        // One owner: a second port on the same line in this process is
+        // refused, root or not, and leaves the first one's line alone.
         SerialPort second;
-        if (geteuid() != 0)
-            QVERIFY(!second.open(name, uint32_t(bps)));
+        QVERIFY(!second.open(name, uint32_t(bps)));
+        QCOMPARE(QString::fromStdString(second.error()), QString(name) + ": " + std::strerror(EBUSY));
+        second.close();
+        QCOMPARE(markOn(slave), 1);
 
         QVERIFY(port.write("O\r", 2, 500));
         char buf[8] = {};
@@ -161,6 +210,52 @@ private slots:
         ::close(slave);
         ::close(master);
         QCOMPARE(port.read(buf, sizeof buf, 500), -1);
+    }
+
+    // Root passes the exclusive mark on open: the port must still keep off a
+    // line another program holds, leave that program's line as it was, and
+    // take the line once it is free.
+    void serialRefusesALineHeldElsewhere_data()
+    {
+        QTest::addColumn<int>("hold");
+        QTest::newRow("exclusive mark") << int(LineHolder::Mark);
+        QTest::newRow("advisory lock") << int(LineHolder::Lock);
+        QTest::newRow("mark and lock") << int(LineHolder::Mark | LineHolder::Lock);
+    }
+    void serialRefusesALineHeldElsewhere()
+    {
+        QFETCH(int, hold);
+        RawPty pty;
+        QVERIFY(pty.ok);
+        LineHolder holder(pty.name, hold);
+        QVERIFY(holder.holding());
+        termios before, after;
+        QCOMPARE(tcgetattr(pty.slave, &before), 0);
+
+        SerialPort port;
+        QVERIFY(!port.open(pty.name, 4800));
+        QCOMPARE(QString::fromStdString(port.error()), QString(pty.name) + ": " + std::strerror(EBUSY));
+        port.close();
+        QVERIFY(!port.isOpen());
+
+        // The holder's line is untouched: same settings, its mark as it was,
+        // and the first bytes the other end sees are the holder's own.
+        QCOMPARE(tcgetattr(pty.slave, &after), 0);
+        QCOMPARE(int(cfgetospeed(&after)), int(B9600));
+        QCOMPARE(after.c_cflag, before.c_cflag);
+        QCOMPARE(after.c_iflag, before.c_iflag);
+        QCOMPARE(after.c_lflag, before.c_lflag);
+        QCOMPARE(holder.markSet(), bool(hold & LineHolder::Mark));
+        QVERIFY(holder.writeLine());
+        QCOMPARE(pty.readMaster(2), QByteArray(LineHolder::kLine));
+        QCOMPARE(::write(pty.master, "x", 1), ssize_t(1));
+        QCOMPARE(holder.readByte(), int('x'));
+
+        QVERIFY(holder.release());
+        QVERIFY2(port.open(pty.name, 4800), port.error().c_str());
+        QCOMPARE(markOn(pty.slave), 1);
+        port.close();
+        QCOMPARE(markOn(pty.slave), 0);
     }
 
     void serialRefusesBadNamesAndSpeeds()
