@@ -1,11 +1,18 @@
 #include "app/devicelist.h"
 
+#include "classic/domwalk.h"
+#include "classic/xmlnesting.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDomDocument>
-#include <QDomElement>
-#include <QDomNodeList>
 #include <QFile>
+
+namespace {
+// Far deeper than a device list nests; a deeper file is refused before it is
+// built, which past some 100,000 levels would overflow the stack.
+const int kMaxDepth = 128;
+}
 
 QString controllersFilePath()
 {
@@ -24,7 +31,9 @@ DeviceList loadControllers(const QString& path, const LogSink& log)
         QString error;
         int line = 0;
         int column = 0;
-        if (!doc.setContent(&file, &error, &line, &column))
+        if (measureXmlNesting(file, kMaxDepth) == XmlNesting::TooDeep)
+            reason = QStringLiteral("Элементы вложены глубже %1 уровней").arg(kMaxDepth);
+        else if (!file.seek(0) || !doc.setContent(&file, &error, &line, &column))
             reason = QStringLiteral("Ошибка XML в строке %1, столбце %2: %3")
                          .arg(QString::number(line), QString::number(column), error);
     }
@@ -33,11 +42,8 @@ DeviceList loadControllers(const QString& path, const LogSink& log)
             log(QStringLiteral("Ошибка открытия файла controllers.xml. ") + reason, false);
         return rows;
     }
-    const QDomNodeList nodes = doc.documentElement().elementsByTagName(QStringLiteral("Controller"));
-    rows.reserve(nodes.count());
-    for (int i = 0; i < nodes.count(); ++i) {
-        const QDomElement e = nodes.at(i).toElement();
+    forEachElementBelow(doc.documentElement(), QStringLiteral("Controller"), [&rows](const QDomElement& e) {
         rows.append(DeviceEntry{e.text(), e.attribute(QStringLiteral("id"))});
-    }
+    });
     return rows;
 }

@@ -2,13 +2,13 @@
 
 #include "classic/managerof.h"
 #include "classic/paramentry.h"
+#include "classic/realtext.h"
 #include "propertybrowser/qtboolpropertymanager.h"
 #include "propertybrowser/qtdoublepropertymanager.h"
 #include "propertybrowser/qtstringpropertymanager.h"
 
 #include <QDebug>
 
-#include <charconv>
 #include <cstring>
 
 namespace {
@@ -32,16 +32,6 @@ quint64 lowBytes(quint64 value, int bytes)
 bool fitsWidth(quint64 value, int bytes)
 {
     return lowBytes(value, bytes) == value;
-}
-
-// The fewest digits that read back as the same number, so that showing a
-// value and committing it unchanged writes the device's bits again.
-template <typename Real>
-QString shortestText(Real value)
-{
-    char digits[64];
-    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
-    return QString::fromLatin1(digits, int(end.ptr - digits));
 }
 
 float real32Of(quint64 raw)
@@ -330,10 +320,6 @@ bool parseCanValueText(ParamEntry& record, double number, bool flag, const QStri
         break;
     case CanReal32:
     case CanReal64:
-        // The number the property was given, committed unchanged, keeps the
-        // device's bits (a float that went through a double among them).
-        if (number == value.text.toDouble() && value.text == textOfRaw(code, quint64(value.raw)))
-            break;
         if (code == CanReal32) {
             const float f = float(number);
             quint32 bits;

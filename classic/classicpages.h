@@ -80,8 +80,10 @@ class ClassicPages : public QObject {
 public:
     // The main tab shows the XML main page or the object-dictionary page.
     enum class MainPageForm { Xml, ObjectDictionary };
-    // What an edit of a property carries (the manager it came from).
-    enum class EditKind { Double, Int, Bool, Text };
+    // What an edit of a property carries (the manager it came from). Untouched:
+    // a number editor committed as it opened, which stands for the record's
+    // own value, bits and all, whatever number the editor rounded it to.
+    enum class EditKind { Double, Int, Bool, Text, Untouched };
 
     // `host` is copied; the copy answers deviceEntry with the loaded device
     // and refreshPage with these pages' refresh.
@@ -284,9 +286,6 @@ private:
     void runWithoutWorkers(const std::function<void()>& flow);
     void startNextSave();
     void finishSave(const QString& name, bool saved);
-    // The number a real record's edit stands for: its own value when the
-    // editor was committed as it opened.
-    double untouchedReal(QtProperty* property, const ParamEntry& record, EditKind kind, double number) const;
     bool applyXmlEdit(ParamEntry& record, QtProperty* property, EditKind kind, int intValue, double number,
                       bool flag, const QString& text);
     void forgetDevice();

@@ -6,10 +6,11 @@
 
 #include "classic/loadcandatathread.h"
 #include "classic/mappingentry.h"
+#include "classic/realtext.h"
 #include "classic/registervalues.h"
 #include "classic/savecandatathread.h"
 #include "link/connectionsettings.h"
-#include "propertybrowser/qtdoublepropertymanager.h"
+#include "propertybrowser/qteditorfactory.h"
 #include "propertybrowser/qtenumpropertymanager.h"
 #include "propertybrowser/qtintpropertymanager.h"
 #include "propertybrowser/qtstringpropertymanager.h"
@@ -131,8 +132,12 @@ void ClassicPages::showValue(ParamEntry& record, QtProperty* property)
 
 void ClassicPages::valueUpdated(QtProperty* property, double value)
 {
-    if (!m_showing)
-        onCanValueEdited(property, EditKind::Double, 0, value, false, QString());
+    if (m_showing)
+        return;
+    // Only what happened in the editor tells the shown number from a typed
+    // one: a typed number is written even when it equals the shown rounding.
+    const bool untouched = m_doubleSpinBoxFactory && m_doubleSpinBoxFactory->isUntouchedCommit(property);
+    onCanValueEdited(property, untouched ? EditKind::Untouched : EditKind::Double, 0, value, false, QString());
 }
 
 void ClassicPages::valueUpdated(QtProperty* property, int value)
@@ -200,7 +205,7 @@ void ClassicPages::onCanValueEdited(QtProperty* property, EditKind kind, int int
 
     // An integer editor passes its number; the text rules read it as typed.
     const QString typed = kind == EditKind::Int ? QString::number(intValue) : text;
-    const bool parsed = parseCanValueText(*record, untouchedReal(property, *record, kind, number), flag, typed);
+    const bool parsed = kind == EditKind::Untouched || parseCanValueText(*record, number, flag, typed);
     showValue(*record, property);
     if (parsed && record->ownerMap != &m_data.importMap) {
         commitCanParam(record, previous);
@@ -212,19 +217,6 @@ void ClassicPages::onCanValueEdited(QtProperty* property, EditKind kind, int int
             restartLoad();
     }
     m_data.operationMode.clear();
-}
-
-double ClassicPages::untouchedReal(QtProperty* property, const ParamEntry& record, EditKind kind, double number) const
-{
-    if (kind != EditKind::Double || (record.canDataType != CanReal32 && record.canDataType != CanReal64))
-        return number;
-    // The editor holds the shown value at the manager's decimals; committed
-    // as it opened, it stands for the record's own value, bits and all.
-    const double shown = canValueOf(record).text.toDouble();
-    const int decimals = m_doubleManager->decimals(property);
-    if (number == shown || number == QString::number(shown, 'f', decimals).toDouble())
-        return shown;
-    return number;
 }
 
 bool ClassicPages::applyXmlEdit(ParamEntry& record, QtProperty* property, EditKind kind, int intValue,
@@ -271,16 +263,21 @@ bool ClassicPages::applyXmlEdit(ParamEntry& record, QtProperty* property, EditKi
             break;
         }
         case ParamEntry::Float: {
-            ok = kind == EditKind::Double || kind == EditKind::Text;
+            ok = kind == EditKind::Double || kind == EditKind::Text || kind == EditKind::Untouched;
+            // Left as it was shown, the registers are written back bit for bit.
+            if (kind == EditKind::Untouched || (kind == EditKind::Text && text == value.text))
+                break;
             const float f = float(number);
             quint32 bits;
             std::memcpy(&bits, &f, sizeof bits);
             value.raw = qint64(bits);
-            value.text = QString::number(double(f), 'g', 6);
+            value.text = shortestText(f);
             break;
         }
         case ParamEntry::SimpleFloat:
-            ok = kind == EditKind::Double || kind == EditKind::Text;
+            ok = kind == EditKind::Double || kind == EditKind::Text || kind == EditKind::Untouched;
+            if (kind == EditKind::Untouched || (kind == EditKind::Text && text == value.text))
+                break;
             value.raw = qRound64(number * 10.0);
             value.text = QString::number(double(value.raw) / 10.0, 'f', 1);
             break;

@@ -6,13 +6,13 @@
 #include "classic/edsreader.h"
 #include "classic/loadcandatathread.h"
 #include "classic/xmlconfig.h"
+#include "classic/xmlnesting.h"
 
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QTabWidget>
 #include <QTextStream>
-#include <QXmlStreamReader>
 
 namespace {
 // Pages re-read when the same device is asked for again, by the current tab.
@@ -29,24 +29,8 @@ QList<ClassicPage> pagesInTabOrder(int tab)
 }
 
 // Elements a page file may nest: room for the records the reader takes and
-// the elements around them. Qt's document builder slows down with the square
-// of the depth (20,000 levels take seconds), so a deeper file is refused
-// after a plain scan.
+// the elements around them. A deeper file is refused before it is built.
 const int kMaxXmlDepth = 2 * XmlConfigReader::kMaxNesting;
-
-bool nestsDeeperThan(QIODevice& file, int limit)
-{
-    QXmlStreamReader reader(&file);
-    int depth = 0;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement && ++depth > limit)
-            return true;
-        if (token == QXmlStreamReader::EndElement)
-            --depth;
-    }
-    return false;
-}
 }
 
 void ClassicPages::forgetDevice()
@@ -141,13 +125,14 @@ bool ClassicPages::loadXmlFile()
                 m_host.toLog(QStringLiteral("Ошибка! Не удалось открыть файл ") + *f.path, false);
             continue;
         }
-        if (nestsDeeperThan(file, kMaxXmlDepth)) {
+        const XmlNesting nesting = measureXmlNesting(file, kMaxXmlDepth);
+        if (nesting == XmlNesting::TooDeep) {
             m_host.toLog(
                 QStringLiteral("Ошибка! Элементы файла %1 вложены глубже %2 уровней").arg(*f.path).arg(kMaxXmlDepth),
                 false);
             continue;
         }
-        if (!file.seek(0) || !document.setContent(&file)) {
+        if (nesting == XmlNesting::NotXml || !file.seek(0) || !document.setContent(&file)) {
             if (f.reported)
                 m_host.toLog(QStringLiteral("Ошибка! Не удалось прочитать данные из файла ") + *f.path, false);
             continue;

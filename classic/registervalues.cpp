@@ -1,5 +1,7 @@
 #include "classic/registervalues.h"
 
+#include "classic/realtext.h"
+
 #include <algorithm>
 
 namespace {
@@ -35,11 +37,11 @@ QString numberText(const ParamEntry& record, bool lastRegister)
         default: return QString::number(qint64(raw));
         }
     case ParamEntry::Float:
-        return QString::number(floatFromBits(raw), 'g', 6);
+        return shortestText(float(floatFromBits(raw)));
     case ParamEntry::SimpleFloat:
         return QString::number(double(raw) / 10.0, 'f', 1);
     case ParamEntry::Double:
-        return QString::number(doubleFromBits(raw), 'g', 6);
+        return shortestText(doubleFromBits(raw));
     default:
         return QString::number(raw);
     }

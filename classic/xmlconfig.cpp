@@ -1,10 +1,9 @@
 #include "classic/xmlconfig.h"
 
 #include "classic/classichost.h"
+#include "classic/domwalk.h"
 #include "classic/modbuslink.h"
 
-#include <QDomDocument>
-#include <QDomNodeList>
 
 namespace {
 const int kMaxRegisterAddress = 65535;
@@ -37,11 +36,10 @@ QList<QDomElement> allElements(const QDomElement& root, const char* tag)
     QList<QDomElement> out;
     if (root.isNull())
         return out;
-    if (root.tagName() == QLatin1String(tag))
+    const QString name = QLatin1String(tag);
+    if (root.tagName() == name)
         out << root;
-    const QDomNodeList below = root.elementsByTagName(QLatin1String(tag));
-    for (int i = 0; i < below.count(); ++i)
-        out << below.item(i).toElement();
+    forEachElementBelow(root, name, [&out](const QDomElement& e) { out << e; });
     return out;
 }
 
@@ -100,9 +98,10 @@ bool XmlConfigReader::loadParameterSection(ClassicPage which)
                      false);
         return false;
     }
-    const QDomNodeList children = parameters.childNodes();
-    for (int i = 0; i < children.count(); ++i)
-        parseXmlGroup(page.map, children.item(i), QString(), 0, i);
+    // Every child node counts for the position, elements or not.
+    int position = 0;
+    for (QDomNode child = parameters.firstChild(); !child.isNull(); child = child.nextSibling())
+        parseXmlGroup(page.map, child, QString(), 0, position++);
 
     page.registers.clear();
     registerList(page.map, page.registers);
@@ -142,9 +141,9 @@ void XmlConfigReader::parseXmlGroup(ParamEntryMap& map, const QDomNode& node, co
         group->hasChildren = true;
         group->constant = has(e, "IsConst");
         appendChild(map, parentKey, key);
-        const QDomNodeList children = e.childNodes();
-        for (int i = 0; i < children.count(); ++i)
-            parseXmlGroup(map, children.item(i), key, level + 1, i);
+        int position = 0;
+        for (QDomNode child = e.firstChild(); !child.isNull(); child = child.nextSibling())
+            parseXmlGroup(map, child, key, level + 1, position++);
     } else if (type == QLatin1String("Block")) {
         ParamEntry* block = makeRecord(map, name, parentKey);
         if (!block)

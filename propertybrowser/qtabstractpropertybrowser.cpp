@@ -171,13 +171,13 @@ QtBrowserItem *QtAbstractPropertyBrowserPrivate::createBrowserIndex(QtProperty *
                                                                   QtBrowserItem *afterIndex)
 {
     auto *newIndex = new QtBrowserItem(q_ptr, property, parentIndex);
+    // The item before is looked for from the end, where adding puts it.
     if (parentIndex) {
         QList<QtBrowserItem *> &siblings = parentIndex->d_ptr->children;
-        if (!siblings.contains(newIndex))
-            siblings.insert(siblings.indexOf(afterIndex) + 1, newIndex);
+        siblings.insert(siblings.lastIndexOf(afterIndex) + 1, newIndex);
     } else {
         topLevelPropertyToIndex[property] = newIndex;
-        topLevelIndexes.insert(topLevelIndexes.indexOf(afterIndex) + 1, newIndex);
+        topLevelIndexes.insert(topLevelIndexes.lastIndexOf(afterIndex) + 1, newIndex);
     }
     propertyToIndexes[property].append(newIndex);
 

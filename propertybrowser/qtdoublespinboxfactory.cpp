@@ -1,6 +1,8 @@
 #include "propertybrowser/qteditorfactory.h"
 #include "propertybrowser/qteditorfactory_p.h"
 
+#include <QPointer>
+
 #include <cmath>
 
 using namespace QtEditorFactoryShapes;
@@ -58,8 +60,10 @@ void QtDoubleSpinBoxFactory::slotPropertyChanged(QtProperty *property, double va
 {
     pushValue(*d_ptr, *this, property, value, [value](QtDoubleSpinBox2 *editor) {
         // A NaN on either side never compares equal: set it.
-        if (editor->value() != value || std::isnan(value) || std::isnan(editor->value()))
+        if (editor->value() != value || std::isnan(value) || std::isnan(editor->value())) {
             editor->setValue(value);
+            editor->setEdited(false); // it shows the property's value again
+        }
     });
 }
 
@@ -68,6 +72,7 @@ void QtDoubleSpinBoxFactory::slotRangeChanged(QtProperty *property, double minim
     updateFromManager(*d_ptr, *this, property, [&](QtDoubleSpinBox2 *editor, QtDoublePropertyManager *manager) {
         editor->setRange(minimum, maximum);
         editor->setValue(manager->value(property));
+        editor->setEdited(false);
     });
 }
 
@@ -82,6 +87,7 @@ void QtDoubleSpinBoxFactory::slotDecimalsChanged(QtProperty *property, int prec)
     updateFromManager(*d_ptr, *this, property, [&](QtDoubleSpinBox2 *editor, QtDoublePropertyManager *manager) {
         editor->setDecimals(prec);
         editor->setValue(manager->value(property));
+        editor->setEdited(false);
     });
 }
 
@@ -93,10 +99,18 @@ void QtDoubleSpinBoxFactory::slotReadOnlyChanged(QtProperty *property, bool read
 
 void QtDoubleSpinBoxFactory::slotSetValue()
 {
+    const auto target = editTarget(*d_ptr, *this, sender());
+    if (!target)
+        return;
+    // The editor may go while its value is announced.
+    const QPointer<QtDoubleSpinBox2> editor = target.editor;
+    QtProperty *const outer = m_untouchedCommit;
+    m_untouchedCommit = editor->isEdited() ? nullptr : target.property;
     // A read-only value is announced only when it changed.
-    if (const auto target = editTarget(*d_ptr, *this, sender()))
-        target.manager->setValue(target.property, target.editor->value(),
-                                 target.manager->isReadOnly(target.property));
+    target.manager->setValue(target.property, editor->value(), target.manager->isReadOnly(target.property));
+    m_untouchedCommit = outer;
+    if (editor)
+        editor->setEdited(false);
 }
 
 void QtDoubleSpinBoxFactory::slotEditorDestroyed(QObject *object) { d_ptr->editorDestroyed(object); }

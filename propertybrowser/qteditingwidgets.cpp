@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QStyleOption>
 
@@ -166,7 +167,16 @@ void QtLineEditWidget2::paintEvent(QPaintEvent *) { paintEditorBackground(this);
 
 // --- QtDoubleSpinBox2 ---
 
-QtDoubleSpinBox2::QtDoubleSpinBox2(QWidget *parent) : QDoubleSpinBox(parent) {}
+QtDoubleSpinBox2::QtDoubleSpinBox2(QWidget *parent) : QDoubleSpinBox(parent)
+{
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { m_edited = true; });
+}
+
+void QtDoubleSpinBox2::stepBy(int steps)
+{
+    QDoubleSpinBox::stepBy(steps);
+    m_edited = true;
+}
 
 void QtDoubleSpinBox2::keyPressEvent(QKeyEvent *event)
 {

@@ -118,12 +118,22 @@ class QtDoubleSpinBox2 : public QDoubleSpinBox
 public:
     explicit QtDoubleSpinBox2(QWidget *parent = nullptr);
 
+    // Whether the user has typed into the editor or stepped its value (keys,
+    // wheel, arrows) since the editor was made or this was last set to false.
+    // A value the program sets leaves it as it is.
+    bool isEdited() const { return m_edited; }
+    void setEdited(bool edited) { m_edited = edited; }
+    void stepBy(int steps) override;
+
 signals:
     // Return or Enter, after the typed text has been read.
     void enterPressed();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    bool m_edited = false;
 };
 
 class QtBoolEdit : public QWidget

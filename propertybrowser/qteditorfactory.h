@@ -168,6 +168,13 @@ public:
     ~QtDoubleSpinBoxFactory() override;
     using QtAbstractEditorFactory<QtDoublePropertyManager>::createEditor;
 
+    // True while the value of `property` is being announced because its editor
+    // was committed as it showed the property's value, untyped and unstepped.
+    // The editor holds the value rounded to its decimals, so such a commit
+    // stands for the property's own value rather than the number it carries;
+    // false for a number the user typed or stepped to and for any other change.
+    bool isUntouchedCommit(QtProperty *property) const { return property && property == m_untouchedCommit; }
+
 protected:
     void connectPropertyManager(QtDoublePropertyManager *manager) override;
     QWidget *createEditor(QtDoublePropertyManager *manager, QtProperty *property, QWidget *parent) override;
@@ -184,6 +191,7 @@ private slots:
 
 private:
     std::unique_ptr<EditorRegistry<QtDoubleSpinBox2>> d_ptr;
+    QtProperty *m_untouchedCommit = nullptr;
 };
 
 class QtLineEditFactory2 : public QtAbstractEditorFactory<QtStringPropertyManager>

@@ -125,14 +125,16 @@ void QtProperty::insertSubProperty(QtProperty *property, QtProperty *afterProper
     if (isInSubTree(property, this))
         return;
 
+    // Looked up from the property's parents and, for the position, from the
+    // end, where adding puts it: filling a long list stays linear.
+    if (property->d_ptr->parentItems.contains(this))
+        return;
     int pos = 0;
     QtProperty *reportedAfter = nullptr;
-    for (int i = 0; i < d_ptr->subItems.size(); ++i) {
-        QtProperty *sub = d_ptr->subItems.at(i);
-        if (sub == property)
-            return;
-        if (sub == afterProperty) {
-            pos = i + 1;
+    if (afterProperty) {
+        const int at = d_ptr->subItems.lastIndexOf(afterProperty);
+        if (at >= 0) {
+            pos = at + 1;
             reportedAfter = afterProperty;
         }
     }

@@ -113,13 +113,27 @@ void QtTreePropertyBrowserPrivate::insertRow(QtBrowserItem *item, QtBrowserItem 
 {
     QTreeWidgetItem *afterRow = itemToRow.value(afterItem);
     QTreeWidgetItem *parentRow = itemToRow.value(item->parent());
-    // Owned by the tree; first under its parent when there is no after row.
-    QTreeWidgetItem *row = parentRow ? new QTreeWidgetItem(parentRow, afterRow) : new QTreeWidgetItem(view, afterRow);
+    // Set up before it is shown, so the model reports no change of it.
+    auto *row = new QTreeWidgetItem;
     row->setFlags(Qt::ItemIsUserCheckable);
     row->setCheckState(0, Qt::Unchecked);
+    row->setFlags(row->flags() | Qt::ItemIsEditable);
+    // Owned by the tree; first under its parent when there is no after row.
+    // Qt finds the after row from the front: a row added after the last one
+    // is appended, so filling a long list stays linear.
+    const int count = parentRow ? parentRow->childCount() : view->topLevelItemCount();
+    const auto rowAt = [&](int i) { return parentRow ? parentRow->child(i) : view->topLevelItem(i); };
+    int at = 0;
+    if (afterRow && count > 0 && rowAt(count - 1) == afterRow)
+        at = count;
+    else if (afterRow)
+        at = (parentRow ? parentRow->indexOfChild(afterRow) : view->indexOfTopLevelItem(afterRow)) + 1;
+    if (parentRow)
+        parentRow->insertChild(at, row);
+    else
+        view->insertTopLevelItem(at, row);
     itemToRow.insert(item, row);
     rowToItem.insert(row, item);
-    row->setFlags(row->flags() | Qt::ItemIsEditable);
     row->setExpanded(true);
     refreshRow(row);
 }

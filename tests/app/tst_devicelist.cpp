@@ -55,6 +55,11 @@ private slots:
                                    << "Ошибка XML в строке 1, столбце";
         QTest::newRow("second line") << QByteArray("<Devices>\n<Controller id=\"1\">A</Devices>") << DeviceList{}
                                      << "Ошибка XML в строке 2, столбце";
+        // Refused before Qt's document builder, which overflows the stack at such depths.
+        QTest::newRow("200,000 levels, XML 1.1")
+            << (QByteArray("<?xml version=\"1.1\"?>") + QByteArray("<G>").repeated(200000)
+                + QByteArray("<Controller id=\"1\">A</Controller>") + QByteArray("</G>").repeated(200000))
+            << DeviceList{} << "Элементы вложены глубже 128 уровней";
         QTest::newRow("empty file") << QByteArray() << DeviceList{} << "Ошибка XML";
         QTest::newRow("binary") << QByteArray("\x00\xff\x10garbage", 10) << DeviceList{} << "Ошибка XML";
     }

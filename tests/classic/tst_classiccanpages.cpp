@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <cmath>
 #include <cstring>
 
 using namespace pagesfixture;
@@ -152,6 +153,13 @@ qint64 rawOf(const QByteArray& bytes)
     for (int i = 0; i < bytes.size(); ++i)
         raw |= quint64(quint8(bytes[i])) << (8 * i);
     return qint64(raw);
+}
+
+QByteArray bytesOfFloat(float v)
+{
+    quint32 bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return littleEndian(bits, 4);
 }
 
 QByteArray bytesOfDouble(double v)
@@ -422,22 +430,41 @@ private slots:
     }
 
     // Return in the untouched editor of a real number writes the device's
-    // bits back as they were.
-    void unchangedRealKeepsItsBits_data()
+    // bits back as they were; a number typed into it is written as typed,
+    // also when it equals what the editor showed at its decimals.
+    void realThroughItsEditor_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("index");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("REAL32, all 24 mantissa bits") << " 2002 Gain" << 0x2002 << littleEndian(0x3F7FFFFF, 4);
-        QTest::newRow("REAL32, a third") << " 2002 Gain" << 0x2002 << littleEndian(0x3EAAAAAB, 4);
-        QTest::newRow("REAL64 with 14 digits") << " 2006 Precise" << 0x2006 << bytesOfDouble(0.12345678901234);
-        QTest::newRow("REAL64 far past 2^31") << " 2006 Precise" << 0x2006 << bytesOfDouble(-1.25e300);
+        QTest::addColumn<QString>("typed"); // empty: the editor as it opened
+        QTest::addColumn<QByteArray>("written");
+        const QString gain = QStringLiteral(" 2002 Gain");
+        const QString precise = QStringLiteral(" 2006 Precise");
+        const QByteArray allBits = littleEndian(0x3F7FFFFF, 4);
+        const QByteArray third = littleEndian(0x3EAAAAAB, 4);
+        QTest::newRow("REAL32, all 24 mantissa bits") << gain << 0x2002 << allBits << "" << allBits;
+        QTest::newRow("REAL32, a third") << gain << 0x2002 << third << "" << third;
+        QTest::newRow("REAL32, a quiet NaN with a payload")
+            << gain << 0x2002 << littleEndian(0x7FC00123, 4) << "" << littleEndian(0x7FC00123, 4);
+        QTest::newRow("REAL64 with 14 digits") << precise << 0x2006 << bytesOfDouble(0.12345678901234) << ""
+                                               << bytesOfDouble(0.12345678901234);
+        QTest::newRow("REAL64 far past 2^31") << precise << 0x2006 << bytesOfDouble(-1.25e300) << ""
+                                              << bytesOfDouble(-1.25e300);
+        // The editor shows 13 decimals: 0.0000000000000 and 1.0000000000000.
+        QTest::newRow("REAL32 1e-20, typed 0") << gain << 0x2002 << bytesOfFloat(1e-20f) << "0" << bytesOfFloat(0.0f);
+        QTest::newRow("REAL64 1.00000000000001, typed 1")
+            << precise << 0x2006 << bytesOfDouble(1.00000000000001) << "1" << bytesOfDouble(1.0);
+        QTest::newRow("REAL32 -0, typed 0") << gain << 0x2002 << bytesOfFloat(-0.0f) << "0" << bytesOfFloat(0.0f);
+        QTest::newRow("REAL32, typed 1") << gain << 0x2002 << allBits << "1" << littleEndian(0x3F800000, 4);
     }
-    void unchangedRealKeepsItsBits()
+    void realThroughItsEditor()
     {
         QFETCH(QString, name);
         QFETCH(int, index);
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, written);
         QTemporaryDir dir;
         const QString eds = writeRealsEds(dir);
         QVERIFY(!eds.isEmpty());
@@ -449,20 +476,23 @@ private slots:
         // Read, and shown: the page takes the value when the worker's report arrives.
         QTRY_COMPARE(canValueOf(*record).raw, rawOf(bytes));
         QTRY_COMPARE(rig.f.pages->doubleManager()->value(rig.f.property(name)), canValueOf(*record).text.toDouble());
-        // What is shown reads back as the device's number.
+        // What is shown reads back as the device's number (a NaN has no text for its payload).
         const double shown = rig.f.pages->doubleManager()->value(rig.f.property(name));
-        if (bytes.size() == 4) {
+        if (typed.isEmpty() && !std::isnan(shown)) {
             const float single = float(shown);
-            QCOMPARE(bytesOf(&single, 4).toHex(), bytes.toHex());
-        } else {
-            QCOMPARE(bytesOf(&shown, 8).toHex(), bytes.toHex());
+            QCOMPARE(bytes.size() == 4 ? bytesOf(&single, 4).toHex() : bytesOf(&shown, 8).toHex(), bytes.toHex());
         }
         auto* editor = rig.openEditor<QDoubleSpinBox>(name);
         QVERIFY(editor);
+        if (!typed.isEmpty()) {
+            editor->selectAll();
+            QTest::keyClicks(editor, typed);
+        }
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(rig.sim.device.writesTo(uint16_t(index), 0), 1);
-        QCOMPARE(rig.sim.device.value(uint16_t(index), 0).toHex(), bytes.toHex());
+        QCOMPARE(rig.sim.device.value(uint16_t(index), 0).toHex(), written.toHex());
         QTRY_VERIFY(rig.f.host.texts(true).contains("Параметр '" + name + "' сохранен."));
+        QCOMPARE(canValueOf(*record).raw, rawOf(written));
     }
 
     // Exports and imports while the load worker reads: each waits for the

@@ -13,6 +13,7 @@
 #include "records.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -273,6 +274,53 @@ private slots:
         QVERIFY(rig.f.host.errors().isEmpty());
         if (writes == 0)
             QCOMPARE(rig.f.pages->stringManager()->value(rig.f.property("r")), QStringLiteral("3221225472"));
+    }
+
+    // A float over two registers shows every digit it needs; Return in the
+    // untouched editor writes the registers back bit for bit, and a number
+    // typed into it is written as typed.
+    void floatThroughItsEditor_data()
+    {
+        QTest::addColumn<QList<quint16>>("held");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("typed"); // empty: the editor as it opened
+        QTest::addColumn<QList<quint16>>("words");
+        const QList<quint16> allBits{0xFFFF, 0x3F7F};
+        const QList<quint16> small{0x9A4F, 0x3404};
+        QTest::newRow("all 24 mantissa bits, untouched") << allBits << "0.99999994" << "" << allBits;
+        QTest::newRow("all 24 mantissa bits, typed 1") << allBits << "0.99999994" << "1"
+                                                       << QList<quint16>{0x0000, 0x3F80};
+        QTest::newRow("1.2349595e-07, untouched") << small << "1.2349595e-07" << "" << small;
+        QTest::newRow("a quiet NaN with a payload, untouched")
+            << QList<quint16>{0x0123, 0x7FC0} << "nan" << "" << QList<quint16>{0x0123, 0x7FC0};
+    }
+    void floatThroughItsEditor()
+    {
+        QFETCH(QList<quint16>, held);
+        QFETCH(QString, shown);
+        QFETCH(QString, typed);
+        QFETCH(QList<quint16>, words);
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        rig.server.setRegister(100, held[0]);
+        rig.server.setRegister(101, held[1]);
+        record(ParamEntry::TextBox, ParamEntry::Float, 101)(rig.f.mainMap());
+        rig.readMainRegisters();
+        QCOMPARE(rig.f.mainMap().find("r")->currentText, shown);
+        QVERIFY(rig.showMainPage());
+
+        auto* editor = qobject_cast<QDoubleSpinBox*>(rig.openEditor(rig.f.property("r")));
+        QVERIFY(editor);
+        if (!typed.isEmpty()) {
+            editor->selectAll();
+            QTest::keyClicks(editor, typed);
+        }
+        rig.server.clearRequests();
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(rig.writeRequests(), 1);
+        QCOMPARE(rig.registers(100, 2), words);
+        QCOMPARE(rig.f.host.texts(true), QStringList{"Параметр 'r' сохранен."});
+        QVERIFY(rig.f.host.errors().isEmpty());
     }
 
     // A value in no pair shows no selection, in the row and in the editor,

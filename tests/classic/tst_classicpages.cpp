@@ -376,29 +376,59 @@ private slots:
 
     // Deep nesting is refused with one line, at once: a record past 64 levels
     // (what stands above it loads and gets its page), a whole file past 128
-    // levels of elements (before Qt's document builder, slow at such depths).
+    // levels of elements, before Qt's document builder, which slows down with
+    // the square of the depth and overflows the stack at 200,000. Files the
+    // builder reads although a strict reader would not are measured alike,
+    // and so are elements that an entity expands to and a file cut short.
     void deepNestingIsRefusedWithALine_data()
     {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("leaf");
         QTest::addColumn<int>("levels");
+        QTest::addColumn<bool>("closed");
         QTest::addColumn<QString>("error"); // %1 the file's path
         QTest::addColumn<int>("records");
-        QTest::newRow("70 groups") << 70 << "Ошибка в описании параметра 6600G (%1): вложен глубже 64 уровней" << 65;
-        QTest::newRow("20,000 groups") << 20000 << "Ошибка! Элементы файла %1 вложены глубже 128 уровней" << 0;
+        const QByteArray leaf = "<Param Type=\"Regular\" Name=\"Leaf\" DataType=\"int\" Address=\"1\"/>";
+        const QString tooDeep = QStringLiteral("Ошибка! Элементы файла %1 вложены глубже 128 уровней");
+        const QByteArray xml11 = "<?xml version=\"1.1\"?>";
+        QTest::newRow("70 groups") << QByteArray() << leaf << 70 << true
+                                   << "Ошибка в описании параметра 6600G (%1): вложен глубже 64 уровней" << 65;
+        for (int levels : {20000, 200000}) {
+            const QByteArray n = QByteArray::number(levels);
+            QTest::newRow(n + " groups") << QByteArray() << leaf << levels << true << tooDeep << 0;
+            QTest::newRow(n + " groups, XML 1.1") << xml11 << leaf << levels << true << tooDeep << 0;
+            QTest::newRow(n + " groups, undeclared prefix")
+                << QByteArray() << QByteArray("<u:x/>") << levels << true << tooDeep << 0;
+            QTest::newRow(n + " groups, undeclared entity")
+                << QByteArray() << QByteArray("&undeclared;") << levels << true << tooDeep << 0;
+            QTest::newRow(n + " groups, never closed") << QByteArray() << leaf << levels << false << tooDeep << 0;
+        }
+        // 200 levels that no tag of the file shows: an entity expands to them.
+        QByteArray entities = "<!DOCTYPE Device [<!ENTITY e0 \"<a/>\">";
+        for (int i = 1; i <= 200; ++i)
+            entities += "<!ENTITY e" + QByteArray::number(i) + " \"<a>&e" + QByteArray::number(i - 1) + ";</a>\">";
+        entities += "]>";
+        QTest::newRow("nesting an entity expands to") << entities << QByteArray("&e200;") << 1 << true << tooDeep << 0;
     }
     void deepNestingIsRefusedWithALine()
     {
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, leaf);
         QFETCH(int, levels);
+        QFETCH(bool, closed);
         QFETCH(QString, error);
         QFETCH(int, records);
         AppDir app;
         QVERIFY(app.ok);
-        QByteArray xml = "<Device><Parameters>";
+        QByteArray xml = head + "<Device><Parameters>";
         for (int i = 0; i < levels; ++i)
             xml += "<Param Type=\"Group\" Name=\"G\" Caption=\"g\">";
-        xml += "<Param Type=\"Regular\" Name=\"Leaf\" DataType=\"int\" Address=\"1\"/>";
-        for (int i = 0; i < levels; ++i)
-            xml += "</Param>";
-        xml += "</Parameters></Device>";
+        xml += leaf;
+        if (closed) {
+            for (int i = 0; i < levels; ++i)
+                xml += "</Param>";
+            xml += "</Parameters></Device>";
+        }
         const QString main = app.typeFolder() + "main.xml";
         QVERIFY(writeFile(main, xml));
         PagesFixture f(app.path());
@@ -410,6 +440,44 @@ private slots:
         if (records > 0)
             QVERIFY(findProperty(f.pages->mainBrowser()->properties().value(0), "g"));
         QVERIFY(f.pages->infoBrowser()); // the other files load as before
+    }
+
+    // What a strict reader refuses and Qt's document builder takes still
+    // loads when it nests as real files do.
+    void filesTheBuilderTakesStillLoad_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("extra"); // beside the parameter
+        QTest::newRow("XML 1.1") << QByteArray("<?xml version=\"1.1\"?>") << QByteArray();
+        QTest::newRow("undeclared prefix") << QByteArray() << QByteArray("<u:x/>");
+        QTest::newRow("undeclared entity") << QByteArray() << QByteArray("<Note>&undeclared;</Note>");
+        QTest::newRow("declared entity") << QByteArray("<!DOCTYPE Device [<!ENTITY n \"7\">]>")
+                                         << QByteArray("<Note>&n;</Note>");
+        QTest::newRow("UTF-16") << QByteArray("utf-16") << QByteArray();
+    }
+    void filesTheBuilderTakesStillLoad()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, extra);
+        AppDir app;
+        QVERIFY(app.ok);
+        QByteArray xml = "<Device><Parameters><Param Type=\"Group\" Name=\"G\" Caption=\"g\">"
+                         "<Param Type=\"Regular\" Name=\"A\" Caption=\"a\" DataType=\"int\" Address=\"1\"/>"
+                         + extra + "</Param></Parameters></Device>";
+        if (head == "utf-16") {
+            const QString text = QString::fromUtf8("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + xml);
+            xml = QByteArray("\xff\xfe", 2)
+                + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        } else {
+            xml.prepend(head);
+        }
+        const QString main = app.typeFolder() + "main.xml";
+        QVERIFY(writeFile(main, xml));
+        PagesFixture f(app.path());
+        QVERIFY(loadFixture(f));
+        QVERIFY2(f.host.errors().filter(main).isEmpty(), qPrintable(f.host.errors().join('\n')));
+        QVERIFY(f.mainMap().find("0100G"));
+        QVERIFY(f.property("A"));
     }
 
     void loadingWithoutTheOptionalFilesIsSilent()

@@ -64,6 +64,13 @@ private slots:
         QTest::newRow("hex 2 regs") << 1 << 2 << QList<int>{0x1234, 0xABCD} << "1234abcd" << qint64(0) << false;
         QTest::newRow("hex pads") << 1 << 1 << QList<int>{0x00a} << "000a" << qint64(0) << false;
         QTest::newRow("float 1.5") << 4 << 2 << QList<int>{0x0000, 0x3FC0} << "1.5" << qint64(0x3FC00000) << false;
+        // Every digit that tells the value from its neighbours, no more.
+        QTest::newRow("float, all 24 mantissa bits") << 4 << 2 << QList<int>{0xFFFF, 0x3F7F} << "0.99999994"
+                                                     << qint64(0x3F7FFFFF) << false;
+        QTest::newRow("float 1.2349595e-07") << 4 << 2 << QList<int>{0x9A4F, 0x3404} << "1.2349595e-07"
+                                             << qint64(0x34049A4F) << false;
+        QTest::newRow("double, 14 digits") << 6 << 4 << QList<int>{0xF4C6, 0x3746, 0x9ADD, 0x3FBF} << "0.12345678901234"
+                                           << qint64(0x3FBF9ADD3746F4C6) << false;
         QTest::newRow("double 2.5") << 6 << 4 << QList<int>{0, 0, 0, 0x4004} << "2.5" << qint64(0x4004000000000000)
                                     << false;
         QTest::newRow("binary") << 8 << 1 << QList<int>{5} << "5" << qint64(5) << false;

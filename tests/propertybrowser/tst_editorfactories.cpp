@@ -30,6 +30,8 @@ private slots:
     void lineEditCommitsTheSendingEditorOnly();
     void regExpChangesReplaceTheValidator();
     void enumNoUpdateChannelAndNewNames();
+    void doubleCommitSaysWhetherItWasTouched_data();
+    void doubleCommitSaysWhetherItWasTouched();
 
 private:
     void kinds();
@@ -307,6 +309,10 @@ int valueUpdates(const QStringList &entries) { return countOf(entries, QStringLi
 
 Q_DECLARE_METATYPE(Kind)
 
+// Done to a double editor before its commit.
+using DoubleAct = std::function<void(QtDoubleSpinBox2 *, QtDoublePropertyManager *, QtProperty *)>;
+Q_DECLARE_METATYPE(DoubleAct)
+
 void TstEditorFactories::kinds()
 {
     QTest::addColumn<Kind>("kind");
@@ -575,3 +581,60 @@ void TstEditorFactories::enumNoUpdateChannelAndNewNames()
 
 QTEST_MAIN(TstEditorFactories)
 #include "tst_editorfactories.moc"
+
+// The double editor's commit tells the number the user typed or stepped to
+// from the value it was showing, which it holds only at its decimals.
+void TstEditorFactories::doubleCommitSaysWhetherItWasTouched_data()
+{
+    using Act = DoubleAct;
+    QTest::addColumn<Act>("act");
+    QTest::addColumn<bool>("untouched");
+    QTest::addColumn<double>("announced");
+    const auto type = [](QtDoubleSpinBox2 *e, const char *text) {
+        e->selectAll();
+        QTest::keyClicks(e, text);
+    };
+    QTest::newRow("as it opened") << Act([](QtDoubleSpinBox2 *, QtDoublePropertyManager *, QtProperty *) {})
+                                  << true << 0.13; // the editor's rounding, which stands for 0.125
+    QTest::newRow("typed, the shown number again")
+        << Act([type](QtDoubleSpinBox2 *e, QtDoublePropertyManager *, QtProperty *) { type(e, "0.13"); }) << false
+        << 0.13;
+    QTest::newRow("stepped") << Act([](QtDoubleSpinBox2 *e, QtDoublePropertyManager *, QtProperty *) {
+        QTest::keyClick(e, Qt::Key_Up);
+    }) << false << 1.13;
+    QTest::newRow("typed, then the value set by the program")
+        << Act([type](QtDoubleSpinBox2 *e, QtDoublePropertyManager *m, QtProperty *p) {
+               type(e, "7");
+               m->setValue(p, 2.0);
+           })
+        << true << 2.0;
+}
+
+void TstEditorFactories::doubleCommitSaysWhetherItWasTouched()
+{
+    QFETCH(DoubleAct, act);
+    QFETCH(bool, untouched);
+    QFETCH(double, announced);
+    QtDoublePropertyManager manager;
+    QtDoubleSpinBoxFactory factory;
+    factory.addPropertyManager(&manager);
+    QtProperty *p = manager.addProperty(QStringLiteral("P"));
+    manager.setDecimals(p, 2);
+    manager.setValue(p, 0.125); // shown as 0.13
+    QWidget parent;
+    auto *editor = qobject_cast<QtDoubleSpinBox2 *>(factory.createEditor(p, &parent));
+    QVERIFY(editor);
+    act(editor, &manager, p);
+
+    QList<QPair<bool, double>> seen;
+    connect(&manager, &QtDoublePropertyManager::valueUpdated, this,
+            [&](QtProperty *q, double v) { seen.append({factory.isUntouchedCommit(q), v}); });
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(seen, (QList<QPair<bool, double>>{{untouched, announced}}));
+    QVERIFY(!factory.isUntouchedCommit(p)); // only while the commit is announced
+
+    // A change that no editor commits is no untouched commit.
+    seen.clear();
+    manager.setValue(p, 5.0);
+    QCOMPARE(seen, (QList<QPair<bool, double>>{{false, 5.0}}));
+}

@@ -23,6 +23,8 @@ private slots:
 
     void headersAndColumnTexts();
     void newRows();
+    void rowsStandInPropertyOrder_data();
+    void rowsStandInPropertyOrder();
     void groupRowsSpanTheirFirstColumn();
     void expansionIsReported();
     void rowsWithoutValueMarked();
@@ -173,6 +175,54 @@ void TstTreePropertyBrowser::newRows()
     QCOMPARE(row(QStringLiteral("P0.5"))->parent(), row(QStringLiteral("P0.4")));
     QCOMPARE(row(QStringLiteral("P0.4"))->parent(), row(QStringLiteral("P0.3")));
     QCOMPARE(row(QStringLiteral("P0.3"))->parent(), row(QStringLiteral("Группа 0")));
+}
+
+// A new row goes where its property went: first, after the row it follows,
+// or last (appended without a search), at the top and under a parent.
+void TstTreePropertyBrowser::rowsStandInPropertyOrder_data()
+{
+    QTest::addColumn<bool>("topLevel");
+    QTest::addColumn<int>("after"); // the row N follows, -1 for none
+    QTest::addColumn<QStringList>("names");
+    for (const bool top : {true, false}) {
+        const QByteArray where = top ? "top level, " : "under a parent, ";
+        QTest::newRow(where + "first") << top << -1 << QStringList{"N", "A", "B", "C"};
+        QTest::newRow(where + "after the first") << top << 0 << QStringList{"A", "N", "B", "C"};
+        QTest::newRow(where + "last") << top << 2 << QStringList{"A", "B", "C", "N"};
+    }
+}
+
+void TstTreePropertyBrowser::rowsStandInPropertyOrder()
+{
+    QFETCH(bool, topLevel);
+    QFETCH(int, after);
+    QFETCH(QStringList, names);
+    QtStringPropertyManager manager;
+    QtTreePropertyBrowser browser;
+    auto *view = browser.findChild<QTreeWidget *>();
+    QtProperty *parent = manager.addProperty(QStringLiteral("parent"));
+    if (!topLevel)
+        browser.addProperty(parent);
+    QList<QtProperty *> existing;
+    for (const char *name : {"A", "B", "C"}) {
+        existing << manager.addProperty(QLatin1String(name));
+        if (topLevel)
+            browser.addProperty(existing.last());
+        else
+            parent->addSubProperty(existing.last());
+    }
+    QtProperty *added = manager.addProperty(QStringLiteral("N"));
+    QtProperty *afterProperty = after < 0 ? nullptr : existing[after];
+    if (topLevel)
+        browser.insertProperty(added, afterProperty);
+    else
+        parent->insertSubProperty(added, afterProperty);
+
+    QStringList rows;
+    QTreeWidgetItem *parentRow = topLevel ? view->invisibleRootItem() : view->topLevelItem(0);
+    for (int i = 0; i < parentRow->childCount(); ++i)
+        rows << parentRow->child(i)->text(0);
+    QCOMPARE(rows, names);
 }
 
 void TstTreePropertyBrowser::groupRowsSpanTheirFirstColumn()
