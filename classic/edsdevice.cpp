@@ -19,6 +19,9 @@ QString cachePath(const ClassicHost& host, quint32 checksum)
     return host.deviceFolder() + QLatin1Char('/') + QString::number(checksum, 16) + QStringLiteral(".eds");
 }
 
+static_assert(int(ClassicHost::kDefaultEdsUnpackLimitMs) == int(kEdsUnpackLimitMs),
+              "the application and the helper run alone take the same limit");
+
 // The helper writes into a folder of its own beside the cache, on the same
 // file system: the whole file is moved into place, and whatever a helper
 // that was ended left behind goes with the folder.

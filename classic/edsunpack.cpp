@@ -8,6 +8,11 @@
 #include <cstring>
 #include <new>
 
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 // libzpaq reports what it cannot decompress through this hook of its user:
 // the message (a literal of the library's) comes back as the exception.
 void libzpaq::error(const char* msg)
@@ -20,6 +25,24 @@ namespace {
 const qint64 kMaxPackedBytes = 1024 * 1024;
 // A killed helper is gone at once; the bound only guards the wait for it.
 const int kKillWaitMs = 5000;
+
+// A whole positive decimal number that fits an int, or 0.
+int positiveArgument(const char* text)
+{
+    bool ok = false;
+    const int value = QByteArray(text).toInt(&ok);
+    return ok && value > 0 ? value : 0;
+}
+
+// SIGXCPU once the CPU time reaches the limit rounded up to whole seconds,
+// SIGKILL a second later should that signal be caught; no core file for it.
+bool limitCpuTime(int limitMs)
+{
+    const rlim_t seconds = rlim_t(limitMs / 1000 + (limitMs % 1000 != 0));
+    const rlimit cpu{seconds, seconds + 1};
+    const rlimit core{0, 0};
+    return ::setrlimit(RLIMIT_CPU, &cpu) == 0 && ::setrlimit(RLIMIT_CORE, &core) == 0;
+}
 }
 
 int InZpaq::get()
@@ -71,7 +94,18 @@ QString unpackEds(InZpaq& in, OutZpaq& out)
 
 int runEdsUnpacker(int argc, char** argv)
 {
-    if (argc != 2)
+    // First of all, so that no moment passes in which the parent could go
+    // unnoticed; the check against the pid it gave covers a parent gone before.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (argc < 2 || argc > 4)
+        return kUnpackUsage;
+    const int limitMs = argc > 2 ? positiveArgument(argv[2]) : int(kEdsUnpackLimitMs);
+    const int parent = argc > 3 ? positiveArgument(argv[3]) : 0;
+    if (limitMs == 0 || (argc > 3 && parent == 0))
+        return kUnpackUsage;
+    if (parent != 0 && ::getppid() != parent)
+        return kUnpackParentGone;
+    if (!limitCpuTime(limitMs))
         return kUnpackUsage;
     // The whole input, up to its end: a pipe hands it over in pieces.
     QByteArray packed;
@@ -101,7 +135,7 @@ EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& pac
     const QDeadlineTimer deadline(limitMs);
     QProcess helper;
     helper.setProgram(program);
-    helper.setArguments({path});
+    helper.setArguments({path, QString::number(limitMs), QString::number(::getpid())});
     helper.setStandardOutputFile(QProcess::nullDevice());
     helper.start();
     if (!helper.waitForStarted(int(deadline.remainingTime()))) {

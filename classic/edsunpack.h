@@ -7,6 +7,17 @@
 // which the application ends once a time limit far above a good stream's has
 // passed. The helper reads the packed stream on its standard input and
 // writes the EDS to the file it is given, replaced only when whole.
+//
+// The helper does not rely on the application to end it: it bounds its own
+// CPU time, and the kernel kills it the moment the application goes.
+//
+//   quillbex-edsunpack OUTPUT [LIMIT-MS [PARENT-PID]]
+//
+// LIMIT-MS (default kEdsUnpackLimitMs) is rounded up to whole seconds of CPU
+// time; past it SIGXCPU ends the helper, and SIGKILL a second later. With
+// PARENT-PID the helper ends at once unless that process is still its parent,
+// so one whose parent went before it could ask to die with it does not live
+// on.
 #pragma once
 
 #include <QByteArray>
@@ -55,11 +66,23 @@ private:
 QString unpackEds(InZpaq& in, OutZpaq& out);
 
 // The helper's exit codes.
-enum EdsUnpackExit { kUnpackWritten = 0, kUnpackDamaged = 1, kUnpackNotSaved = 2, kUnpackUsage = 3 };
+enum EdsUnpackExit {
+    kUnpackWritten = 0,
+    kUnpackDamaged = 1,
+    kUnpackNotSaved = 2,
+    kUnpackUsage = 3,
+    kUnpackParentGone = 4
+};
 
-// The helper's whole work: the packed stream from standard input into the
-// file named by the one argument; on kUnpackDamaged the reason, UTF-8, on
-// standard error.
+// How long the helper may take when its command line names no limit, and the
+// application's own limit: a few times what the slowest stream we take needs
+// here (bench_edsunpack measures it).
+enum { kEdsUnpackLimitMs = 20000 };
+
+// The helper's whole work, as its command line above says: the packed stream
+// from standard input into OUTPUT; on kUnpackDamaged the reason, UTF-8, on
+// standard error. Sets the process's own CPU limit and parent-death signal:
+// for the helper's main only.
 int runEdsUnpacker(int argc, char** argv);
 
 // What the application gets from the helper.
@@ -69,7 +92,9 @@ struct EdsUnpackOutcome {
 };
 
 // Runs `program` on `packed`, writing `path`, and ends it once `limitMs` has
-// passed. Blocks the calling thread for at most that long (and the moment a
-// killed process takes to go).
+// passed; the helper gets the same limit for its CPU time and this process as
+// its parent. Blocks the calling thread for at most that long (and the moment a
+// killed process takes to go). The helper dies with the thread that started it,
+// which is this one, waiting here until the helper has ended.
 EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& packed, const QString& path,
                                    int limitMs);
