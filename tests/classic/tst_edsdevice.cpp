@@ -402,6 +402,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!running(helper.pid), 2000);
     }
 
+    // Work folders an ended run left in the device's folder go with the next
+    // cache written; nothing else there is touched, nor followed out of it.
+    void leftoverWorkFoldersGo()
+    {
+        EdsRig rig(kChecksum, pack(fixture(), "1"));
+        QVERIFY(rig.open);
+        const QDir folder(rig.folder());
+        QTemporaryDir outside;
+        QVERIFY(writeFile(outside.filePath(QStringLiteral("kept")), "outside"));
+        QVERIFY(folder.mkpath(QStringLiteral(".eds-abc123/deeper")));
+        QVERIFY(writeFile(folder.filePath(QStringLiteral(".eds-abc123/deeper/1234abcd.eds")), "part"));
+        QVERIFY(folder.mkdir(QStringLiteral(".eds-Z9y8X7")));
+        QVERIFY(folder.mkdir(QStringLiteral(".eds-abc12")));
+        QVERIFY(folder.mkdir(QStringLiteral(".eds-abc1234")));
+        QVERIFY(folder.mkdir(QStringLiteral("eds-abc123")));
+        QVERIFY(writeFile(folder.filePath(QStringLiteral(".eds-file01")), "a file"));
+        QVERIFY(QFile::link(outside.path(), folder.filePath(QStringLiteral(".eds-link01"))));
+        QString path;
+        QVERIFY(readEdsFromDevice(rig.host.host, path));
+        QCOMPARE(contents(rig.cache()), fixture());
+        QVERIFY(rig.host.lines.isEmpty());
+        QStringList left = rig.files();
+        left.sort();
+        QCOMPARE(left, (QStringList{".eds-abc12", ".eds-abc1234", ".eds-file01", ".eds-link01", "1234abcd.eds",
+                                    "eds-abc123"}));
+        QCOMPARE(contents(outside.filePath(QStringLiteral("kept"))), QByteArray("outside"));
+    }
+
     void missingHelper()
     {
         EdsRig rig(kChecksum, pack(fixture(), "1"));
