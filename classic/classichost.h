@@ -54,7 +54,7 @@ struct ClassicHost {
     QString applicationDir;
     // The helper that decompresses a device's EDS (quillbex-edsunpack in
     // applicationDir when empty), and how long it may take (the helper's own
-    // default): one that runs out of time counts as damaged.
+    // default, kEdsUnpackLimitMs): one that runs out of time counts as damaged.
     enum { kDefaultEdsUnpackLimitMs = 20000 };
     QString edsUnpacker;
     int edsUnpackLimitMs = kDefaultEdsUnpackLimitMs;

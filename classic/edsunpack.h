@@ -75,8 +75,11 @@ enum EdsUnpackExit {
 };
 
 // How long the helper may take when its command line names no limit, and the
-// application's own limit: a few times what the slowest stream we take needs
-// here (bench_edsunpack measures it).
+// application's own limit, which the GUI thread waits out on a damaged stream.
+// EDS text that fills the device's 102,400-byte buffer takes about 10 s at
+// libzpaq's slowest level (5) and well under 1 s at levels 1 to 3; output near
+// the writer's cap takes far longer at levels 4 and 5 (bench_edsunpack) and
+// runs into the limit.
 enum { kEdsUnpackLimitMs = 20000 };
 
 // The helper's whole work, as its command line above says: the packed stream
