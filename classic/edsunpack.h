@@ -4,8 +4,8 @@
 // limit: a damaged stream can loop for ever without writing a byte, so the
 // output cap alone cannot end it. The decompression therefore runs in a
 // helper process of our own (quillbex-edsunpack, beside the application),
-// which the application ends once a time limit far above a good stream's has
-// passed. The helper reads the packed stream on its standard input and
+// which the application ends once a time limit above a good stream's has
+// passed (see kEdsUnpackLimitMs). The helper reads the packed stream on its standard input and
 // writes the EDS to the file it is given, replaced only when whole.
 //
 // The helper does not rely on the application to end it: it bounds its own
