@@ -65,6 +65,10 @@ bool storeEds(const QByteArray& packed, const QString& path, const ClassicHost& 
     case EdsUnpackOutcome::TimedOut:
         host.toLog(kDamaged + QStringLiteral("распаковка не закончилась за %1 с").arg(limitMs / 1000.0), false);
         return false;
+    case EdsUnpackOutcome::Stalled:
+        host.toLog(kDamaged + QStringLiteral("распаковка не выдала данных за %1 с").arg(kEdsUnpackStallMs / 1000.0),
+                   false);
+        return false;
     case EdsUnpackOutcome::NotSaved:
         host.toLog(kSaveFailed, false);
         return false;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -61,6 +62,10 @@ void OutZpaq::put(int c)
         throw EdsTooLarge();
     m_file.putChar(char(c));
     ++m_size;
+    if (m_progress && m_size % kProgressBytes == 0) {
+        std::fputc('+', m_progress);
+        std::fflush(m_progress);
+    }
 }
 
 QString unpackEds(InZpaq& in, OutZpaq& out)
@@ -119,6 +124,9 @@ int runEdsUnpacker(int argc, char** argv)
     OutZpaq out(QFile::decodeName(argv[1]));
     if (!out.isOpen())
         return kUnpackNotSaved;
+    // Marks for whoever watches; with no one reading they cost nothing.
+    ::signal(SIGPIPE, SIG_IGN);
+    out.reportProgressTo(stdout);
     InZpaq in(packed.constData(), packed.size());
     const QString failure = unpackEds(in, out);
     if (!failure.isEmpty()) {
@@ -129,14 +137,13 @@ int runEdsUnpacker(int argc, char** argv)
 }
 
 EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& packed, const QString& path,
-                                   int limitMs)
+                                   int limitMs, int stallMs)
 {
     EdsUnpackOutcome outcome;
     const QDeadlineTimer deadline(limitMs);
     QProcess helper;
     helper.setProgram(program);
     helper.setArguments({path, QString::number(limitMs), QString::number(::getpid())});
-    helper.setStandardOutputFile(QProcess::nullDevice());
     helper.start();
     if (!helper.waitForStarted(int(deadline.remainingTime()))) {
         outcome.reason = helper.errorString();
@@ -149,11 +156,18 @@ EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& pac
     }
     helper.write(packed);
     helper.closeWriteChannel();
-    if (!helper.waitForFinished(int(deadline.remainingTime())) && helper.state() != QProcess::NotRunning) {
-        helper.kill();
-        helper.waitForFinished(kKillWaitMs);
-        outcome.result = EdsUnpackOutcome::TimedOut;
-        return outcome;
+    // Each progress mark gives the helper stallMs more, up to the limit.
+    QDeadlineTimer quiet(stallMs);
+    while (helper.state() != QProcess::NotRunning) {
+        const qint64 waitMs = std::min(deadline.remainingTime(), quiet.remainingTime());
+        if (waitMs <= 0) {
+            helper.kill();
+            helper.waitForFinished(kKillWaitMs);
+            outcome.result = deadline.hasExpired() ? EdsUnpackOutcome::TimedOut : EdsUnpackOutcome::Stalled;
+            return outcome;
+        }
+        if (helper.waitForReadyRead(int(waitMs)) && !helper.readAllStandardOutput().isEmpty())
+            quiet.setRemainingTime(stallMs);
     }
     // The reason is the helper's first line; anything after it is not ours to show.
     const QString said = QString::fromUtf8(helper.readAllStandardError()).section(QLatin1Char('\n'), 0, 0);

@@ -24,6 +24,8 @@
 #include <QSaveFile>
 #include <QString>
 
+#include <cstdio>
+
 #include <libzpaq.h>
 
 // libzpaq's reader over a block of memory it does not own.
@@ -47,8 +49,14 @@ public:
     enum { kMaxBytes = 16 * 1024 * 1024 };
     struct EdsTooLarge {};
 
+    // Bytes between two progress marks.
+    enum { kProgressBytes = 16 * 1024 };
+
     explicit OutZpaq(const QString& path);
     bool isOpen() const { return m_file.isOpen(); }
+    // Every kProgressBytes bytes put, one byte on `progress`, flushed: a
+    // stream at work tells itself from one that loops without writing.
+    void reportProgressTo(std::FILE* progress) { m_progress = progress; }
     void put(int c) override;
     qint64 size() const { return m_size; }
     bool commit() { return m_file.commit(); }
@@ -57,6 +65,7 @@ public:
 private:
     QSaveFile m_file;
     qint64 m_size = 0;
+    std::FILE* m_progress = nullptr;
 };
 
 // Every segment of every block into `out`, each checked against the hash
@@ -75,12 +84,15 @@ enum EdsUnpackExit {
 };
 
 // How long the helper may take when its command line names no limit, and the
-// application's own limit, which the GUI thread waits out on a damaged stream.
-// EDS text that fills the device's 102,400-byte buffer takes about 10 s at
-// libzpaq's slowest level (5) and well under 1 s at levels 1 to 3; output near
-// the writer's cap takes far longer at levels 4 and 5 (bench_edsunpack) and
-// runs into the limit.
+// application's own limit. EDS text that fills the device's 102,400-byte
+// buffer takes about 10 s at libzpaq's slowest level (5) and well under 1 s
+// at levels 1 to 3; output near the writer's cap takes far longer at levels 4
+// and 5 (bench_edsunpack) and runs into the limit.
 enum { kEdsUnpackLimitMs = 20000 };
+// How long the application lets the helper go without a progress mark: a
+// damaged stream whose model loops writes nothing, and is ended after this
+// rather than at the limit. The slowest level writes a mark every 0.1 s here.
+enum { kEdsUnpackStallMs = 3000 };
 
 // The helper's whole work, as its command line above says: the packed stream
 // from standard input into OUTPUT; on kUnpackDamaged the reason, UTF-8, on
@@ -90,14 +102,15 @@ int runEdsUnpacker(int argc, char** argv);
 
 // What the application gets from the helper.
 struct EdsUnpackOutcome {
-    enum Result { Written, Damaged, TimedOut, NotSaved, NoHelper } result = NoHelper;
+    enum Result { Written, Damaged, TimedOut, Stalled, NotSaved, NoHelper } result = NoHelper;
     QString reason; // Damaged: the helper's words; NoHelper: what failed
 };
 
 // Runs `program` on `packed`, writing `path`, and ends it once `limitMs` has
-// passed; the helper gets the same limit for its CPU time and this process as
-// its parent. Blocks the calling thread for at most that long (and the moment a
-// killed process takes to go). The helper dies with the thread that started it,
-// which is this one, waiting here until the helper has ended.
+// passed (TimedOut), or once `stallMs` have passed without a progress mark
+// (Stalled); the helper gets the same limit for its CPU time and this process
+// as its parent. Blocks the calling thread for at most that long (and the
+// moment a killed process takes to go). The helper dies with the thread that
+// started it, which is this one, waiting here until the helper has ended.
 EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& packed, const QString& path,
-                                   int limitMs);
+                                   int limitMs, int stallMs = kEdsUnpackStallMs);

@@ -9,8 +9,13 @@
 #include <QFile>
 #include <QStringList>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 int main(int argc, char** argv)
 {
+    // Goes with the test that started it, as the helper goes with this.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 5)

@@ -280,30 +280,38 @@ private slots:
         QCOMPARE(rig.host.canDrops, 0);
     }
 
-    // A stream that keeps the decompressor busy for ever is ended at the
-    // limit and reported as damaged; a good one is still read whole after it.
+    // A stream that keeps the decompressor busy for ever is ended once it has
+    // written nothing for a while, or at the limit when that comes first, and
+    // reported as damaged; a good one is still read whole after it.
     void endlessStreamIsEndedAsDamaged_data()
     {
         QTest::addColumn<QByteArray>("packed");
+        QTest::addColumn<int>("limitMs");
+        QTest::addColumn<QString>("line");
         const QByteArray jumping = selfJumpingStream(fixture());
         QVERIFY(!jumping.isEmpty());
-        QTest::newRow("model program jumps to itself") << jumping;
+        const QString stalled = QStringLiteral("EDS из устройства повреждён: распаковка не выдала данных за 3 с");
+        const int limit = ClassicHost().edsUnpackLimitMs;
+        QTest::newRow("model program jumps to itself") << jumping << limit << stalled;
+        QTest::newRow("model program jumps to itself, limit first")
+            << jumping << 1500 << "EDS из устройства повреждён: распаковка не закончилась за 1.5 с";
         // Found by trying random one-byte damages of this very stream.
         QByteArray damaged = pack(fixture(), "1");
         QCOMPARE(damaged.size(), 1275);
         damaged[241] = char(88);
-        QTest::newRow("one byte changed") << damaged;
+        QTest::newRow("one byte changed") << damaged << limit << stalled;
     }
     void endlessStreamIsEndedAsDamaged()
     {
         QFETCH(QByteArray, packed);
+        QFETCH(int, limitMs);
+        QFETCH(QString, line);
         EdsRig rig(kChecksum, packed);
         QVERIFY(rig.open);
-        rig.host.host.edsUnpackLimitMs = 1500;
+        rig.host.host.edsUnpackLimitMs = limitMs;
         QString path;
         QVERIFY(!readEdsFromDevice(rig.host.host, path));
-        QCOMPARE(rig.host.errors(),
-                 QStringList{"EDS из устройства повреждён: распаковка не закончилась за 1.5 с"});
+        QCOMPARE(rig.host.errors(), QStringList{line});
         QVERIFY(rig.files().isEmpty());
 
         rig.sim.device.setValue(0x1021, 0, pack(fixture(), "1"));
