@@ -5,8 +5,10 @@
 // output cap alone cannot end it. The decompression therefore runs in a
 // helper process of our own (quillbex-edsunpack, beside the application),
 // which the application ends once a time limit above a good stream's has
-// passed (see kEdsUnpackLimitMs). The helper reads the packed stream on its standard input and
-// writes the EDS to the file it is given, replaced only when whole.
+// passed (kEdsUnpackLimitMs), or once it has written nothing for a while
+// (kEdsUnpackStallMs). The helper reads the packed stream on its standard
+// input, writes the EDS to the file it is given, replaced only when whole,
+// and marks its progress on its standard output.
 //
 // The helper does not rely on the application to end it: it bounds its own
 // CPU time, and the kernel kills it the moment the application goes.
