@@ -53,10 +53,11 @@ struct ClassicHost {
     // Holds "ConfigurationData".
     QString applicationDir;
     // The helper that decompresses a device's EDS (quillbex-edsunpack in
-    // applicationDir when empty), and how long it may take: a good stream
-    // takes milliseconds; one that runs out of time counts as damaged.
+    // applicationDir when empty), and how long it may take (the helper's own
+    // default, kEdsUnpackLimitMs): one that runs out of time counts as damaged.
+    enum { kDefaultEdsUnpackLimitMs = 20000 };
     QString edsUnpacker;
-    int edsUnpackLimitMs = 20000;
+    int edsUnpackLimitMs = kDefaultEdsUnpackLimitMs;
 
     void toLog(const QString& message, bool success) const { toLinkLog(log, message, success); }
     void tools(bool on) const

@@ -4,8 +4,10 @@
 #include "link/connectionsettings.h"
 #include "link/sdoaccess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -19,12 +21,30 @@ QString cachePath(const ClassicHost& host, quint32 checksum)
     return host.deviceFolder() + QLatin1Char('/') + QString::number(checksum, 16) + QStringLiteral(".eds");
 }
 
+static_assert(int(ClassicHost::kDefaultEdsUnpackLimitMs) == int(kEdsUnpackLimitMs),
+              "the application and the helper run alone take the same limit");
+
+// Work folders that a run ended with the application left behind (its helper
+// went with it). Ours run one at a time, so none of them is in use here; only
+// real folders named as QTemporaryDir names ours go, and no link is followed.
+void removeStaleWorkFolders(const QString& folder)
+{
+    static const QRegularExpression name(QStringLiteral("^\\.eds-[A-Za-z0-9]{6}$"));
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList({QStringLiteral(".eds-*")}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isDir() && !entry.isSymLink() && name.match(entry.fileName()).hasMatch())
+            QDir(entry.absoluteFilePath()).removeRecursively();
+    }
+}
+
 // The helper writes into a folder of its own beside the cache, on the same
 // file system: the whole file is moved into place, and whatever a helper
 // that was ended left behind goes with the folder.
 bool storeEds(const QByteArray& packed, const QString& path, const ClassicHost& host)
 {
     const QFileInfo target(path);
+    removeStaleWorkFolders(target.absolutePath());
     QTemporaryDir work(target.absolutePath() + QStringLiteral("/.eds-XXXXXX"));
     if (!work.isValid()) {
         host.toLog(kSaveFailed, false);
@@ -44,6 +64,10 @@ bool storeEds(const QByteArray& packed, const QString& path, const ClassicHost& 
         return false;
     case EdsUnpackOutcome::TimedOut:
         host.toLog(kDamaged + QStringLiteral("распаковка не закончилась за %1 с").arg(limitMs / 1000.0), false);
+        return false;
+    case EdsUnpackOutcome::Stalled:
+        host.toLog(kDamaged + QStringLiteral("распаковка не выдала данных за %1 с").arg(kEdsUnpackStallMs / 1000.0),
+                   false);
         return false;
     case EdsUnpackOutcome::NotSaved:
         host.toLog(kSaveFailed, false);

@@ -4,9 +4,15 @@
 #include <QFile>
 #include <QProcess>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 // libzpaq reports what it cannot decompress through this hook of its user:
 // the message (a literal of the library's) comes back as the exception.
@@ -20,6 +26,24 @@ namespace {
 const qint64 kMaxPackedBytes = 1024 * 1024;
 // A killed helper is gone at once; the bound only guards the wait for it.
 const int kKillWaitMs = 5000;
+
+// A whole positive decimal number that fits an int, or 0.
+int positiveArgument(const char* text)
+{
+    bool ok = false;
+    const int value = QByteArray(text).toInt(&ok);
+    return ok && value > 0 ? value : 0;
+}
+
+// SIGXCPU once the CPU time reaches the limit rounded up to whole seconds,
+// SIGKILL a second later should that signal be caught; no core file for it.
+bool limitCpuTime(int limitMs)
+{
+    const rlim_t seconds = rlim_t(limitMs / 1000 + (limitMs % 1000 != 0));
+    const rlimit cpu{seconds, seconds + 1};
+    const rlimit core{0, 0};
+    return ::setrlimit(RLIMIT_CPU, &cpu) == 0 && ::setrlimit(RLIMIT_CORE, &core) == 0;
+}
 }
 
 int InZpaq::get()
@@ -38,6 +62,10 @@ void OutZpaq::put(int c)
         throw EdsTooLarge();
     m_file.putChar(char(c));
     ++m_size;
+    if (m_progress && m_size % kProgressBytes == 0) {
+        std::fputc('+', m_progress);
+        std::fflush(m_progress);
+    }
 }
 
 QString unpackEds(InZpaq& in, OutZpaq& out)
@@ -71,7 +99,18 @@ QString unpackEds(InZpaq& in, OutZpaq& out)
 
 int runEdsUnpacker(int argc, char** argv)
 {
-    if (argc != 2)
+    // First of all, so that no moment passes in which the parent could go
+    // unnoticed; the check against the pid it gave covers a parent gone before.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (argc < 2 || argc > 4)
+        return kUnpackUsage;
+    const int limitMs = argc > 2 ? positiveArgument(argv[2]) : int(kEdsUnpackLimitMs);
+    const int parent = argc > 3 ? positiveArgument(argv[3]) : 0;
+    if (limitMs == 0 || (argc > 3 && parent == 0))
+        return kUnpackUsage;
+    if (parent != 0 && ::getppid() != parent)
+        return kUnpackParentGone;
+    if (!limitCpuTime(limitMs))
         return kUnpackUsage;
     // The whole input, up to its end: a pipe hands it over in pieces.
     QByteArray packed;
@@ -85,6 +124,9 @@ int runEdsUnpacker(int argc, char** argv)
     OutZpaq out(QFile::decodeName(argv[1]));
     if (!out.isOpen())
         return kUnpackNotSaved;
+    // Marks for whoever watches; with no one reading they cost nothing.
+    ::signal(SIGPIPE, SIG_IGN);
+    out.reportProgressTo(stdout);
     InZpaq in(packed.constData(), packed.size());
     const QString failure = unpackEds(in, out);
     if (!failure.isEmpty()) {
@@ -95,14 +137,13 @@ int runEdsUnpacker(int argc, char** argv)
 }
 
 EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& packed, const QString& path,
-                                   int limitMs)
+                                   int limitMs, int stallMs)
 {
     EdsUnpackOutcome outcome;
     const QDeadlineTimer deadline(limitMs);
     QProcess helper;
     helper.setProgram(program);
-    helper.setArguments({path});
-    helper.setStandardOutputFile(QProcess::nullDevice());
+    helper.setArguments({path, QString::number(limitMs), QString::number(::getpid())});
     helper.start();
     if (!helper.waitForStarted(int(deadline.remainingTime()))) {
         outcome.reason = helper.errorString();
@@ -115,11 +156,18 @@ EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& pac
     }
     helper.write(packed);
     helper.closeWriteChannel();
-    if (!helper.waitForFinished(int(deadline.remainingTime())) && helper.state() != QProcess::NotRunning) {
-        helper.kill();
-        helper.waitForFinished(kKillWaitMs);
-        outcome.result = EdsUnpackOutcome::TimedOut;
-        return outcome;
+    // Each progress mark gives the helper stallMs more, up to the limit.
+    QDeadlineTimer quiet(stallMs);
+    while (helper.state() != QProcess::NotRunning) {
+        const qint64 waitMs = std::min(deadline.remainingTime(), quiet.remainingTime());
+        if (waitMs <= 0) {
+            helper.kill();
+            helper.waitForFinished(kKillWaitMs);
+            outcome.result = deadline.hasExpired() ? EdsUnpackOutcome::TimedOut : EdsUnpackOutcome::Stalled;
+            return outcome;
+        }
+        if (helper.waitForReadyRead(int(waitMs)) && !helper.readAllStandardOutput().isEmpty())
+            quiet.setRemainingTime(stallMs);
     }
     // The reason is the helper's first line; anything after it is not ours to show.
     const QString said = QString::fromUtf8(helper.readAllStandardError()).section(QLatin1Char('\n'), 0, 0);

@@ -4,14 +4,29 @@
 // limit: a damaged stream can loop for ever without writing a byte, so the
 // output cap alone cannot end it. The decompression therefore runs in a
 // helper process of our own (quillbex-edsunpack, beside the application),
-// which the application ends once a time limit far above a good stream's has
-// passed. The helper reads the packed stream on its standard input and
-// writes the EDS to the file it is given, replaced only when whole.
+// which the application ends once a time limit above a good stream's has
+// passed (kEdsUnpackLimitMs), or once it has written nothing for a while
+// (kEdsUnpackStallMs). The helper reads the packed stream on its standard
+// input, writes the EDS to the file it is given, replaced only when whole,
+// and marks its progress on its standard output.
+//
+// The helper does not rely on the application to end it: it bounds its own
+// CPU time, and the kernel kills it the moment the application goes.
+//
+//   quillbex-edsunpack OUTPUT [LIMIT-MS [PARENT-PID]]
+//
+// LIMIT-MS (default kEdsUnpackLimitMs) is rounded up to whole seconds of CPU
+// time; past it SIGXCPU ends the helper, and SIGKILL a second later. With
+// PARENT-PID the helper ends at once unless that process is still its parent,
+// so one whose parent went before it could ask to die with it does not live
+// on.
 #pragma once
 
 #include <QByteArray>
 #include <QSaveFile>
 #include <QString>
+
+#include <cstdio>
 
 #include <libzpaq.h>
 
@@ -36,8 +51,14 @@ public:
     enum { kMaxBytes = 16 * 1024 * 1024 };
     struct EdsTooLarge {};
 
+    // Bytes between two progress marks.
+    enum { kProgressBytes = 16 * 1024 };
+
     explicit OutZpaq(const QString& path);
     bool isOpen() const { return m_file.isOpen(); }
+    // Every kProgressBytes bytes put, one byte on `progress`, flushed: a
+    // stream at work tells itself from one that loops without writing.
+    void reportProgressTo(std::FILE* progress) { m_progress = progress; }
     void put(int c) override;
     qint64 size() const { return m_size; }
     bool commit() { return m_file.commit(); }
@@ -46,6 +67,7 @@ public:
 private:
     QSaveFile m_file;
     qint64 m_size = 0;
+    std::FILE* m_progress = nullptr;
 };
 
 // Every segment of every block into `out`, each checked against the hash
@@ -55,21 +77,42 @@ private:
 QString unpackEds(InZpaq& in, OutZpaq& out);
 
 // The helper's exit codes.
-enum EdsUnpackExit { kUnpackWritten = 0, kUnpackDamaged = 1, kUnpackNotSaved = 2, kUnpackUsage = 3 };
+enum EdsUnpackExit {
+    kUnpackWritten = 0,
+    kUnpackDamaged = 1,
+    kUnpackNotSaved = 2,
+    kUnpackUsage = 3,
+    kUnpackParentGone = 4
+};
 
-// The helper's whole work: the packed stream from standard input into the
-// file named by the one argument; on kUnpackDamaged the reason, UTF-8, on
-// standard error.
+// How long the helper may take when its command line names no limit, and the
+// application's own limit. EDS text that fills the device's 102,400-byte
+// buffer takes about 10 s at libzpaq's slowest level (5) and well under 1 s
+// at levels 1 to 3; output near the writer's cap takes far longer at levels 4
+// and 5 (bench_edsunpack) and runs into the limit.
+enum { kEdsUnpackLimitMs = 20000 };
+// How long the application lets the helper go without a progress mark: a
+// damaged stream whose model loops writes nothing, and is ended after this
+// rather than at the limit. The slowest level writes a mark every 0.1 s here.
+enum { kEdsUnpackStallMs = 3000 };
+
+// The helper's whole work, as its command line above says: the packed stream
+// from standard input into OUTPUT; on kUnpackDamaged the reason, UTF-8, on
+// standard error. Sets the process's own CPU limit and parent-death signal:
+// for the helper's main only.
 int runEdsUnpacker(int argc, char** argv);
 
 // What the application gets from the helper.
 struct EdsUnpackOutcome {
-    enum Result { Written, Damaged, TimedOut, NotSaved, NoHelper } result = NoHelper;
+    enum Result { Written, Damaged, TimedOut, Stalled, NotSaved, NoHelper } result = NoHelper;
     QString reason; // Damaged: the helper's words; NoHelper: what failed
 };
 
 // Runs `program` on `packed`, writing `path`, and ends it once `limitMs` has
-// passed. Blocks the calling thread for at most that long (and the moment a
-// killed process takes to go).
+// passed (TimedOut), or once `stallMs` have passed without a progress mark
+// (Stalled); the helper gets the same limit for its CPU time and this process
+// as its parent. Blocks the calling thread for at most that long (and the
+// moment a killed process takes to go). The helper dies with the thread that
+// started it, which is this one, waiting here until the helper has ended.
 EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& packed, const QString& path,
-                                   int limitMs);
+                                   int limitMs, int stallMs = kEdsUnpackStallMs);

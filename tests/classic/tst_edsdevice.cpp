@@ -1,6 +1,7 @@
 // The EDS a device carries in 0x1021 (packed with libzpaq, its checksum in
 // 0x2000 sub-index 6), read from a simulated device over a pty into a cache
-// in a temporary application folder, decompressed by the helper; and the
+// in a temporary application folder, decompressed by the helper; the helper's
+// own bounds (its command line, its CPU limit, dying with its parent); and the
 // choice between it and a file.
 #include "classic/edsdevice.h"
 #include "hostfixture.h"
@@ -9,9 +10,13 @@
 #include "link/sdoaccess.h"
 #include "sim/simdevice.h"
 
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <signal.h>
+#include <unistd.h>
 
 namespace {
 const uint8_t kNode = 0x23;
@@ -120,6 +125,62 @@ QByteArray contents(const QString& path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The fields of /proc/<pid>/stat after the command name (state first), or
+// none when the process is gone.
+QList<QByteArray> procStat(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray stat = f.readAll();
+    const int end = stat.lastIndexOf(')');
+    return end < 0 ? QList<QByteArray>() : stat.mid(end + 2).split(' ');
+}
+
+// Neither gone nor a zombie that nobody has reaped yet.
+bool running(qint64 pid)
+{
+    const QList<QByteArray> stat = procStat(pid);
+    return !stat.isEmpty() && stat[0] != "Z";
+}
+
+// User and system time the process has had, in clock ticks.
+qint64 cpuTicks(qint64 pid)
+{
+    const QList<QByteArray> stat = procStat(pid);
+    return stat.size() > 12 ? stat[11].toLongLong() + stat[12].toLongLong() : 0;
+}
+
+// A child of `parent` running `program`, or 0.
+qint64 childRunning(qint64 parent, const QString& program)
+{
+    const QString target = QFileInfo(program).canonicalFilePath();
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const qint64 pid = entry.toLongLong();
+        const QList<QByteArray> stat = pid > 0 ? procStat(pid) : QList<QByteArray>();
+        if (stat.size() > 1 && stat[1].toLongLong() == parent
+            && QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == target)
+            return pid;
+    }
+    return 0;
+}
+
+// Kills a helper a failed test would leave spinning.
+struct HelperReaper {
+    qint64 pid = 0;
+    ~HelperReaper()
+    {
+        if (pid > 0 && running(pid))
+            ::kill(pid_t(pid), SIGKILL);
+    }
+};
 }
 
 class TstEdsDevice : public QObject {
@@ -219,30 +280,38 @@ private slots:
         QCOMPARE(rig.host.canDrops, 0);
     }
 
-    // A stream that keeps the decompressor busy for ever is ended at the
-    // limit and reported as damaged; a good one is still read whole after it.
+    // A stream that keeps the decompressor busy for ever is ended once it has
+    // written nothing for a while, or at the limit when that comes first, and
+    // reported as damaged; a good one is still read whole after it.
     void endlessStreamIsEndedAsDamaged_data()
     {
         QTest::addColumn<QByteArray>("packed");
+        QTest::addColumn<int>("limitMs");
+        QTest::addColumn<QString>("line");
         const QByteArray jumping = selfJumpingStream(fixture());
         QVERIFY(!jumping.isEmpty());
-        QTest::newRow("model program jumps to itself") << jumping;
+        const QString stalled = QStringLiteral("EDS из устройства повреждён: распаковка не выдала данных за 3 с");
+        const int limit = ClassicHost().edsUnpackLimitMs;
+        QTest::newRow("model program jumps to itself") << jumping << limit << stalled;
+        QTest::newRow("model program jumps to itself, limit first")
+            << jumping << 1500 << "EDS из устройства повреждён: распаковка не закончилась за 1.5 с";
         // Found by trying random one-byte damages of this very stream.
         QByteArray damaged = pack(fixture(), "1");
         QCOMPARE(damaged.size(), 1275);
         damaged[241] = char(88);
-        QTest::newRow("one byte changed") << damaged;
+        QTest::newRow("one byte changed") << damaged << limit << stalled;
     }
     void endlessStreamIsEndedAsDamaged()
     {
         QFETCH(QByteArray, packed);
+        QFETCH(int, limitMs);
+        QFETCH(QString, line);
         EdsRig rig(kChecksum, packed);
         QVERIFY(rig.open);
-        rig.host.host.edsUnpackLimitMs = 1500;
+        rig.host.host.edsUnpackLimitMs = limitMs;
         QString path;
         QVERIFY(!readEdsFromDevice(rig.host.host, path));
-        QCOMPARE(rig.host.errors(),
-                 QStringList{"EDS из устройства повреждён: распаковка не закончилась за 1.5 с"});
+        QCOMPARE(rig.host.errors(), QStringList{line});
         QVERIFY(rig.files().isEmpty());
 
         rig.sim.device.setValue(0x1021, 0, pack(fixture(), "1"));
@@ -268,6 +337,105 @@ private slots:
             unpackEdsInHelper(QStringLiteral(QUILL_EDS_UNPACKER), packed, path, ClassicHost().edsUnpackLimitMs);
         QCOMPARE(int(outcome.result), int(EdsUnpackOutcome::Written));
         QCOMPARE(contents(path), text);
+    }
+
+    // The helper's command line: the output alone (default limit), a CPU
+    // limit it ends at by itself, the parent it must still have.
+    void helperCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // after OUTPUT; PID: this process
+        QTest::addColumn<bool>("endless");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("signal"); // the one that ended it, else 0
+        QTest::newRow("output only, good stream") << QStringList() << false << int(kUnpackWritten) << 0;
+        QTest::newRow("limit and parent, good stream") << QStringList{"1000", "PID"} << false << int(kUnpackWritten)
+                                                       << 0;
+        QTest::newRow("limit and parent, endless: own CPU limit")
+            << QStringList{"1000", "PID"} << true << 0 << int(SIGXCPU);
+        QTest::newRow("limit rounded up to a second, endless") << QStringList{"1"} << true << 0 << int(SIGXCPU);
+        QTest::newRow("parent not this process") << QStringList{"1000", "1"} << true << int(kUnpackParentGone) << 0;
+        QTest::newRow("limit not a number") << QStringList{"soon"} << false << int(kUnpackUsage) << 0;
+        QTest::newRow("limit zero") << QStringList{"0"} << false << int(kUnpackUsage) << 0;
+        QTest::newRow("parent not a number") << QStringList{"1000", "me"} << false << int(kUnpackUsage) << 0;
+        QTest::newRow("too many arguments") << QStringList{"1000", "PID", "x"} << false << int(kUnpackUsage) << 0;
+    }
+    void helperCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, endless);
+        QFETCH(int, exitCode);
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("out.eds"));
+        arguments.replaceInStrings(QStringLiteral("PID"), QString::number(QCoreApplication::applicationPid()));
+        QProcess helper;
+        helper.start(QStringLiteral(QUILL_EDS_UNPACKER), QStringList{out} + arguments);
+        QVERIFY(helper.waitForStarted(5000));
+        HelperReaper reaper{helper.processId()};
+        helper.write(endless ? selfJumpingStream(fixture()) : pack(fixture(), "1"));
+        helper.closeWriteChannel();
+        // The endless rows end by the helper's own limit, one second of CPU.
+        QVERIFY(helper.waitForFinished(30000));
+        if (signal != 0) {
+            QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
+            QCOMPARE(helper.exitCode(), signal); // QProcess gives the signal here
+        } else {
+            QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(helper.exitCode(), exitCode);
+        }
+        QCOMPARE(contents(out), exitCode == kUnpackWritten && signal == 0 ? fixture() : QByteArray());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
+                 exitCode == kUnpackWritten && signal == 0 ? 1 : 0);
+    }
+
+    // The application killed while its helper runs an endless stream: the
+    // helper goes with it, long before its own limit (ten minutes here).
+    void helperGoesWithTheApplication()
+    {
+        QTemporaryDir dir;
+        const QString stream = dir.filePath(QStringLiteral("stream"));
+        QVERIFY(writeFile(stream, selfJumpingStream(fixture())));
+        QProcess application;
+        application.start(QStringLiteral(QUILL_EDS_UNPACK_PARENT),
+                          {QStringLiteral(QUILL_EDS_UNPACKER), stream, dir.filePath(QStringLiteral("out.eds")),
+                           QStringLiteral("600000")});
+        QVERIFY(application.waitForStarted(5000));
+        const qint64 parent = application.processId();
+        HelperReaper helper;
+        QTRY_VERIFY_WITH_TIMEOUT((helper.pid = childRunning(parent, QStringLiteral(QUILL_EDS_UNPACKER))) != 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(cpuTicks(helper.pid) > 10, 10000); // well into the stream
+        QVERIFY(running(helper.pid));
+        QCOMPARE(::kill(pid_t(parent), SIGKILL), 0);
+        QVERIFY(application.waitForFinished(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!running(helper.pid), 2000);
+    }
+
+    // Work folders an ended run left in the device's folder go with the next
+    // cache written; nothing else there is touched, nor followed out of it.
+    void leftoverWorkFoldersGo()
+    {
+        EdsRig rig(kChecksum, pack(fixture(), "1"));
+        QVERIFY(rig.open);
+        const QDir folder(rig.folder());
+        QTemporaryDir outside;
+        QVERIFY(writeFile(outside.filePath(QStringLiteral("kept")), "outside"));
+        QVERIFY(folder.mkpath(QStringLiteral(".eds-abc123/deeper")));
+        QVERIFY(writeFile(folder.filePath(QStringLiteral(".eds-abc123/deeper/1234abcd.eds")), "part"));
+        QVERIFY(folder.mkdir(QStringLiteral(".eds-Z9y8X7")));
+        QVERIFY(folder.mkdir(QStringLiteral(".eds-abc12")));
+        QVERIFY(folder.mkdir(QStringLiteral(".eds-abc1234")));
+        QVERIFY(folder.mkdir(QStringLiteral("eds-abc123")));
+        QVERIFY(writeFile(folder.filePath(QStringLiteral(".eds-file01")), "a file"));
+        QVERIFY(QFile::link(outside.path(), folder.filePath(QStringLiteral(".eds-link01"))));
+        QString path;
+        QVERIFY(readEdsFromDevice(rig.host.host, path));
+        QCOMPARE(contents(rig.cache()), fixture());
+        QVERIFY(rig.host.lines.isEmpty());
+        QStringList left = rig.files();
+        left.sort();
+        QCOMPARE(left, (QStringList{".eds-abc12", ".eds-abc1234", ".eds-file01", ".eds-link01", "1234abcd.eds",
+                                    "eds-abc123"}));
+        QCOMPARE(contents(outside.filePath(QStringLiteral("kept"))), QByteArray("outside"));
     }
 
     void missingHelper()
