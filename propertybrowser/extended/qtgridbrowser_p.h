@@ -269,7 +269,8 @@ public:
             delete parent->childLayout;
             parent->childLayout = nullptr;
         }
-        // Its own holder stays in the parent's until then, and no longer asks it.
+        // Its own panel or group box goes with the parent's; its layout must no longer
+        // ask this record, deleted now, where the rows go.
         if (row->childLayout)
             row->childLayout->setPlacer(nullptr);
         if (QWidget *editor = row->editor) {
