@@ -11,6 +11,7 @@
 
 #include "propertybrowser/qtproperty.h"
 
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QSignalBlocker>
@@ -31,26 +32,25 @@ public:
     {
         m_createdEditors[property].append(editor);
         m_editorToProperty.insert(editor, property);
+        m_editorAt.insert(static_cast<const QObject *>(editor), editor);
         emit property->propertyManager()->editorCreated(property);
     }
 
     // Forgets an editor that is being destroyed; any other object changes nothing.
     void editorDestroyed(QObject *object)
     {
-        for (auto it = m_editorToProperty.begin(); it != m_editorToProperty.end(); ++it) {
-            if (static_cast<QObject *>(it.key()) != object)
-                continue;
-            QtProperty *property = it.value();
-            Editor *editor = it.key();
-            const auto listIt = m_createdEditors.find(property);
-            if (listIt != m_createdEditors.end()) {
-                listIt->removeAll(editor);
-                if (listIt->isEmpty())
-                    m_createdEditors.erase(listIt);
-            }
-            m_editorToProperty.erase(it);
+        Editor *editor = m_editorAt.take(object);
+        const auto it = editor ? m_editorToProperty.find(editor) : m_editorToProperty.end();
+        if (it == m_editorToProperty.end())
             return;
+        QtProperty *property = it.value();
+        const auto listIt = m_createdEditors.find(property);
+        if (listIt != m_createdEditors.end()) {
+            listIt->removeAll(editor);
+            if (listIt->isEmpty())
+                m_createdEditors.erase(listIt);
         }
+        m_editorToProperty.erase(it);
     }
 
     // The property an editor shows (a factory's slots pass the signal's sender),
@@ -108,14 +108,15 @@ public:
 private:
     typename QMap<Editor *, QtProperty *>::const_iterator find(const QObject *object) const
     {
-        for (auto it = m_editorToProperty.cbegin(); it != m_editorToProperty.cend(); ++it) {
-            if (static_cast<const QObject *>(it.key()) == object)
-                return it;
-        }
-        return m_editorToProperty.cend();
+        Editor *editor = m_editorAt.value(object);
+        return editor ? m_editorToProperty.constFind(editor) : m_editorToProperty.cend();
     }
 
     QMap<QtProperty *, EditorList> m_createdEditors;
     QMap<Editor *, QtProperty *> m_editorToProperty;
+    // Each editor by its QObject's address, taken while it was whole: a sender or
+    // an object being destroyed is found without casting it back, and without a
+    // walk through every editor.
+    QHash<const QObject *, Editor *> m_editorAt;
     QtAbstractEditorFactoryBase *q_ptr;
 };

@@ -2,8 +2,10 @@
 
 #include "propertybrowser/qtbrowseritemstate_p.h"
 #include "propertybrowser/qtfactoryregistry.h"
+#include "propertybrowser/qtremovalbatch_p.h"
 
 #include <QMap>
+#include <QSet>
 
 class QtBrowserItemPrivate
 {
@@ -59,7 +61,9 @@ public:
 
     QtAbstractPropertyBrowser *q_ptr;
     QList<QtProperty *> subItems;
-    QMap<QtAbstractPropertyManager *, QList<QtProperty *>> managerToProperties;
+    // The shown properties of each manager: while there are any, the browser
+    // follows the manager's signals.
+    QMap<QtAbstractPropertyManager *, QSet<QtProperty *>> managerToProperties;
     QMap<QtProperty *, QList<QtProperty *>> propertyToParents;
     QMap<QtProperty *, QtBrowserItem *> topLevelPropertyToIndex;
     QList<QtBrowserItem *> topLevelIndexes;
@@ -68,6 +72,16 @@ public:
 };
 
 namespace {
+
+// Takes an entry that the list holds once out of it. Looked for from the end:
+// siblings go last first, and a manager's clear deletes the newest first.
+template <class T>
+void removeLast(QList<T *> &list, T *entry)
+{
+    const int pos = list.lastIndexOf(entry);
+    if (pos >= 0)
+        list.removeAt(pos);
+}
 
 // Whether an item sits under the given parent property (both null for top level).
 bool isUnder(const QtBrowserItem *item, const QtProperty *parentProperty)
@@ -91,7 +105,7 @@ void QtAbstractPropertyBrowserPrivate::insertSubTree(QtProperty *property, QtPro
     QtAbstractPropertyManager *manager = property->propertyManager();
     if (!managerToProperties.contains(manager))
         connectManager(manager, true);
-    managerToProperties[manager].append(property);
+    managerToProperties[manager].insert(property);
     propertyToParents[property].append(parentProperty);
 
     const QList<QtProperty *> subs = property->subProperties();
@@ -112,7 +126,7 @@ void QtAbstractPropertyBrowserPrivate::removeSubTree(QtProperty *property, QtPro
     QtAbstractPropertyManager *manager = property->propertyManager();
     const auto managerIt = managerToProperties.find(manager);
     if (managerIt != managerToProperties.end()) {
-        managerIt->removeAll(property);
+        managerIt->remove(property);
         if (managerIt->isEmpty()) {
             managerToProperties.erase(managerIt);
             connectManager(manager, false);
@@ -214,10 +228,10 @@ void QtAbstractPropertyBrowserPrivate::removeBrowserIndex(QtBrowserItem *index)
 
     QtProperty *property = index->property();
     if (QtBrowserItem *parentIndex = index->parent()) {
-        parentIndex->d_ptr->children.removeAll(index);
+        removeLast(parentIndex->d_ptr->children, index);
     } else {
         topLevelPropertyToIndex.remove(property);
-        topLevelIndexes.removeAll(index);
+        removeLast(topLevelIndexes, index);
     }
     const auto it = propertyToIndexes.find(property);
     if (it != propertyToIndexes.end()) {
@@ -278,6 +292,8 @@ QList<QtBrowserItem *> QtAbstractPropertyBrowser::topLevelItems() const
 
 void QtAbstractPropertyBrowser::clear()
 {
+    // The concrete browser holds back work that each removal would repeat.
+    const QtRemovalBatch batch;
     const QList<QtProperty *> subList = properties();
     for (int i = subList.size() - 1; i >= 0; --i)
         removeProperty(subList.at(i));
@@ -308,7 +324,8 @@ QtBrowserItem *QtAbstractPropertyBrowser::insertProperty(QtProperty *property,
 
 void QtAbstractPropertyBrowser::removeProperty(QtProperty *property)
 {
-    const int pos = d_ptr->subItems.indexOf(property);
+    // From the end, as removeLast does.
+    const int pos = d_ptr->subItems.lastIndexOf(property);
     if (pos < 0)
         return;
     d_ptr->subItems.removeAt(pos);
@@ -365,7 +382,9 @@ void QtAbstractPropertyBrowser::slotPropertyRemoved(QtProperty *property, QtProp
 
 void QtAbstractPropertyBrowser::slotPropertyDestroyed(QtProperty *property)
 {
-    if (d_ptr->subItems.contains(property))
+    // A property is top-level exactly while it has a top-level item; looked up in
+    // the map, not the list, since every shown property of a cleared manager asks.
+    if (d_ptr->topLevelPropertyToIndex.contains(property))
         removeProperty(property);
 }
 

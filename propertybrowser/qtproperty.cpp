@@ -1,6 +1,9 @@
 #include "propertybrowser/qtproperty.h"
 
 #include "propertybrowser/qtfactoryregistry.h"
+#include "propertybrowser/qtremovalbatch_p.h"
+
+#include <algorithm>
 
 class QtPropertyPrivate
 {
@@ -21,6 +24,8 @@ public:
     bool enabled = true;
     bool modified = false;
     QtAbstractPropertyManager *const manager;
+    // The order in which its manager added it.
+    quint64 serial = 0;
 };
 
 class QtAbstractPropertyManagerPrivate
@@ -30,6 +35,7 @@ public:
 
     QtAbstractPropertyManager *q_ptr;
     QSet<QtProperty *> properties;
+    quint64 nextSerial = 0;
 };
 
 namespace {
@@ -172,20 +178,30 @@ QSet<QtProperty *> QtAbstractPropertyManager::properties() const { return d_ptr-
 
 void QtAbstractPropertyManager::clear()
 {
+    // Browsers hold back work that each removal would repeat until all are done.
+    const QtRemovalBatch batch;
     // The properties without a parent go first: a browser then takes each tree it
     // shows away in one piece, and the sub-properties are no longer shown when
-    // their turn comes. A deletion may take other properties along (a compound
-    // value's parts), so each is looked up before it is deleted.
+    // their turn comes. Newest first: a page adds its properties as it makes them,
+    // so a browser loses them from the end of its lists, where a removal costs
+    // nothing. A deletion may take other properties along (a compound value's
+    // parts), so each is looked up before it is deleted.
     QList<QtProperty *> topLevel;
-    for (QtProperty *property : qAsConst(d_ptr->properties)) {
-        if (property->d_ptr->parentItems.isEmpty())
-            topLevel.append(property);
+    QList<QtProperty *> others;
+    for (QtProperty *property : qAsConst(d_ptr->properties))
+        (property->d_ptr->parentItems.isEmpty() ? topLevel : others).append(property);
+    const auto newestFirst = [](const QtProperty *a, const QtProperty *b) {
+        return a->d_ptr->serial > b->d_ptr->serial;
+    };
+    std::sort(topLevel.begin(), topLevel.end(), newestFirst);
+    std::sort(others.begin(), others.end(), newestFirst);
+    for (const QList<QtProperty *> *group : {&topLevel, &others}) {
+        for (QtProperty *property : *group) {
+            if (d_ptr->properties.contains(property))
+                delete property;
+        }
     }
-    for (QtProperty *property : qAsConst(topLevel)) {
-        if (d_ptr->properties.contains(property))
-            delete property;
-    }
-    // Each deletion takes the property out of the set.
+    // Each deletion takes the property out of the set; a handler may have added more.
     while (!d_ptr->properties.isEmpty())
         delete *d_ptr->properties.cbegin();
 }
@@ -196,6 +212,7 @@ QtProperty *QtAbstractPropertyManager::addProperty(const QString &name)
     if (!property)
         return nullptr;
     property->setPropertyName(name);
+    property->d_ptr->serial = d_ptr->nextSerial++;
     d_ptr->properties.insert(property);
     initializeProperty(property);
     return property;

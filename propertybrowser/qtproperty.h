@@ -81,7 +81,8 @@ public:
     ~QtAbstractPropertyManager() override;
 
     QSet<QtProperty *> properties() const;
-    // Deletes the owned properties one at a time until none is left.
+    // Deletes the owned properties one at a time until none is left: those without
+    // a parent first, then the others, each newest first.
     void clear();
 
     // A new property named `name` (propertyChanged only for a non-empty name),

@@ -1,6 +1,7 @@
 #include "propertybrowser/qttreepropertybrowser_p.h"
 
 #include "propertybrowser/qtbrowseritemstate_p.h"
+#include "propertybrowser/qtremovalbatch_p.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -154,8 +155,33 @@ void QtTreePropertyBrowserPrivate::removeRow(QtBrowserItem *item)
     // later: the model then tells its views of the whole branch once, and a view
     // looks through every expanded row (each is a persistent index) at every
     // removal it is told of.
-    if (!qtBrowserItemIsLeaving(item->parent()))
-        delete row;
+    if (qtBrowserItemIsLeaving(item->parent()))
+        return;
+    // For the same reason the top-level rows that go in one batch, a whole page
+    // when a manager is cleared, go together as it ends.
+    if (!item->parent() && QtRemovalBatch::isOpen()) {
+        if (heldRows.isEmpty())
+            QtRemovalBatch::atEnd(this, [this] { removeHeldRows(); });
+        heldRows.insert(row);
+        return;
+    }
+    delete row;
+}
+
+void QtTreePropertyBrowserPrivate::removeHeldRows()
+{
+    const QSet<QTreeWidgetItem *> rows = std::exchange(heldRows, {});
+    // From the bottom up, so that the rows above a range keep their places. The
+    // model deletes the rows, and their child rows with them.
+    QAbstractItemModel *model = view->model();
+    int last = view->topLevelItemCount() - 1;
+    for (int i = last; i >= -1; --i) {
+        if (i >= 0 && rows.contains(view->topLevelItem(i)))
+            continue;
+        if (i < last)
+            model->removeRows(i + 1, last - i);
+        last = i - 1;
+    }
 }
 
 void QtTreePropertyBrowserPrivate::refreshRow(QTreeWidgetItem *row)
@@ -300,6 +326,8 @@ QtTreePropertyBrowser::~QtTreePropertyBrowser()
     d_ptr->view->setEditorPrivate(nullptr);
     d_ptr->delegate->setEditorPrivate(nullptr);
     disconnect(d_ptr->view, nullptr, this, nullptr);
+    // Rows held back for a removal batch go with the view.
+    QtRemovalBatch::cancel(d_ptr.get());
 }
 
 void QtTreePropertyBrowser::setExtraColumns(const QStringList &names)

@@ -38,6 +38,9 @@ public:
 
     void insertRow(QtBrowserItem *item, QtBrowserItem *afterItem);
     void removeRow(QtBrowserItem *item);
+    // The top-level rows held back during a removal batch, consecutive ones as one
+    // range.
+    void removeHeldRows();
     // Texts, icons, span and enabled state of a row from its property.
     void refreshRow(QTreeWidgetItem *row);
     // Setting a first-column span lays the whole view out at once when a layout is
@@ -66,6 +69,9 @@ public:
     bool browserChangedBlocked = false;
     QIcon expandIcon;
     QSet<QTreeWidgetItem *> pendingSpans;
+    // Top-level rows whose items are gone, left in the view until the removal batch
+    // ends; in no map.
+    QSet<QTreeWidgetItem *> heldRows;
 };
 
 class QtPropertyEditorView : public QTreeWidget

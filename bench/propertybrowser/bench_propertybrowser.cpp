@@ -17,11 +17,13 @@
 //   clear        clear each manager of a shown page while the browser lives, and,
 //                for reference, after the browser was deleted;
 //   memory       resident growth after the build.
-// Then the grid browsers (gridbench.h).
+// Then the grid browsers (gridbench.h), then the clear of flat pages in each browser
+// (flatclearbench.h); "flatclear" runs that part alone.
 //
-//   QT_QPA_PLATFORM=offscreen bench_propertybrowser [rounds]
+//   QT_QPA_PLATFORM=offscreen bench_propertybrowser [rounds] [flatclear]
 
 #include "bench/procstatus.h"
+#include "flatclearbench.h"
 #include "gridbench.h"
 #include "propertysample.h"
 #include "variantpage.h"
@@ -300,6 +302,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     warmUp();
+    if (argc > 2 && qstrcmp(argv[2], "flatclear") == 0) {
+        benchFlatClear(rounds);
+        return 0;
+    }
 
     std::vector<Figures> browser;
     std::vector<Figures> bare;
@@ -373,5 +379,6 @@ int main(int argc, char **argv)
                 medianOf(variant, [](const Figures &f) { return f.clearWithoutBrowser; }), "200 ms");
 
     benchGridBrowsers(rounds);
+    benchFlatClear(rounds);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "propertybrowser/extended/qtgridbrowser_p.h"
 #include "propertybrowser/extended/qtgridrows.h"
+#include "propertybrowser/qtbrowseritemstate_p.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -238,33 +239,47 @@ void QtButtonPropertyBrowser::itemRemoved(QtBrowserItem *item)
         return;
 
     ButtonBrowserRow *parent = row->parentRow;
-    const int gridRow = d->gridRowOf(row);
-    d->siblingsOf(row).removeAll(row);
+    if (parent && qtBrowserItemIsLeaving(item->parent())) {
+        d->rowByButton.remove(row->expandButton);
+        d->leaveWithParent(row);
+        delete row;
+        return;
+    }
+    // The widgets of a row held back leave the grid with the batch; the rows are
+    // placed again from the top at the next look at the grid, once for the batch,
+    // instead of finding this row's place among its siblings.
+    const bool held = d->holdsBack(row);
+    const int gridRow = held ? -1 : d->gridRowOf(row);
+    if (held)
+        d->mainLayout->markRowsFrom(0);
+    d->leaveSiblings(row);
     const int span = d->rowSpanOf(row);
 
     d->rowByButton.remove(row->expandButton);
     d->deleteParts(row);
-    delete row->expandButton;
-    delete row->container;
+    d->discard(row->expandButton);
+    // A panel held back outlives the record it would ask where its rows go.
+    if (row->childLayout)
+        row->childLayout->setPlacer(nullptr);
+    d->discard(row->container);
 
     if (parent && parent->childRows.isEmpty()) {
         QtRowGridLayout *layout = d->layoutOf(parent);
-        const int parentRow = d->gridRowOf(parent);
+        const bool parentHeld = d->holdsBack(parent);
+        const int parentRow = parentHeld ? -1 : d->gridRowOf(parent);
         const int parentSpan = d->rowSpanOf(parent);
         d->rowByButton.remove(parent->expandButton);
-        layout->removeWidget(parent->expandButton);
-        delete parent->expandButton;
-        layout->removeWidget(parent->container);
-        delete parent->container;
+        d->discard(parent->expandButton);
+        d->discard(parent->container);
         parent->expandButton = nullptr;
         parent->container = nullptr;
         parent->childLayout = nullptr;
         // A panel made for later children starts closed, as its button does.
         parent->expanded = false;
-        if (parentSpan == 2)
+        if (parentSpan == 2 && !parentHeld)
             shiftRowsUp(layout, parentRow + 1);
         d->queueForUpdate(parent);
-    } else {
+    } else if (!held) {
         QtRowGridLayout *layout = d->layoutOf(row);
         shiftRowsUp(layout, gridRow);
         if (span == 2)

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "propertybrowser/extended/qtgridrows.h"
+#include "propertybrowser/extended/qtheldwidgets_p.h"
 #include "propertybrowser/qtabstractpropertybrowser.h"
+#include "propertybrowser/qtremovalbatch_p.h"
 #include "propertybrowser/qtwaitinglayout_p.h"
 
 #include <QGridLayout>
@@ -77,7 +79,8 @@ class QtGridBrowserRows
 public:
     explicit QtGridBrowserRows(QWidget *browser)
         : m_browser(browser), mainLayout(new QtRowGridLayout(browser)),
-          m_spacer(new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Expanding))
+          m_spacer(new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Expanding)),
+          m_held(browser, mainLayout)
     {
         // Below the last row, so that the rows stay packed at the top.
         mainLayout->addItem(m_spacer, 0, 0);
@@ -169,6 +172,31 @@ public:
         itemByRow.remove(row);
         return row;
     }
+    // Looked for from the end: siblings go last first, and a cleared manager's
+    // newest properties first.
+    void leaveSiblings(Row *row)
+    {
+        QList<Row *> &siblings = siblingsOf(row);
+        const int pos = siblings.lastIndexOf(row);
+        if (pos >= 0)
+            siblings.removeAt(pos);
+    }
+
+    // Whether the widgets of the row wait for the end of a removal batch to leave
+    // the grid: those of a top-level row do, on the browser widget (qtheldwidgets_p.h).
+    bool holdsBack(const Row *row) const { return !row->parentRow && QtRemovalBatch::isOpen(); }
+
+    // Deletes a widget of a row, which takes it out of its holder's layout; or
+    // holds it back until the removal batch ends.
+    void discard(QWidget *widget)
+    {
+        if (!widget)
+            return;
+        if (m_held.holds(widget))
+            m_held.hold(widget);
+        else
+            delete widget;
+    }
 
     // Puts a widget into a grid layout of the browser. One put on a shown widget and
     // not hidden on purpose is shown at once, as Qt would show it from the event loop;
@@ -212,15 +240,44 @@ public:
     void deleteParts(Row *row)
     {
         if (QWidget *editor = row->editor) {
-            rowByEditor.remove(editor);
-            if (QLayout *layout = editor->parentWidget() ? editor->parentWidget()->layout() : nullptr)
-                layout->removeWidget(editor);
-            editor->hide();
-            editor->setParent(m_browser);
-            editor->deleteLater();
+            unwatchEditor(editor);
+            if (m_held.holds(editor)) {
+                m_held.holdEditor(editor);
+            } else {
+                if (QLayout *layout = editor->parentWidget() ? editor->parentWidget()->layout() : nullptr)
+                    layout->removeWidget(editor);
+                letEditorGo(editor);
+            }
         }
-        delete row->nameLabel;
-        delete row->valueLabel;
+        discard(row->nameLabel);
+        discard(row->valueLabel);
+    }
+
+    // A row whose parent goes in the same removal (child rows go first) leaves its
+    // widgets in the parent's panel or group box, which goes with the parent; only
+    // its editor leaves, as in deleteParts. The first child row to go hides the
+    // holder and deletes its layout, so that nothing that goes from it touches a
+    // layout: the first change to a layout that was laid out posts it a request,
+    // and Qt looks through every event waiting in the queue for those of each
+    // object it deletes, the holder among them.
+    void leaveWithParent(Row *row)
+    {
+        Row *parent = row->parentRow;
+        leaveSiblings(row);
+        if (parent->childLayout) {
+            parent->holder()->hide();
+            delete parent->childLayout;
+            parent->childLayout = nullptr;
+        }
+        // Its own panel or group box goes with the parent's; its layout must no longer
+        // ask this record, deleted now, where the rows go.
+        if (row->childLayout)
+            row->childLayout->setPlacer(nullptr);
+        if (QWidget *editor = row->editor) {
+            unwatchEditor(editor);
+            letEditorGo(editor);
+        }
+        labelRebuildQueue.removeAll(row);
     }
 
     void queueForUpdate(Row *row)
@@ -268,6 +325,26 @@ protected:
     }
 
 private:
+    // No row shows the editor any more, so its end need not be heard of: the slot
+    // would ask for its sender, which walks every connection made to the browser.
+    void unwatchEditor(QWidget *editor)
+    {
+        rowByEditor.remove(editor);
+        QObject::disconnect(editor, nullptr, m_browser, nullptr);
+    }
+
+    // Hides an editor that no row shows any more and moves it onto the browser
+    // widget, from where it is deleted from the event loop.
+    void letEditorGo(QWidget *editor)
+    {
+        editor->hide();
+        editor->setParent(m_browser);
+        if (m_held.holds(editor))
+            m_held.holdEditor(editor);
+        else
+            editor->deleteLater();
+    }
+
     // Where the items of the owner's child rows go (the top-level rows and the
     // spacer below them for none), unless the rows are being changed.
     QtRowGridLayout::Placer placerOf(const Row *owner)
@@ -297,6 +374,7 @@ public:
 private:
     QSpacerItem *m_spacer;
     int m_changing = 0;
+    QtHeldWidgets m_held;
 };
 
 } // namespace QtGridBrowserShapes

@@ -77,6 +77,31 @@ void QtRowGridLayout::markRowsFrom(int row)
     invalidate();
 }
 
+void QtRowGridLayout::dropWidgets(const QSet<const QWidget *> &widgets)
+{
+    if (widgets.isEmpty())
+        return;
+    // Taken from the end, the items cost nothing to take out; the kept ones go back
+    // in their order, so the items stay in the order of their rows.
+    QVector<Placed> kept;
+    int firstDropped = kPlaced;
+    for (int i = QGridLayout::count() - 1; i >= 0; --i) {
+        Placed p{nullptr, 0, 0, 0, 0};
+        getItemPosition(i, &p.row, &p.column, &p.rowSpan, &p.columnSpan);
+        p.item = QGridLayout::takeAt(i);
+        if (widgets.contains(p.item->widget())) {
+            firstDropped = std::min(firstDropped, p.row);
+            delete p.item;
+        } else {
+            kept.append(p);
+        }
+    }
+    for (auto it = kept.crbegin(); it != kept.crend(); ++it)
+        addPlaced(this, *it);
+    if (firstDropped != kPlaced)
+        markRowsFrom(firstDropped);
+}
+
 void QtRowGridLayout::placeMarkedRows() const
 {
     if (m_markedFrom == kPlaced || m_placing || !m_placer)

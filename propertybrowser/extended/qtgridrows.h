@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QGridLayout>
+#include <QSet>
 
 #include <functional>
 #include <limits>
@@ -52,6 +53,10 @@ public:
     void putWidget(QWidget *widget, int row, int column, int rowSpan = 1, int columnSpan = 1);
     // The items at grid row `row` and below may stand in the wrong rows.
     void markRowsFrom(int row);
+    // Takes the items of these widgets out, in one pass over the items (each
+    // removeWidget looks through them all), and marks the rows from the first one
+    // that lost an item. The widgets are not touched, so they may be gone already.
+    void dropWidgets(const QSet<const QWidget *> &widgets);
 
     QSize sizeHint() const override;
     QSize minimumSize() const override;

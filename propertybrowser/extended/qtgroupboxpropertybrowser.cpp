@@ -2,6 +2,7 @@
 
 #include "propertybrowser/extended/qtgridbrowser_p.h"
 #include "propertybrowser/extended/qtgridrows.h"
+#include "propertybrowser/qtbrowseritemstate_p.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -167,11 +168,25 @@ void QtGroupBoxPropertyBrowser::itemRemoved(QtBrowserItem *item)
         return;
 
     GroupBoxBrowserRow *parent = row->parentRow;
-    const int gridRow = d->gridRowOf(row);
-    d->siblingsOf(row).removeAll(row);
+    if (parent && qtBrowserItemIsLeaving(item->parent())) {
+        d->leaveWithParent(row);
+        delete row;
+        return;
+    }
+    // The widgets of a row held back leave the grid with the batch; the rows are
+    // placed again from the top at the next look at the grid, once for the batch,
+    // instead of finding this row's place among its siblings.
+    const bool held = d->holdsBack(row);
+    const int gridRow = held ? -1 : d->gridRowOf(row);
+    if (held)
+        d->mainLayout->markRowsFrom(0);
+    d->leaveSiblings(row);
 
     d->deleteParts(row);
-    delete row->groupBox;
+    // A group box held back outlives the record it would ask where its rows go.
+    if (row->childLayout)
+        row->childLayout->setPlacer(nullptr);
+    d->discard(row->groupBox);
 
     if (parent && parent->childRows.isEmpty()) {
         // The editor waits on the browser widget, hidden, until slotUpdate puts it
@@ -180,13 +195,12 @@ void QtGroupBoxPropertyBrowser::itemRemoved(QtBrowserItem *item)
             parent->editor->hide();
             parent->editor->setParent(this);
         }
-        d->layoutOf(parent)->removeWidget(parent->groupBox);
-        delete parent->groupBox;
+        d->discard(parent->groupBox);
         parent->groupBox = nullptr;
         parent->separator = nullptr;
         parent->childLayout = nullptr;
         d->queueForUpdate(parent);
-    } else {
+    } else if (!held) {
         shiftRowsUp(d->layoutOf(row), gridRow);
     }
     d->labelRebuildQueue.removeAll(row);

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
+#include <QSpinBox>
 #include <QStringList>
 #include <QToolButton>
 
@@ -86,6 +87,16 @@ Widget *widgetShowing(const QWidget *browser, const QString &text)
         }
     }
     return nullptr;
+}
+
+// Whether every label and editor (spin box) below the browser stands in its grid,
+// `grid` as gridOf writes it: none of a removed row is left behind.
+inline bool onlyGridWidgetsLeft(const QWidget *browser, const QStringList &grid)
+{
+    const QString all = grid.join(QLatin1Char(';'));
+    const int labels = all.count(QStringLiteral("name:")) + all.count(QStringLiteral("value:"));
+    return browser->findChildren<QLabel *>().size() == labels
+           && browser->findChildren<QSpinBox *>().size() == all.count(QStringLiteral("editor"));
 }
 
 // Whether a row's name and value stand laid out in their holder: side by side in

@@ -24,6 +24,8 @@ private slots:
     void shiftingRows();
     void gridPlaces_data();
     void gridPlaces();
+    void clearedRows_data();
+    void clearedRows();
     void expansionSignals_data();
     void expansionSignals();
     void handlerClicksAnotherRow();
@@ -202,6 +204,64 @@ void TstButtonPropertyBrowser::gridPlaces()
     QFETCH(QStringList, places);
     steps(*m_f.browser, m_b, *m_f.ints, *m_f.strings);
     QCOMPARE(grid(), places);
+}
+
+void TstButtonPropertyBrowser::clearedRows_data()
+{
+    QTest::addColumn<QString>("cleared");
+    QTest::addColumn<QStringList>("atOnce");
+    QTest::addColumn<QStringList>("afterTheEventLoop");
+
+    // Every other row, and an open row's last child: its button and panel go at
+    // once, its name comes back with the event loop.
+    const QStringList intsGone{"0,0,1,1 name:S", "0,1,1,1 value:s", "2,0,1,1 name:C", "2,1,1,1 value:c",
+                               "3,0,1,1 name:E", "3,1,1,1 value:e", "4,0,1,1 spacer"};
+    QTest::newRow("ints") << "ints" << intsGone
+                          << QStringList{"0,0,1,1 name:S", "0,1,1,1 value:s", "1,0,1,2 name:B", "2,0,1,1 name:C",
+                                         "2,1,1,1 value:c", "3,0,1,1 name:E", "3,1,1,1 value:e", "4,0,1,1 spacer"};
+    // The first, a middle and the last row.
+    const QStringList stringsGone{"0,0,1,1 name:A", "0,1,1,1 editor", "1,0,1,2 button:B checked ^",
+                                  "2,0,1,2 panel{0,0,1,1 name:B1; 0,1,1,1 editor}", "3,0,1,1 name:D",
+                                  "3,1,1,1 editor", "4,0,1,1 spacer"};
+    QTest::newRow("strings") << "strings" << stringsGone << stringsGone;
+    // An open row with its panel.
+    const QStringList groupsGone{"0,0,1,1 name:S", "0,1,1,1 value:s", "1,0,1,1 name:A", "1,1,1,1 editor",
+                                 "2,0,1,1 name:C", "2,1,1,1 value:c", "3,0,1,1 name:D", "3,1,1,1 editor",
+                                 "4,0,1,1 name:E", "4,1,1,1 value:e", "5,0,1,1 spacer"};
+    QTest::newRow("groups") << "groups" << groupsGone << groupsGone;
+    QTest::newRow("the browser's clear") << "browser" << QStringList{"0,0,1,1 spacer"}
+                                         << QStringList{"0,0,1,1 spacer"};
+}
+
+// A clear takes its rows' widgets out of the grid together, when the last of its
+// properties has gone: the rows left stand in their order at once, and nothing of
+// the rows that went stays behind.
+void TstButtonPropertyBrowser::clearedRows()
+{
+    QFETCH(QString, cleared);
+    QFETCH(QStringList, atOnce);
+    QFETCH(QStringList, afterTheEventLoop);
+    m_f.browser->insertProperty(m_f.addString(QStringLiteral("S"), QStringLiteral("s")), nullptr);
+    m_b->addSubProperty(m_f.ints->addProperty(QStringLiteral("B1")));
+    m_f.browser->setExpanded(m_f.browser->topLevelItem(m_b), true);
+    m_f.browser->addProperty(m_f.ints->addProperty(QStringLiteral("D")));
+    m_f.browser->addProperty(m_f.addString(QStringLiteral("E"), QStringLiteral("e")));
+    QCOMPARE(grid(), (QStringList{"0,0,1,1 name:S", "0,1,1,1 value:s", "1,0,1,1 name:A", "1,1,1,1 editor",
+                                  "2,0,1,2 button:B checked ^", "3,0,1,2 panel{0,0,1,1 name:B1; 0,1,1,1 editor}",
+                                  "4,0,1,1 name:C", "4,1,1,1 value:c", "5,0,1,1 name:D", "5,1,1,1 editor",
+                                  "6,0,1,1 name:E", "6,1,1,1 value:e", "7,0,1,1 spacer"}));
+
+    if (cleared == QLatin1String("ints"))
+        m_f.ints->clear();
+    else if (cleared == QLatin1String("strings"))
+        m_f.strings->clear();
+    else if (cleared == QLatin1String("groups"))
+        m_f.groups->clear();
+    else
+        m_f.browser->clear();
+    QCOMPARE(grid(), atOnce);
+    QTRY_COMPARE(grid(), afterTheEventLoop);
+    QTRY_VERIFY(onlyGridWidgetsLeft(m_f.browser.get(), grid()));
 }
 
 void TstButtonPropertyBrowser::expansionSignals_data()

@@ -35,11 +35,14 @@ private slots:
     void propertyGoesWhileItsDialogRuns();
     void rebuildOnChange_data();
     void rebuildOnChange();
+    void browserGoesDuringAClear_data();
+    void browserGoesDuringAClear();
 
 private:
     // A group holding one property of the type, shown in a browser of the kind, with
-    // the property's editor open; null when none opened.
-    QWidget *openEditor(int kind, int type);
+    // the property's editor open; null when none opened. With `topLevel` the
+    // property is shown instead of the group, in a row of its own.
+    QWidget *openEditor(int kind, int type, bool topLevel = false);
 
     std::unique_ptr<QtVariantPropertyManager> m_manager;
     std::unique_ptr<QtVariantEditorFactory> m_factory;
@@ -52,6 +55,8 @@ namespace {
 
 enum Kind { Tree, Button, GroupBox };
 enum Action { Delete, Unlink };
+// How a handler of the change takes the property away.
+enum Removal { Deleted, PageCleared, TopLevelCleared };
 
 const char *kindName(int kind)
 {
@@ -79,7 +84,7 @@ QWidget *treeEditor(QtTreePropertyBrowser *browser)
 
 } // namespace
 
-QWidget *TstEditorLifetime::openEditor(int kind, int type)
+QWidget *TstEditorLifetime::openEditor(int kind, int type, bool topLevel)
 {
     m_manager = std::make_unique<QtVariantPropertyManager>();
     m_factory = std::make_unique<QtVariantEditorFactory>();
@@ -97,17 +102,17 @@ QWidget *TstEditorLifetime::openEditor(int kind, int type)
     if (type == QtVariantPropertyManager::enumTypeId())
         m_property->setAttribute(QStringLiteral("enumNames"), QStringList{"a", "b", "c"});
     m_group->addSubProperty(m_property);
-    QtBrowserItem *group = m_browser->addProperty(m_group);
+    QtBrowserItem *group = m_browser->addProperty(topLevel ? m_property : m_group);
     m_browser->show();
     if (!QTest::qWaitForWindowExposed(m_browser.get()))
         return nullptr;
 
-    QtBrowserItem *item = group->children().value(0);
+    QtBrowserItem *item = topLevel ? group : group->children().value(0);
     if (auto *tree = qobject_cast<QtTreePropertyBrowser *>(m_browser.get())) {
         tree->editItem(item);
         return treeEditor(tree);
     }
-    if (auto *buttons = qobject_cast<QtButtonPropertyBrowser *>(m_browser.get()))
+    if (auto *buttons = qobject_cast<QtButtonPropertyBrowser *>(m_browser.get()); buttons && !topLevel)
         buttons->setExpanded(group, true);
     // The group's row has no editor, and the property's comes before those of its
     // own parts (a colour's and a font's).
@@ -183,30 +188,45 @@ void TstEditorLifetime::rebuildOnChange_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("type");
+    QTest::addColumn<int>("removal");
+    const QList<QPair<const char *, int>> types{{"enum", QtVariantPropertyManager::enumTypeId()},
+                                                {"int", int(QMetaType::Int)},
+                                                {"bool", int(QMetaType::Bool)},
+                                                {"char", int(QMetaType::QChar)}};
+    const char *const removals[] = {"deleted", "page cleared", "page cleared, a top-level row"};
     for (const int kind : {Tree, Button, GroupBox}) {
-        QTest::addRow("%s, enum", kindName(kind)) << kind << QtVariantPropertyManager::enumTypeId();
-        QTest::addRow("%s, int", kindName(kind)) << kind << int(QMetaType::Int);
-        QTest::addRow("%s, bool", kindName(kind)) << kind << int(QMetaType::Bool);
-        QTest::addRow("%s, char", kindName(kind)) << kind << int(QMetaType::QChar);
+        for (const auto &type : types) {
+            for (const int removal : {Deleted, PageCleared, TopLevelCleared}) {
+                QTest::addRow("%s, %s, %s", kindName(kind), type.first, removals[removal])
+                    << kind << type.second << removal;
+            }
+        }
     }
 }
 
 // The usual handler of a page built from its values: on a change it deletes the
-// property (and would build the page again). The change comes from the editor's
-// own signal, so the property and its row go while the editor and the editor
-// factory are still at work inside that signal.
+// property, or clears the whole page, to build it again. The change comes from
+// the editor's own signal, so the property and its row go while the editor and
+// the editor factory are still at work inside that signal.
 void TstEditorLifetime::rebuildOnChange()
 {
     QFETCH(int, kind);
     QFETCH(int, type);
-    const QPointer<QWidget> editor = openEditor(kind, type);
+    QFETCH(int, removal);
+    const bool wholePage = removal != Deleted;
+    const QPointer<QWidget> editor = openEditor(kind, type, removal == TopLevelCleared);
     QVERIFY(editor);
     int changes = 0;
     connect(m_manager.get(), &QtVariantPropertyManager::valueChanged, this, [&](QtProperty *property) {
         if (property != m_property)
             return;
         ++changes;
-        delete m_property;
+        if (wholePage) {
+            m_manager->clear();
+            m_group = nullptr;
+        } else {
+            delete m_property;
+        }
         m_property = nullptr;
     });
 
@@ -220,11 +240,39 @@ void TstEditorLifetime::rebuildOnChange()
         QTest::keyClick(editor, Qt::Key_X);
 
     QCOMPARE(changes, 1);
-    QVERIFY(m_group->subProperties().isEmpty());
     // Hidden at once, deleted from the event loop.
     QVERIFY(!editor || editor->isHidden());
     QTRY_VERIFY(!editor);
-    QCOMPARE(m_browser->topLevelItems().value(0)->children().size(), 0);
+    if (wholePage) {
+        QVERIFY(m_browser->topLevelItems().isEmpty());
+    } else {
+        QVERIFY(m_group->subProperties().isEmpty());
+        QCOMPARE(m_browser->topLevelItems().value(0)->children().size(), 0);
+    }
+}
+
+void TstEditorLifetime::browserGoesDuringAClear_data()
+{
+    QTest::addColumn<int>("kind");
+    for (const int kind : {Tree, Button, GroupBox})
+        QTest::newRow(kindName(kind)) << kind;
+}
+
+// A browser holds back some of the work of a manager's clear until the clear
+// ends; deleted by a handler between two of its deletions, it must have nothing
+// left to do then.
+void TstEditorLifetime::browserGoesDuringAClear()
+{
+    QFETCH(int, kind);
+    const QPointer<QWidget> editor = openEditor(kind, int(QMetaType::Int), true);
+    QVERIFY(editor);
+    m_browser->addProperty(m_manager->addProperty(QMetaType::Int, QStringLiteral("Q")));
+    const QPointer<QWidget> browser = m_browser.get();
+    connect(m_manager.get(), &QtAbstractPropertyManager::propertyDestroyed, this, [this] { m_browser.reset(); });
+
+    m_manager->clear();
+    QVERIFY(!browser);
+    QTRY_VERIFY(!editor);
 }
 
 QTEST_MAIN(TstEditorLifetime)

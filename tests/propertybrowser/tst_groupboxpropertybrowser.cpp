@@ -20,6 +20,8 @@ private slots:
     void cleanup();
     void gridPlaces_data();
     void gridPlaces();
+    void clearedRows_data();
+    void clearedRows();
     void rowsShowTheirProperty();
     void editorReturnsVisible();
     void editorShownWhenChildReplaced();
@@ -128,6 +130,71 @@ void TstGroupBoxPropertyBrowser::gridPlaces()
     Scene scene{*m_f.browser, *m_f.ints, *m_f.strings, m_a, m_b};
     steps(scene);
     QCOMPARE(grid(), places);
+}
+
+void TstGroupBoxPropertyBrowser::clearedRows_data()
+{
+    QTest::addColumn<QString>("cleared");
+    QTest::addColumn<QStringList>("atOnce");
+    QTest::addColumn<QStringList>("afterTheEventLoop");
+
+    auto groupA = [](int row) {
+        return QStringList{QStringLiteral("%1,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 sunken line; 2,0,1,1 name:A1; "
+                                          "2,1,1,1 editor}")
+                               .arg(row)};
+    };
+    // A group with its editor, the last row, and a group's last child: its group
+    // box goes at once, its name and value come back with the event loop.
+    QTest::newRow("ints") << "ints"
+                          << QStringList{"0,0,1,1 name:S", "0,1,1,1 value:s", "2,0,1,1 name:C", "2,1,1,1 value:",
+                                         "3,0,1,1 spacer"}
+                          << QStringList{"0,0,1,1 name:S", "0,1,1,1 value:s", "1,0,1,1 name:B", "1,1,1,1 value:b",
+                                         "2,0,1,1 name:C", "2,1,1,1 value:", "3,0,1,1 spacer"};
+    // The first row, and a group without an editor.
+    QTest::newRow("strings") << "strings"
+                             << (groupA(0) + QStringList{"1,0,1,1 name:C", "1,1,1,1 value:", "2,0,1,1 name:D",
+                                                         "2,1,1,1 editor", "3,0,1,1 spacer"})
+                             << (groupA(0) + QStringList{"1,0,1,1 name:C", "1,1,1,1 value:", "2,0,1,1 name:D",
+                                                         "2,1,1,1 editor", "3,0,1,1 spacer"});
+    const QStringList groupsGone = QStringList{"0,0,1,1 name:S", "0,1,1,1 value:s"} + groupA(1)
+                                   + QStringList{"2,0,1,2 group:B{0,0,1,1 name:B1; 0,1,1,1 editor}",
+                                                 "3,0,1,1 name:D", "3,1,1,1 editor", "4,0,1,1 spacer"};
+    QTest::newRow("groups") << "groups" << groupsGone << groupsGone;
+    QTest::newRow("the browser's clear") << "browser" << QStringList{"0,0,1,1 spacer"}
+                                         << QStringList{"0,0,1,1 spacer"};
+}
+
+// A clear takes its rows' widgets out of the grid together, when the last of its
+// properties has gone: the rows left stand in their order at once, and nothing of
+// the rows that went stays behind.
+void TstGroupBoxPropertyBrowser::clearedRows()
+{
+    QFETCH(QString, cleared);
+    QFETCH(QStringList, atOnce);
+    QFETCH(QStringList, afterTheEventLoop);
+    // S (string), A (int, a group holding A1), B (string, a group holding B1), C
+    // (group), D (int).
+    m_f.browser->insertProperty(m_f.addString(QStringLiteral("S"), QStringLiteral("s")), nullptr);
+    m_a->addSubProperty(m_f.ints->addProperty(QStringLiteral("A1")));
+    m_b->addSubProperty(m_f.ints->addProperty(QStringLiteral("B1")));
+    m_f.browser->addProperty(m_f.ints->addProperty(QStringLiteral("D")));
+    QCOMPARE(grid(), (QStringList{"0,0,1,1 name:S", "0,1,1,1 value:s",
+                                  "1,0,1,2 group:A{0,0,1,2 editor; 1,0,1,2 sunken line; 2,0,1,1 name:A1; "
+                                  "2,1,1,1 editor}",
+                                  "2,0,1,2 group:B{0,0,1,1 name:B1; 0,1,1,1 editor}", "3,0,1,1 name:C",
+                                  "3,1,1,1 value:", "4,0,1,1 name:D", "4,1,1,1 editor", "5,0,1,1 spacer"}));
+
+    if (cleared == QLatin1String("ints"))
+        m_f.ints->clear();
+    else if (cleared == QLatin1String("strings"))
+        m_f.strings->clear();
+    else if (cleared == QLatin1String("groups"))
+        m_f.groups->clear();
+    else
+        m_f.browser->clear();
+    QCOMPARE(grid(), atOnce);
+    QTRY_COMPARE(grid(), afterTheEventLoop);
+    QTRY_VERIFY(onlyGridWidgetsLeft(m_f.browser.get(), grid()));
 }
 
 void TstGroupBoxPropertyBrowser::rowsShowTheirProperty()

@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStyleOptionButton>
 #include <QTreeWidget>
@@ -35,6 +36,10 @@ private slots:
     void parentColourPaintsDescendants();
     void removingTheCurrentRowLeavesNone();
     void removedBranchesGoWhole();
+    void clearedRowsGoInRuns_data();
+    void clearedRowsGoInRuns();
+    void clearKeepsTheRowsThatStay_data();
+    void clearKeepsTheRowsThatStay();
     void spaceOpensTheValueEditor();
     void typedValueReachesManagerAndRow_data();
     void typedValueReachesManagerAndRow();
@@ -430,6 +435,173 @@ void TstTreePropertyBrowser::removedBranchesGoWhole()
     // The groups hold everything else.
     m_sample->groupManager.clear();
     QCOMPARE(rowNames(), QStringList());
+}
+
+namespace {
+
+// A flat page of its own: one top-level property for each letter of `page`, an
+// "a" one of the string manager with a sub-property of its own, a "b" one of the
+// int manager (spin boxes); each named by its letter and place ("a0", "b2", ...).
+struct FlatPage
+{
+    explicit FlatPage(const QString &page)
+    {
+        browser.setFactoryForManager(&ints, &spinBoxes);
+        browser.resize(600, 600);
+        for (int i = 0; i < page.size(); ++i) {
+            const QString name = page.at(i) + QString::number(i);
+            QtProperty *property = page.at(i) == QLatin1Char('a') ? strings.addProperty(name) : ints.addProperty(name);
+            if (page.at(i) == QLatin1Char('a'))
+                property->addSubProperty(strings.addProperty(name + QStringLiteral(".1")));
+            browser.addProperty(property);
+        }
+        view = browser.findChild<QTreeWidget *>();
+    }
+
+    QtBrowserItem *item(const QString &name) const
+    {
+        for (QtBrowserItem *top : browser.topLevelItems()) {
+            if (top->property()->propertyName() == name)
+                return top;
+        }
+        return nullptr;
+    }
+    QStringList topLevelNames() const
+    {
+        QStringList names;
+        for (QtBrowserItem *top : browser.topLevelItems())
+            names << top->property()->propertyName();
+        return names;
+    }
+    QStringList rowNames() const
+    {
+        QStringList names;
+        for (QTreeWidgetItemIterator it(view); *it; ++it)
+            names << (*it)->text(0);
+        return names;
+    }
+
+    QtStringPropertyManager strings;
+    QtIntPropertyManager ints;
+    QtSpinBoxFactory spinBoxes;
+    QtTreePropertyBrowser browser;
+    QTreeWidget *view = nullptr;
+};
+
+} // namespace
+
+void TstTreePropertyBrowser::clearedRowsGoInRuns_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("removal");
+    QTest::addColumn<QStringList>("announced");
+    QTest::addColumn<QStringList>("left");
+
+    // The view is told of each run of top-level rows once, bottom run first, and
+    // of no row below them.
+    QTest::newRow("whole page") << "aaaaaa" << "clear a" << QStringList{"0-5"} << QStringList();
+    QTest::newRow("two runs") << "aabbbaa" << "clear a" << QStringList{"5-6", "0-1"}
+                              << QStringList{"b2", "b3", "b4"};
+    QTest::newRow("every other row") << "ababa" << "clear a" << QStringList{"4-4", "2-2", "0-0"}
+                                     << QStringList{"b1", "b3"};
+    QTest::newRow("the browser's clear") << "aabba" << "clear browser" << QStringList{"0-4"} << QStringList();
+    QTest::newRow("one property") << "aaa" << "delete a1" << QStringList{"1-1"}
+                                  << QStringList{"a0", "a0.1", "a2", "a2.1"};
+}
+
+// A cleared manager's rows leave a tree view in runs: at each removal it is told
+// of, a view looks through every expanded row, so rows told of one by one cost
+// the square of the page.
+void TstTreePropertyBrowser::clearedRowsGoInRuns()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, removal);
+    QFETCH(QStringList, announced);
+    QFETCH(QStringList, left);
+    // Outlives the page, whose view resets its model when it goes.
+    QStringList told;
+    FlatPage flat(page);
+    flat.browser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&flat.browser));
+
+    QAbstractItemModel *model = flat.view->model();
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [&told](const QModelIndex &parent, int first, int last) {
+                told << (parent.isValid() ? QStringLiteral("below a row")
+                                          : QStringLiteral("%1-%2").arg(first).arg(last));
+            });
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [&told] { told << QStringLiteral("reset"); });
+    if (removal == QLatin1String("clear a"))
+        flat.strings.clear();
+    else if (removal == QLatin1String("clear browser"))
+        flat.browser.clear();
+    else
+        delete flat.item(QStringLiteral("a1"))->property();
+
+    QCOMPARE(told, announced);
+    QCOMPARE(flat.rowNames(), left);
+    QCOMPARE(flat.topLevelNames(), left.filter(QRegularExpression(QStringLiteral("^[ab][0-9]+$"))));
+}
+
+void TstTreePropertyBrowser::clearKeepsTheRowsThatStay_data()
+{
+    QTest::addColumn<QString>("current");
+    QTest::newRow("current row cleared") << "a1";
+    QTest::newRow("current row stays, editing") << "b2";
+}
+
+// Between two deletions of a clear the browser answers for what is left and its
+// view paints; afterwards the rows that stay keep their state, and the current
+// row and its editor stay or go with their row. Checked for use after free by
+// the sanitizer build.
+void TstTreePropertyBrowser::clearKeepsTheRowsThatStay()
+{
+    QFETCH(QString, current);
+    QStringList between;
+    FlatPage flat(QStringLiteral("aabba"));
+    QtProperty *b3 = flat.item(QStringLiteral("b3"))->property();
+    b3->addSubProperty(flat.ints.addProperty(QStringLiteral("b3.1")));
+    flat.browser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&flat.browser));
+    flat.browser.setCheckState(flat.item(QStringLiteral("b2")), Qt::Checked);
+    flat.browser.setExpanded(flat.item(QStringLiteral("b3")), false);
+    const bool editing = current.startsWith(QLatin1Char('b'));
+    if (editing)
+        flat.browser.editItem(flat.item(current));
+    else
+        flat.browser.setCurrentItem(flat.item(current));
+    const QPointer<QWidget> editor = editing ? flat.view->indexWidget(flat.view->currentIndex()) : nullptr;
+    QCOMPARE(editor.isNull(), !editing);
+
+    connect(&flat.strings, &QtAbstractPropertyManager::propertyDestroyed, this, [&](QtProperty *gone) {
+        if (gone->propertyName().contains(QLatin1Char('.')))
+            return;
+        flat.view->viewport()->grab();
+        QtBrowserItem *now = flat.browser.currentItem();
+        between << flat.topLevelNames().join(QLatin1Char(' ')) + QStringLiteral(" / ")
+                       + (now ? now->property()->propertyName() : QStringLiteral("none"));
+    });
+    SignalLog log{&flat.browser};
+    flat.strings.clear();
+
+    // Newest first: a4, a1, a0.
+    const QString after = editing ? current : QStringLiteral("none");
+    QCOMPARE(between, (QStringList{"a0 a1 b2 b3 / " + current, "a0 b2 b3 / " + after, "b2 b3 / " + after}));
+    QCOMPARE(flat.rowNames(), (QStringList{"b2", "b3", "b3.1"}));
+    QCOMPARE(flat.browser.checkState(flat.item(QStringLiteral("b2"))), int(Qt::Checked));
+    QVERIFY(!flat.browser.isExpanded(flat.item(QStringLiteral("b3"))));
+    QVERIFY(flat.browser.isExpanded(flat.item(QStringLiteral("b2"))));
+    if (editing) {
+        QCOMPARE(flat.browser.currentItem(), flat.item(current));
+        QCOMPARE(flat.view->currentItem()->text(0), current);
+        QVERIFY(editor && editor->isVisible());
+        QCOMPARE(flat.view->indexWidget(flat.view->currentIndex()), editor.data());
+        QCOMPARE(log.entries(), QStringList());
+    } else {
+        QCOMPARE(flat.browser.currentItem(), nullptr);
+        QCOMPARE(flat.view->currentItem(), nullptr);
+        QCOMPARE(log.entries(), QStringList{"currentItemChanged(null)"});
+    }
 }
 
 void TstTreePropertyBrowser::spaceOpensTheValueEditor()

@@ -1,0 +1,76 @@
+#include "propertybrowser/extended/qtheldwidgets_p.h"
+
+#include "propertybrowser/extended/qtgridrows.h"
+#include "propertybrowser/qtremovalbatch_p.h"
+
+#include <QSet>
+
+#include <utility>
+
+QtHeldWidgets::QtHeldWidgets(QWidget *browser, QtRowGridLayout *layout) : m_browser(browser), m_layout(layout) {}
+
+QtHeldWidgets::~QtHeldWidgets() { QtRemovalBatch::cancel(this); }
+
+bool QtHeldWidgets::holds(const QWidget *widget) const
+{
+    return widget->parentWidget() == m_browser && QtRemovalBatch::isOpen();
+}
+
+void QtHeldWidgets::hold(QWidget *widget)
+{
+    waitForEnd();
+    m_widgets.append(widget);
+}
+
+void QtHeldWidgets::holdEditor(QWidget *editor)
+{
+    waitForEnd();
+    editor->hide();
+    m_editors.append(editor);
+}
+
+void QtHeldWidgets::waitForEnd()
+{
+    if (std::exchange(m_waiting, true))
+        return;
+    QtRemovalBatch::atEnd(this, [this] { release(); });
+}
+
+void QtHeldWidgets::release()
+{
+    m_waiting = false;
+    QSet<const QWidget *> leaving;
+    for (QWidget *widget : std::exchange(m_widgets, {}))
+        leaving.insert(widget);
+    QSet<const QWidget *> editors;
+    for (const QPointer<QWidget> &editor : std::exchange(m_editors, {})) {
+        if (editor && editor->parentWidget() == m_browser)
+            editors.insert(editor);
+    }
+    leaving.unite(editors);
+    m_layout->dropWidgets(leaving);
+
+    // Qt finds a child that leaves among its parent's children from the front:
+    // taken in the order they were made, each is found at once.
+    QVector<QWidget *> ordered;
+    ordered.reserve(leaving.size());
+    for (QObject *child : m_browser->children()) {
+        if (child->isWidgetType() && leaving.contains(static_cast<QWidget *>(child)))
+            ordered.append(static_cast<QWidget *>(child));
+    }
+    QWidget *holder = nullptr;
+    const bool enabled = m_layout->isEnabled();
+    m_layout->setEnabled(false);
+    for (QWidget *widget : qAsConst(ordered)) {
+        if (!editors.contains(widget)) {
+            delete widget;
+            continue;
+        }
+        if (!holder)
+            holder = new QWidget(m_browser);
+        widget->setParent(holder);
+    }
+    m_layout->setEnabled(enabled);
+    if (holder)
+        holder->deleteLater();
+}
