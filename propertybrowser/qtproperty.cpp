@@ -90,8 +90,14 @@ QtProperty::~QtProperty()
 
     for (QtProperty *sub : qAsConst(d_ptr->subItems))
         sub->d_ptr->parentItems.remove(this);
-    for (QtProperty *parent : parents)
-        parent->d_ptr->subItems.removeAll(this);
+    // Once in each parent's list (inserting refuses a second time); looked for
+    // from the end, where a clear, newest first, finds it.
+    for (QtProperty *parent : parents) {
+        QList<QtProperty *> &siblings = parent->d_ptr->subItems;
+        const int pos = siblings.lastIndexOf(this);
+        if (pos >= 0)
+            siblings.removeAt(pos);
+    }
 }
 
 QList<QtProperty *> QtProperty::subProperties() const { return d_ptr->subItems; }
