@@ -17,6 +17,7 @@
 //                                 levels 4 and 5 take minutes to pack and unpack
 #include "classic/classichost.h"
 #include "classic/edsunpack.h"
+#include "zpaqpacking.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,18 +33,6 @@
 namespace {
 const int kDeviceBuffer = 102400;
 
-struct ByteWriter : libzpaq::Writer {
-    void put(int c) override { out.append(char(c)); }
-    QByteArray out;
-};
-
-QByteArray pack(const QByteArray& text, const char* method)
-{
-    InZpaq in(text.constData(), text.size());
-    ByteWriter out;
-    libzpaq::compress(&in, &out, method);
-    return out.out;
-}
 
 // Objects with sub-indices as an EDS lists them, names and values varied.
 QByteArray edsText(int size)

@@ -245,14 +245,9 @@ void QtButtonPropertyBrowser::itemRemoved(QtBrowserItem *item)
         delete row;
         return;
     }
-    // The widgets of a row held back leave the grid with the batch; the rows are
-    // placed again from the top at the next look at the grid, once for the batch,
-    // instead of finding this row's place among its siblings.
-    const bool held = d->holdsBack(row);
-    const int gridRow = held ? -1 : d->gridRowOf(row);
-    if (held)
-        d->mainLayout->markRowsFrom(0);
-    d->leaveSiblings(row);
+    // The widgets of a row held back leave the grid with the batch.
+    const int gridRow = d->holdsBack(row) ? -1 : d->gridRowOf(row);
+    const bool held = d->leaveRow(row);
     const int span = d->rowSpanOf(row);
 
     d->rowByButton.remove(row->expandButton);

@@ -186,6 +186,19 @@ public:
     // the grid: those of a top-level row do, on the browser widget (qtheldwidgets_p.h).
     bool holdsBack(const Row *row) const { return !row->parentRow && QtRemovalBatch::isOpen(); }
 
+    // Takes a removed row out of its siblings, once its grid row has been read.
+    // True when its widgets are held back: the rows are then placed again from
+    // the top at the next look at the grid, once for the batch, instead of
+    // finding this row's place among its siblings.
+    bool leaveRow(Row *row)
+    {
+        const bool held = holdsBack(row);
+        if (held)
+            mainLayout->markRowsFrom(0);
+        leaveSiblings(row);
+        return held;
+    }
+
     // Deletes a widget of a row, which takes it out of its holder's layout; or
     // holds it back until the removal batch ends.
     void discard(QWidget *widget)

@@ -9,6 +9,7 @@
 #include "link/connectionsettings.h"
 #include "link/sdoaccess.h"
 #include "sim/simdevice.h"
+#include "zpaqpacking.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -28,18 +29,6 @@ QByteArray fixture()
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-struct ByteWriter : libzpaq::Writer {
-    void put(int c) override { out.append(char(c)); }
-    QByteArray out;
-};
-
-QByteArray pack(const QByteArray& text, const char* method)
-{
-    InZpaq in(text.constData(), text.size());
-    ByteWriter out;
-    libzpaq::compress(&in, &out, method);
-    return out.out;
-}
 
 // A stream whose model program jumps to itself: the decompressor runs it for
 // every byte and never gets past the first. Packed with "jmp 0" (go on) and
