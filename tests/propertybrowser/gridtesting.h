@@ -158,6 +158,19 @@ struct GridFixture
         QCoreApplication::processEvents();
     }
 
+    // Clears the manager named "ints", "strings" or "groups", or else the browser.
+    void clear(const QString &which)
+    {
+        if (which == QLatin1String("ints"))
+            ints->clear();
+        else if (which == QLatin1String("strings"))
+            strings->clear();
+        else if (which == QLatin1String("groups"))
+            groups->clear();
+        else
+            browser->clear();
+    }
+
     std::unique_ptr<Browser> browser;
     std::unique_ptr<QtGroupPropertyManager> groups;
     std::unique_ptr<QtIntPropertyManager> ints;

@@ -251,14 +251,7 @@ void TstButtonPropertyBrowser::clearedRows()
                                   "4,0,1,1 name:C", "4,1,1,1 value:c", "5,0,1,1 name:D", "5,1,1,1 editor",
                                   "6,0,1,1 name:E", "6,1,1,1 value:e", "7,0,1,1 spacer"}));
 
-    if (cleared == QLatin1String("ints"))
-        m_f.ints->clear();
-    else if (cleared == QLatin1String("strings"))
-        m_f.strings->clear();
-    else if (cleared == QLatin1String("groups"))
-        m_f.groups->clear();
-    else
-        m_f.browser->clear();
+    m_f.clear(cleared);
     QCOMPARE(grid(), atOnce);
     QTRY_COMPARE(grid(), afterTheEventLoop);
     QTRY_VERIFY(onlyGridWidgetsLeft(m_f.browser.get(), grid()));

@@ -184,14 +184,7 @@ void TstGroupBoxPropertyBrowser::clearedRows()
                                   "2,0,1,2 group:B{0,0,1,1 name:B1; 0,1,1,1 editor}", "3,0,1,1 name:C",
                                   "3,1,1,1 value:", "4,0,1,1 name:D", "4,1,1,1 editor", "5,0,1,1 spacer"}));
 
-    if (cleared == QLatin1String("ints"))
-        m_f.ints->clear();
-    else if (cleared == QLatin1String("strings"))
-        m_f.strings->clear();
-    else if (cleared == QLatin1String("groups"))
-        m_f.groups->clear();
-    else
-        m_f.browser->clear();
+    m_f.clear(cleared);
     QCOMPARE(grid(), atOnce);
     QTRY_COMPARE(grid(), afterTheEventLoop);
     QTRY_VERIFY(onlyGridWidgetsLeft(m_f.browser.get(), grid()));
