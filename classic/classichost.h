@@ -7,6 +7,7 @@
 // GUI thread only. Components keep a reference to one host, which outlives them.
 #pragma once
 
+#include "classic/edsunpacklimits.h"
 #include "link/connectionsettings.h"
 #include "link/linklog.h"
 
@@ -53,11 +54,10 @@ struct ClassicHost {
     // Holds "ConfigurationData".
     QString applicationDir;
     // The helper that decompresses a device's EDS (quillbex-edsunpack in
-    // applicationDir when empty), and how long it may take (the helper's own
-    // default, kEdsUnpackLimitMs): one that runs out of time counts as damaged.
-    enum { kDefaultEdsUnpackLimitMs = 20000 };
+    // applicationDir when empty), and how long it may take: one that runs out
+    // of time counts as damaged.
     QString edsUnpacker;
-    int edsUnpackLimitMs = kDefaultEdsUnpackLimitMs;
+    int edsUnpackLimitMs = kEdsUnpackLimitMs;
 
     void toLog(const QString& message, bool success) const { toLinkLog(log, message, success); }
     void tools(bool on) const

@@ -21,9 +21,6 @@ QString cachePath(const ClassicHost& host, quint32 checksum)
     return host.deviceFolder() + QLatin1Char('/') + QString::number(checksum, 16) + QStringLiteral(".eds");
 }
 
-static_assert(int(ClassicHost::kDefaultEdsUnpackLimitMs) == int(kEdsUnpackLimitMs),
-              "the application and the helper run alone take the same limit");
-
 // Work folders that a run ended with the application left behind (its helper
 // went with it). Ours run one at a time, so none of them is in use here; only
 // real folders named as QTemporaryDir names ours go, and no link is followed.

@@ -28,6 +28,8 @@
 
 #include <cstdio>
 
+#include "classic/edsunpacklimits.h"
+
 #include <libzpaq.h>
 
 // libzpaq's reader over a block of memory it does not own.
@@ -85,16 +87,6 @@ enum EdsUnpackExit {
     kUnpackParentGone = 4
 };
 
-// How long the helper may take when its command line names no limit, and the
-// application's own limit. EDS text that fills the device's 102,400-byte
-// buffer takes about 10 s at libzpaq's slowest level (5) and well under 1 s
-// at levels 1 to 3; output near the writer's cap takes far longer at levels 4
-// and 5 (bench_edsunpack) and runs into the limit.
-enum { kEdsUnpackLimitMs = 20000 };
-// How long the application lets the helper go without a progress mark: a
-// damaged stream whose model loops writes nothing, and is ended after this
-// rather than at the limit. The slowest level writes a mark every 0.1 s here.
-enum { kEdsUnpackStallMs = 3000 };
 
 // The helper's whole work, as its command line above says: the packed stream
 // from standard input into OUTPUT; on kUnpackDamaged the reason, UTF-8, on

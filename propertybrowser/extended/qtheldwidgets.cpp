@@ -40,8 +40,10 @@ void QtHeldWidgets::release()
 {
     m_waiting = false;
     QSet<const QWidget *> leaving;
-    for (QWidget *widget : std::exchange(m_widgets, {}))
-        leaving.insert(widget);
+    for (const QPointer<QWidget> &widget : std::exchange(m_widgets, {})) {
+        if (widget)
+            leaving.insert(widget);
+    }
     QSet<const QWidget *> editors;
     for (const QPointer<QWidget> &editor : std::exchange(m_editors, {})) {
         if (editor && editor->parentWidget() == m_browser)

@@ -41,7 +41,9 @@ private:
 
     QWidget *m_browser;
     QtRowGridLayout *m_layout;
-    QVector<QWidget *> m_widgets;
+    // Guarded: one that goes meanwhile must not be taken for a new widget made
+    // at its address.
+    QVector<QPointer<QWidget>> m_widgets;
     QVector<QPointer<QWidget>> m_editors;
     bool m_waiting = false;
 };
