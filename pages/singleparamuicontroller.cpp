@@ -85,7 +85,9 @@ void SingleParamUIController::onSaveFinished(bool ok, const QByteArray &written,
         uint64_t stamp = 0;
         copy.deviceValue(&stamp);
         const CustomParam::WriteEnd end = cParam->wroteValue(written, copy.value(), stamp);
-        if (end.valueChanged) {
+        // A field edit refreshes no other field, and the next read brings nothing
+        // new: with the edit done, every field shows what the device now holds.
+        if (end.valueChanged || end.markCleared) {
             emit afterValueChanged(cParam);
             emit signalActionToDependent(cParam);
         }

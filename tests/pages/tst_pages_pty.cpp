@@ -80,6 +80,9 @@ private slots:
     void sampleDevicePagesFollowTheDevice();
     void editMarksThroughTheWidgets_data();
     void editMarksThroughTheWidgets();
+    void savedValueInEveryField_data();
+    void savedValueInEveryField();
+    void fieldsOnSharedBitsAgreeAfterSave();
 };
 
 void TstPagesPty::sampleDevicePagesFollowTheDevice()
@@ -262,6 +265,110 @@ void TstPagesPty::editMarksThroughTheWidgets()
         QTRY_COMPARE_WITH_TIMEOUT(edit(names[i])->text(), shown[i], 10000);
         QCOMPARE(edit(names[i])->styleSheet(), QString(marked.contains(names[i]) ? "color:red;" : ""));
     }
+    QVERIFY(rig.red.isEmpty());
+}
+
+void TstPagesPty::savedValueInEveryField_data()
+{
+    // "Коэффициент усиления" on the page "Движение": a REAL32 in a line edit with
+    // a label beside it; the device holds 1.25.
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("device"); // the float's bytes as written
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("2,5") << "2,5" << QByteArray::fromHex("00002040") << "2,5000" << "2,5000";
+    // The nearest float is 12345.6787109375: the page shows what the device holds.
+    QTest::newRow("nearest float") << "12345,6789" << QByteArray::fromHex("b7e64046") << "12345,6787"
+                                   << "12345,6787";
+}
+
+// After a write the page shows what the device holds in every field of the
+// parameter, not only in the one edited, and still after a reconnect.
+void TstPagesPty::savedValueInEveryField()
+{
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, device);
+    QFETCH(QString, edit);
+    QFETCH(QString, label);
+    Rig rig;
+    QVERIFY(rig.ds->connectDevice());
+    rig.builder->buildCustomUiPages(kSample);
+    rig.ds->startLoad();
+    rig.builder->readAll();
+    rig.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    auto *gain = rig.in<QLineEditWgt>("gain", "gainEdit");
+    auto *shown = rig.in<QLabelWgt>("gain", "gainShown");
+    QVERIFY(gain && shown);
+    QTRY_COMPARE_WITH_TIMEOUT(gain->text(), QStringLiteral("1,2500"), 10000);
+    QCOMPARE(shown->text(), QStringLiteral("1,2500"));
+
+    gain->setFocus();
+    QTRY_VERIFY(gain->hasFocus());
+    gain->selectAll();
+    QTest::keyClicks(gain, typed);
+    QTest::keyClick(gain, Qt::Key_Return);
+    QCOMPARE(gain->styleSheet(), QStringLiteral("color:red;"));
+    QCOMPARE(shown->text(), QStringLiteral("1,2500")); // an edit alone leaves the other fields
+    auto *save = rig.pages->findChild<QGroupBtnWgt *>("motionSave");
+    QVERIFY(save);
+    save->click();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sim.device.value(0x2103, 0).toHex(), device.toHex(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(gain->styleSheet(), QString(), 10000);
+    QCOMPARE(shown->text(), label);
+    QCOMPARE(gain->text(), edit);
+
+    QVERIFY(rig.ds->disconnectDevice());
+    QVERIFY(rig.ds->connectDevice());
+    rig.ds->startLoad();
+    rig.builder->readAll();
+    const int target = rig.sim.device.requestsSeen() + 2 * paramCtlMap.size();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.sim.device.requestsSeen() >= target, 10000);
+    QCOMPARE(shown->text(), label);
+    QCOMPARE(gain->text(), edit);
+    QVERIFY2(rig.red.isEmpty(), qPrintable(rig.red.join('\n')));
+}
+
+// A combo and a check box on overlapping bits of one object (bits count from
+// the first byte's top bit, so bit 6 is the mode's value 2): after the combo's
+// value is saved, the check box shows the bit as the device now holds it.
+void TstPagesPty::fieldsOnSharedBitsAgreeAfterSave()
+{
+    using namespace pagefixture;
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.path() + "/datatypes.json", R"({"types":[{"name":"Mode","size":1,"cantype":"uint8",
+        "fields":[{"name":"mode","datatype":"uint8","startbit":0,"endbit":7,
+                   "commonvalues":[{"name":"A","value":0},{"name":"B","value":1},{"name":"C","value":2},{"name":"D","value":3}]},
+                  {"name":"high","datatype":"bit","startbit":6,"endbit":6}]}]})"));
+    QVERIFY(writeFile(dir.path() + "/tree.json", R"({"nodes":[{"name":"p","caption":"P"}]})"));
+    QVERIFY(writeFile(dir.path() + "/mode.ui",
+                      form(field("QComboWgt", "modeCombo", "mode") + field("QCheckBoxWgt", "highCheck", "high"))));
+    QVERIFY(writeFile(dir.path() + "/p.ui", form(param("m", "Mode", "2100", "0", "g"))));
+    Rig rig(false);
+    rig.sim.device.addObject(0x2100, 0, 0x05, QByteArray::fromHex("02"));
+    rig.sim.device.addObject(0x1000, 0, 0x07, QByteArray::fromHex("91010000"));
+    rig.sim.device.addObject(0x2000, 1, 0x06, QByteArray::fromHex("0100")); // the probe reads it
+    QVERIFY(rig.ds->connectDevice());
+    rig.builder->buildCustomUiPages(dir.path());
+    QVERIFY2(rig.red.isEmpty(), qPrintable(rig.red.join('\n')));
+    rig.ds->startLoad();
+    rig.builder->readAll();
+    rig.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    auto *combo = rig.in<QComboWgt>("m", "modeCombo");
+    auto *high = rig.in<QCheckBoxWgt>("m", "highCheck");
+    QVERIFY(combo && high);
+    QTRY_COMPARE_WITH_TIMEOUT(combo->currentText(), QStringLiteral("C"), 10000);
+    QVERIFY(high->isChecked());
+
+    combo->setCurrentIndex(combo->findText(QStringLiteral("B")));
+    QVERIFY(high->isChecked()); // an edit alone leaves the other fields
+    rig.builder->slotBtnSaveAllClick();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sim.device.value(0x2100, 0).toHex(), QByteArray("01"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!paramCtlMap.value("2100-0-m")->edited(), 10000);
+    QVERIFY(!high->isChecked());
+    QCOMPARE(combo->currentText(), QStringLiteral("B"));
+    QCOMPARE(combo->styleSheet(), QString());
     QVERIFY(rig.red.isEmpty());
 }
 

@@ -164,8 +164,9 @@ void TstParamControllers::saveWritesCopyAndClearsMark_data()
     QTest::addColumn<QByteArray>("onDevice"); // what the write left in the object
     QTest::addColumn<QByteArray>("after");    // the record's value afterwards
     QTest::addColumn<QStringList>("signalNames");
+    // The other fields show the written value too.
     QTest::newRow("written") << true << QByteArray::fromHex("0700") << QByteArray::fromHex("0700")
-                             << QStringList{"unmark"};
+                             << QStringList{"after", "dependent", "unmark"};
     // Another record of the object saved its own field in the same write.
     QTest::newRow("written with another record's edit") << true << QByteArray::fromHex("0709")
         << QByteArray::fromHex("0709") << QStringList{"after", "dependent", "unmark"};
@@ -217,10 +218,12 @@ void TstParamControllers::editDuringWriteKeepsMark()
     rig.ctl->slotSaveData();
     rig.hi.slotAfterWgtValueChanged(9); // while the first write is on its way
     QSignalSpy marks(rig.ctl.get(), &SingleParamUIController::changeEditSelection);
+    QSignalSpy shown(rig.ctl.get(), &SingleParamUIController::afterValueChanged);
     FakeDataSource::completeOnWorker(rig.ds.saves.at(0), true);
     QTRY_COMPARE(rig.param->deviceValue(), QByteArray::fromHex("0700"));
     QVERIFY(rig.param->edited());
     QCOMPARE(marks.count(), 0);
+    QCOMPARE(shown.count(), 0); // the pending edit's fields keep what they show
     rig.ctl->slotSaveData();
     QCOMPARE(rig.ds.saves.size(), 2);
     QCOMPARE(rig.ds.saves.at(1).param->value(), QByteArray::fromHex("0709"));
