@@ -45,7 +45,15 @@ const QString kLinkLost = QStringLiteral("Не удалось получить �
 const QString kRebooted = QStringLiteral("Произведена перезагрузка. Соединение разорвано. Переподключите устройство.");
 const QString kRestored =
     QStringLiteral("Произведен возврат к заводским настройкам. Соединение разорвано. Переподключите устройство.");
-const int kWait = 10000;
+// Bounds on what a test waits for; a loaded machine may take long, a passing
+// test never waits them out.
+const int kWait = 20000;
+// Each probe try waits this long for an answer: far more than a device on a
+// busy machine takes, and short enough that an id nobody answers at (three
+// tries) costs a few seconds, not the stack's time-out.
+const int kProbeWait = 1000;
+// Where no device answers at all, how long a try waits changes nothing.
+const int kSilentProbeWait = 200;
 
 bool logged(const MainWindow& w, const Line& line) { return logOf(w).contains(line); }
 
@@ -82,20 +90,24 @@ struct Rig {
                                    &sim.device, &error);
         if (nodeId < 0)
             qFatal("%s", qPrintable(error));
+        // Reads wait as long as in the tool (the settings' defaults).
         connectionSettings() = ConnectionSettings();
-        connectionSettings().responseTimeoutMs = 200;
         window = std::make_unique<MainWindow>();
-        DataSourceTiming t;
-        t.roundIntervalMs = 50;
-        t.probeWaitMs = 200;
-        // Writes wait for the stack's own time-out, as in the tool: a device
-        // restarting on a command is told by that silence.
-        window->dataSource()->setTiming(t);
+        setProbeWait(kProbeWait);
         window->setFileChooser(std::make_unique<ScriptedChooser>(&files));
         window->show();
     }
     ~Rig() { window.reset(); } // the link closes before the device goes
 
+    void setProbeWait(int ms)
+    {
+        DataSourceTiming t;
+        t.roundIntervalMs = 50;
+        t.probeWaitMs = ms;
+        // Writes wait for the stack's own time-out, as in the tool: a device
+        // restarting on a command is told by that silence.
+        window->dataSource()->setTiming(t);
+    }
     QString port() const { return sim.adapter.slavePath(); }
     MainWindow& w() { return *window; }
     QAction* action(const char* name) { return window->findChild<QAction*>(name); }
@@ -353,10 +365,14 @@ void TstWindowFlows::scenario()
     dialogs.answers.push_back(choose(configfixture::kDeviceA, rig.port()));
     rig.action("m_connect")->trigger();
     QVERIFY(rig.connected());
-    dialogs.answers.push_back(choose(configfixture::kDeviceB, rig.port(),
-                                     [&](ConnectionDialog&) { rig.sim.device.setSilent(true); }));
-    dialogs.answers.push_back(choose(configfixture::kDeviceB, rig.port(),
-                                     [&](ConnectionDialog&) { rig.sim.device.setSilent(false); }));
+    dialogs.answers.push_back(choose(configfixture::kDeviceB, rig.port(), [&](ConnectionDialog&) {
+        rig.sim.device.setSilent(true);
+        rig.setProbeWait(kSilentProbeWait);
+    }));
+    dialogs.answers.push_back(choose(configfixture::kDeviceB, rig.port(), [&](ConnectionDialog&) {
+        rig.sim.device.setSilent(false);
+        rig.setProbeWait(kProbeWait);
+    }));
     rig.action("m_disconnect")->trigger();
     QVERIFY(rig.connected());
     QCOMPARE(w.windowTitle(), QString("Orvel Device Tool DemoDriveB"));
@@ -375,6 +391,7 @@ void TstWindowFlows::silentDeviceKeepsTheWindowAlive()
     Rig rig;
     MainWindow& w = rig.w();
     rig.sim.device.setSilent(true);
+    rig.setProbeWait(kSilentProbeWait);
     // Ids 31 and 127, three tries each. A timer of the window that fires
     // between the first and the last request shows the loop turning while
     // the probe waits, however long each try takes on a busy machine.
@@ -508,6 +525,8 @@ void TstWindowFlows::closeDuringTheProbe()
     Rig rig;
     MainWindow& w = rig.w();
     rig.sim.device.setSilent(!answers);
+    if (!answers)
+        rig.setProbeWait(kSilentProbeWait);
     bool closedWhileProbing = false;
     // The timer runs only while the trigger below waits in the probe's loop.
     QTimer watch;
@@ -531,6 +550,8 @@ void TstWindowFlows::closeDuringTheProbe()
     QCOMPARE(dialogs.opened, 1);
     QVERIFY(!logged(w, {"Подключено", true}));
     QVERIFY(inboxDrained());
+    // The adapter reads on a thread of its own: every line up to the close.
+    QVERIFY2(rig.sim.adapter.waitForLine("C", kWait), qPrintable(rig.sim.adapter.lines().join(' ')));
     const QStringList lines = rig.sim.adapter.lines();
     QCOMPARE(lines.count("O"), 1);
     QCOMPARE(lines.last(), QString("C"));
