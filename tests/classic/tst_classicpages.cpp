@@ -188,7 +188,10 @@ private slots:
             << "string ro = Да" << "||cap r";
         QTest::newRow("read-only double")
             << record([](E& e) { e.readOnly = true, e.dataType = E::Double, e.currentRaw = bitsOf(2.5); })
-            << "double ro = 2.5" << "||cap r";
+            << "string ro = 2.5" << "||cap r";
+        QTest::newRow("read-only double, every digit it needs")
+            << record([](E& e) { e.readOnly = true, e.dataType = E::Double, e.currentRaw = bitsOf(3.0000000000000004); })
+            << "string ro = 3.0000000000000004" << "||cap r";
         QTest::newRow("read-only combobox, no key matches")
             << record([](E& e) {
                    e.readOnly = true, e.editorType = E::ComboBox, e.dataType = E::Int;
