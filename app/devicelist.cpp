@@ -31,8 +31,11 @@ DeviceList loadControllers(const QString& path, const LogSink& log)
         QString error;
         int line = 0;
         int column = 0;
-        if (measureXmlNesting(file, kMaxDepth) == XmlNesting::TooDeep)
+        const XmlNesting nesting = measureXmlNesting(file, kMaxDepth);
+        if (nesting == XmlNesting::TooDeep)
             reason = QStringLiteral("Элементы вложены глубже %1 уровней").arg(kMaxDepth);
+        else if (nesting == XmlNesting::TooMuchText)
+            reason = QStringLiteral("Сущности раскрываются в слишком длинный текст");
         else if (!file.seek(0) || !doc.setContent(&file, &error, &line, &column))
             reason = QStringLiteral("Ошибка XML в строке %1, столбце %2: %3")
                          .arg(QString::number(line), QString::number(column), error);

@@ -170,6 +170,7 @@ void ClassicPages::valueUpdated(QtProperty* property, const QString& value)
         case ParamEntry::UInt:
         case ParamEntry::Float:
         case ParamEntry::SimpleFloat:
+        case ParamEntry::Double:
             break;
         default:
             return;
@@ -281,6 +282,20 @@ bool ClassicPages::applyXmlEdit(ParamEntry& record, QtProperty* property, EditKi
             value.raw = qRound64(number * 10.0);
             value.text = QString::number(double(value.raw) / 10.0, 'f', 1);
             break;
+        case ParamEntry::Double: {
+            // Only a text editor edits a double; its text is the shortest that
+            // reads back as the record's value, so an unchanged one writes the
+            // registers back bit for bit.
+            ok = kind == EditKind::Text;
+            if (!ok || text == value.text)
+                break;
+            const double d = text.toDouble(&ok);
+            quint64 bits;
+            std::memcpy(&bits, &d, sizeof bits);
+            value.raw = qint64(bits);
+            value.text = shortestText(d);
+            break;
+        }
         case ParamEntry::Bool:
             ok = kind == EditKind::Bool;
             value.raw = flag ? 1 : 0;

@@ -132,6 +132,11 @@ bool ClassicPages::loadXmlFile()
                 false);
             continue;
         }
+        if (nesting == XmlNesting::TooMuchText) {
+            m_host.toLog(QStringLiteral("Ошибка! Сущности файла %1 раскрываются в слишком длинный текст").arg(*f.path),
+                         false);
+            continue;
+        }
         if (nesting == XmlNesting::NotXml || !file.seek(0) || !document.setContent(&file)) {
             if (f.reported)
                 m_host.toLog(QStringLiteral("Ошибка! Не удалось прочитать данные из файла ") + *f.path, false);

@@ -4,6 +4,7 @@
 #include "classic/classicpages.h"
 
 #include "classic/classicscripts.h"
+#include "classic/realtext.h"
 #include "classic/registervalues.h"
 #include "classic/xmlvalue.h"
 #include "propertybrowser/qtboolpropertymanager.h"
@@ -211,8 +212,10 @@ QtProperty* ClassicPages::addReadOnlyProperty(ParamEntry& record)
         property = stringProperty(record.caption, value.flag ? QStringLiteral("Да") : QStringLiteral("Нет"), QString());
         m_stringManager->setReadOnly(property, true);
     } else if (record.dataType == ParamEntry::Double) {
-        property = doubleProperty(record.caption, doubleFromBits(quint64(value.raw)));
-        m_doubleManager->setReadOnly(property, record.readOnly);
+        // The double manager cuts to 13 decimals: the text keeps every digit
+        // the value needs, as a float's does.
+        property = stringProperty(record.caption, shortestText(doubleFromBits(quint64(value.raw))), QString());
+        m_stringManager->setReadOnly(property, true);
     } else {
         const QString text = record.editorType == ParamEntry::ComboBox ? valueListText(record.valueList, value.text)
                                                                         : value.text;
@@ -323,9 +326,9 @@ void ClassicPages::refreshEntryProperty(ParamEntry& record)
         }
         break;
     case ParamEntry::Double:
-        m_doubleManager->setDecimals(property, kClassicDecimals);
-        m_doubleManager->setValue(property, doubleFromBits(raw), true);
-        m_doubleManager->setReadOnly(property, readOnly);
+        // Both rows are texts (see the builders); another editor is left alone.
+        if (property->propertyManager() == m_stringManager)
+            m_stringManager->setValue(property, readOnly ? shortestText(doubleFromBits(raw)) : value.text, true);
         break;
     case ParamEntry::Bool:
         if (readOnly)

@@ -1,6 +1,7 @@
 #include "classic/xmlnesting.h"
 
-#include <QtGlobal>
+#include <QHash>
+#include <QIODevice>
 
 // The builder of this Qt version parses with the SAX reader, which is
 // deprecated; the measure has to read exactly as the builder does.
@@ -11,9 +12,9 @@ QT_WARNING_DISABLE_DEPRECATED
 #include <QXmlSimpleReader>
 
 namespace {
-class DepthCounter : public QXmlDefaultHandler {
+class Measure : public QXmlDefaultHandler {
 public:
-    explicit DepthCounter(int limit) : m_limit(limit) {}
+    Measure(int limit, qint64 textBound) : m_limit(limit), m_textBound(textBound) {}
     bool startElement(const QString&, const QString&, const QString&, const QXmlAttributes&) override
     {
         if (++m_depth <= m_limit)
@@ -26,31 +27,64 @@ public:
         --m_depth;
         return true;
     }
-    bool tooDeep() const { return m_tooDeep; }
+    bool internalEntityDecl(const QString& name, const QString& value) override
+    {
+        // A parameter entity is declared as "%name" and started as "name";
+        // one of each under the same name counts as the longer.
+        int& size = m_entitySizes[name.startsWith(QLatin1Char('%')) ? name.mid(1) : name];
+        size = qMax(size, value.size());
+        return true;
+    }
+    bool startEntity(const QString& name) override
+    {
+        // Counted before the reader takes in the text, so that it never holds
+        // more than the bound; an entity inside this one counts when it starts.
+        m_expanded += m_entitySizes.value(name);
+        if (m_expanded <= m_textBound)
+            return true;
+        m_tooMuchText = true;
+        return false;
+    }
+    XmlNesting refusal() const
+    {
+        return m_tooDeep ? XmlNesting::TooDeep : m_tooMuchText ? XmlNesting::TooMuchText : XmlNesting::NotXml;
+    }
 
 private:
     const int m_limit;
+    const qint64 m_textBound;
     int m_depth = 0;
     bool m_tooDeep = false;
+    QHash<QString, int> m_entitySizes;
+    qint64 m_expanded = 0;
+    bool m_tooMuchText = false;
 };
+}
+
+qint64 xmlEntityTextBound(qint64 fileSize)
+{
+    return qMax<qint64>(kEntityTextPerFileByte * qMax<qint64>(fileSize, 0), kMinEntityText);
 }
 
 XmlNesting measureXmlNesting(QIODevice& file, int limit)
 {
+    Measure measure(limit, xmlEntityTextBound(file.size() - file.pos()));
     QXmlInputSource source(&file);
     QXmlSimpleReader reader;
     // The builder's settings without namespace processing.
     reader.setFeature(QStringLiteral("http://xml.org/sax/features/namespaces"), false);
     reader.setFeature(QStringLiteral("http://xml.org/sax/features/namespace-prefixes"), true);
     reader.setFeature(QStringLiteral("http://trolltech.com/xml/features/report-whitespace-only-CharData"), false);
-    DepthCounter counter(limit);
-    reader.setContentHandler(&counter);
-    reader.setErrorHandler(&counter);
-    reader.setLexicalHandler(&counter);
-    reader.setDeclHandler(&counter);
-    reader.setDTDHandler(&counter);
+    // Only the measure's own: the start of every expansion is reported, which
+    // splits the reported text there and changes nothing the reader accepts.
+    reader.setFeature(QStringLiteral("http://trolltech.com/xml/features/report-start-end-entity"), true);
+    reader.setContentHandler(&measure);
+    reader.setErrorHandler(&measure);
+    reader.setLexicalHandler(&measure);
+    reader.setDeclHandler(&measure);
+    reader.setDTDHandler(&measure);
     if (reader.parse(&source))
         return XmlNesting::Within;
-    return counter.tooDeep() ? XmlNesting::TooDeep : XmlNesting::NotXml;
+    return measure.refusal();
 }
 QT_WARNING_POP

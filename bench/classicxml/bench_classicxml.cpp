@@ -7,11 +7,19 @@
 //   - the deepest nesting taken (64 groups) with 40 parameters on every level,
 //     each checked against all its ancestors;
 //   - as many parameters one level deep, for scale;
-//   - 1,000, 5,000 and 10,000 parameters in one group (linear growth).
-// Target: each load within 1 s, the time a user waits for a device's pages.
+//   - 1,000, 5,000 and 10,000 parameters in one group (linear growth);
+//   - one entity of 100,000 characters referenced 20,000 times (160 KB that
+//     would expand to 2,000,000,000 characters; refused with one line), and
+//     one whose references stay just within the bound, read in full; the
+//     first also as "Controllers.xml", read as the connect flow reads it.
+// Target: each load within 1 s, the time a user waits for a device's pages,
+// holding a few MB past what the process held before (peak RSS growth).
 //
 //   QT_QPA_PLATFORM=offscreen bench_classicxml [levels] [parameters per level]
+#include "app/devicelist.h"
+#include "bench/procstatus.h"
 #include "classic/classicpages.h"
+#include "classic/xmlnesting.h"
 #include "classic/loadcandatathread.h"
 #include "classic/savecandatathread.h"
 #include "classicformwidgets.h"
@@ -81,7 +89,17 @@ int main(int argc, char** argv)
         QByteArray inner;
     };
     const QByteArray xml11 = "<?xml version=\"1.1\"?>";
+    const auto entity = [](int length) {
+        return "<!DOCTYPE Device [<!ENTITY q \"" + QByteArray(length, 'x') + "\">]>";
+    };
+    const auto references = [](int count) { return "<Note>" + QByteArray("&q;").repeated(count) + "</Note>"; };
+    // 1,000 characters 2,000 times: 2,000,000, just within the bound's floor.
+    const int within = 2000;
+    static_assert(within * 1000 <= kMinEntityText, "the references would pass the bound");
+    // The entity files first, while the heap holds nothing of larger loads.
     const Case cases[] = {
+        {"entity 100,000 chars x 20,000", 1, 0, entity(100000), references(20000)},
+        {"entity 1,000 chars within the bound", 1, 0, entity(1000), references(within)},
         {"groups nested deep", levels, 0, {}, {}},
         {"200,000 groups", 200000, 0, {}, {}},
         {"200,000 groups, XML 1.1", 200000, 0, xml11, {}},
@@ -93,10 +111,30 @@ int main(int argc, char** argv)
         {"one group, 5,000 parameters", 1, 5000, {}, {}},
         {"one group, 10,000 parameters", 1, 10000, {}, {}},
     };
-    std::printf("%-36s %8s %10s %10s %8s\n", "file", "levels", "params", "load ms", "lines");
-    for (const Case& c : cases) {
-        if (!writeFile(type + QStringLiteral("/main.xml"), nestedFile(c.levels, c.perLevel, c.head, c.inner)))
+    std::printf("%-36s %8s %10s %8s %10s %8s %10s\n", "file", "levels", "params", "file KB", "load ms", "lines",
+                "+peak MB");
+    {
+        const QByteArray xml = entity(100000) + "<Controllers>" + references(20000) + "</Controllers>";
+        const QString path = dir.path() + QStringLiteral("/ConfigurationData/Controllers.xml");
+        if (!writeFile(path, xml))
             return 1;
+        const long before = residentKb();
+        const bool peakReset = resetPeak();
+        int lines = 0;
+        QElapsedTimer t;
+        t.start();
+        const DeviceList rows = loadControllers(path, [&](const QString&, bool success) { lines += success ? 0 : 1; });
+        const double ms = t.nsecsElapsed() / 1e6;
+        const double peakMb = peakReset ? (statusKb("VmHWM:") - before) / 1024.0 : -1;
+        std::printf("%-36s %8d %10d %8d %10.1f %8d %10.1f\n", "Controllers.xml, the same entity", 1, int(rows.size()),
+                    int(xml.size() / 1024), ms, lines, peakMb);
+    }
+    for (const Case& c : cases) {
+        const QByteArray xml = nestedFile(c.levels, c.perLevel, c.head, c.inner);
+        if (!writeFile(type + QStringLiteral("/main.xml"), xml))
+            return 1;
+        const long before = residentKb();
+        const bool peakReset = resetPeak();
         int lines = 0;
         ClassicHost host;
         host.log = [&](const QString&, bool success) { lines += success ? 0 : 1; };
@@ -109,8 +147,10 @@ int main(int argc, char** argv)
         t.start();
         pages.loadDeviceConfiguration({QStringLiteral("Dev"), QStringLiteral("9")}, 1);
         const double ms = t.nsecsElapsed() / 1e6;
+        const double peakMb = peakReset ? (statusKb("VmHWM:") - before) / 1024.0 : -1;
         const int parameters = c.levels > 0 ? c.levels * c.perLevel : c.perLevel;
-        std::printf("%-36s %8d %10d %10.1f %8d\n", c.name, c.levels, parameters, ms, lines);
+        std::printf("%-36s %8d %10d %8d %10.1f %8d %10.1f\n", c.name, c.levels, parameters, int(xml.size() / 1024),
+                    ms, lines, peakMb);
     }
     std::printf("target: each load within 1000 ms\n");
     return 0;

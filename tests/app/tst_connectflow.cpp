@@ -120,6 +120,12 @@ private slots:
         // The reason follows the text: here, the file that is not there.
         QTest::newRow("file missing") << QByteArray() << QList<Line>{{"Ошибка открытия файла controllers.xml. Файл", false}};
         QTest::newRow("no entries") << QByteArray("<Controllers/>") << QList<Line>();
+        // 160 KB whose one entity, referenced 20,000 times, would expand to
+        // 2,000,000,000 characters.
+        QTest::newRow("one entity 100,000 characters x 20,000")
+            << ("<!DOCTYPE Controllers [<!ENTITY q \"" + QByteArray(100000, 'x') + "\">]><Controllers>"
+                + QByteArray("&q;").repeated(20000) + "</Controllers>")
+            << QList<Line>{{"Ошибка открытия файла controllers.xml. Сущности раскрываются в слишком длинный текст", false}};
     }
     void noDeviceListNoDialog()
     {

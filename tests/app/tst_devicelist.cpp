@@ -60,6 +60,15 @@ private slots:
             << (QByteArray("<?xml version=\"1.1\"?>") + QByteArray("<G>").repeated(200000)
                 + QByteArray("<Controller id=\"1\">A</Controller>") + QByteArray("</G>").repeated(200000))
             << DeviceList{} << "Элементы вложены глубже 128 уровней";
+        // Refused before the reader holds the text the references expand to.
+        QTest::newRow("one entity 1,000 times")
+            << ("<!DOCTYPE Devices [<!ENTITY q \"" + QByteArray(10000, 'x') + "\">]><Devices><Controller id=\"1\">"
+                + QByteArray("&q;").repeated(1000) + "</Controller></Devices>")
+            << DeviceList{} << "Сущности раскрываются в слишком длинный текст";
+        QTest::newRow("an entity within the bound")
+            << QByteArray("<!DOCTYPE Devices [<!ENTITY d \"Привод\">]><Devices><Controller id=\"1\">&d; &d;</Controller>"
+                          "</Devices>")
+            << DeviceList{{"Привод Привод", "1"}} << "";
         QTest::newRow("empty file") << QByteArray() << DeviceList{} << "Ошибка XML";
         QTest::newRow("binary") << QByteArray("\x00\xff\x10garbage", 10) << DeviceList{} << "Ошибка XML";
     }

@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <cstring>
+
 using namespace pagesfixture;
 using MapSetup = std::function<void(ParamEntryMap&)>;
 using Edit = std::function<void(ClassicPages&, QtProperty*)>;
@@ -97,6 +99,21 @@ struct ServerRig {
     bool started = false;
     bool connected = false;
 };
+
+quint64 bitsOf(double value)
+{
+    quint64 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// A double as the four registers that hold it, the first register holding
+// bits 0..15.
+QList<quint16> wordsOf(double value)
+{
+    const quint64 bits = bitsOf(value);
+    return {quint16(bits), quint16(bits >> 16), quint16(bits >> 32), quint16(bits >> 48)};
+}
 
 // The record "r" of the page with registers from 100 on.
 MapSetup record(int editor, int kind, int end = -1)
@@ -321,6 +338,88 @@ private slots:
         QCOMPARE(rig.registers(100, 2), words);
         QCOMPARE(rig.f.host.texts(true), QStringList{"Параметр 'r' сохранен."});
         QVERIFY(rig.f.host.errors().isEmpty());
+    }
+
+    // A double is edited as text: a typed number is written, the text left as
+    // it opened writes the registers back bit for bit, and what does not read
+    // as a number writes nothing. The row shows what the record then holds.
+    void doubleThroughItsEditor_data()
+    {
+        QTest::addColumn<QString>("typed"); // empty: the editor as it opened
+        QTest::addColumn<double>("held");   // by the registers afterwards
+        QTest::addColumn<int>("writes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("typed 2") << "2" << 2.0 << 1 << "2";
+        QTest::newRow("typed with every digit") << "0.12345678901234566" << 0.12345678901234566 << 1
+                                                << "0.12345678901234566";
+        QTest::newRow("untouched") << "" << 2.5e-300 << 1 << "2.5e-300";
+        QTest::newRow("a decimal comma") << "2,5" << 2.5e-300 << 0 << "2.5e-300";
+        QTest::newRow("too large for a double") << "1e400" << 2.5e-300 << 0 << "2.5e-300";
+    }
+    void doubleThroughItsEditor()
+    {
+        QFETCH(QString, typed);
+        QFETCH(double, held);
+        QFETCH(int, writes);
+        QFETCH(QString, shown);
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        const QList<quint16> before = wordsOf(2.5e-300);
+        for (int i = 0; i < 4; ++i)
+            rig.server.setRegister(100 + i, before[i]);
+        record(ParamEntry::TextBox, ParamEntry::Double, 103)(rig.f.mainMap());
+        rig.readMainRegisters();
+        QVERIFY(rig.showMainPage());
+        QCOMPARE(rig.rowText("cap r"), QStringLiteral("2.5e-300"));
+
+        auto* editor = qobject_cast<QtLineEditWidget2*>(rig.openEditor(rig.f.property("r")));
+        QVERIFY(editor);
+        QLineEdit* line = editor->lineEdit();
+        QCOMPARE(line->text(), QStringLiteral("2.5e-300"));
+        if (!typed.isEmpty()) {
+            line->selectAll();
+            QTest::keyClicks(line, typed);
+        }
+        rig.server.clearRequests();
+        QTest::keyClick(line, Qt::Key_Return);
+        QCOMPARE(rig.writeRequests(), writes);
+        QCOMPARE(rig.registers(100, 4), wordsOf(held));
+        const ParamEntry* r = rig.f.mainMap().find("r");
+        QCOMPARE(quint64(r->currentRaw), bitsOf(held));
+        QCOMPARE(r->currentText, shown);
+        QCOMPARE(rig.rowText("cap r"), shown);
+        QCOMPARE(rig.f.host.texts(true), writes ? QStringList{"Параметр 'r' сохранен."} : QStringList());
+        QVERIFY(rig.f.host.errors().isEmpty());
+    }
+
+    // A re-read shows what the registers hold, in full, in the editable and
+    // in the read-only row of a double.
+    void doubleRowsShowTheRegisters()
+    {
+        ServerRig rig;
+        QVERIFY(rig.ready());
+        const auto hold = [&](int first, double value) {
+            const QList<quint16> words = wordsOf(value);
+            for (int i = 0; i < 4; ++i)
+                rig.server.setRegister(first + i, words[i]);
+        };
+        hold(100, 1.00000000000001);
+        hold(110, 0.12345678901234566);
+        record(ParamEntry::TextBox, ParamEntry::Double, 103)(rig.f.mainMap());
+        ParamEntry& ro = addRecord(rig.f.mainMap(), "ro", ParamEntry::Double, 110, 113);
+        ro.caption = "cap ro";
+        ro.readOnly = true;
+        rig.readMainRegisters();
+        QVERIFY(rig.showMainPage());
+        QCOMPARE(rig.rowText("cap r"), QStringLiteral("1.00000000000001"));
+        QCOMPARE(rig.rowText("cap ro"), QStringLiteral("0.12345678901234566"));
+
+        hold(100, 2.5e-300);
+        hold(110, 3.0000000000000004);
+        rig.f.pages->slotRefreshProperties();
+        QCOMPARE(rig.rowText("cap r"), QStringLiteral("2.5e-300"));
+        QCOMPARE(rig.rowText("cap ro"), QStringLiteral("3.0000000000000004"));
+        QVERIFY(rig.f.host.lines.isEmpty());
     }
 
     // A value in no pair shows no selection, in the row and in the editor,

@@ -188,7 +188,10 @@ private slots:
             << "string ro = Да" << "||cap r";
         QTest::newRow("read-only double")
             << record([](E& e) { e.readOnly = true, e.dataType = E::Double, e.currentRaw = bitsOf(2.5); })
-            << "double ro = 2.5" << "||cap r";
+            << "string ro = 2.5" << "||cap r";
+        QTest::newRow("read-only double, every digit it needs")
+            << record([](E& e) { e.readOnly = true, e.dataType = E::Double, e.currentRaw = bitsOf(3.0000000000000004); })
+            << "string ro = 3.0000000000000004" << "||cap r";
         QTest::newRow("read-only combobox, no key matches")
             << record([](E& e) {
                    e.readOnly = true, e.editorType = E::ComboBox, e.dataType = E::Int;
@@ -439,6 +442,55 @@ private slots:
         QCOMPARE(f.pages->mainBrowser() != nullptr, records > 0);
         if (records > 0)
             QVERIFY(findProperty(f.pages->mainBrowser()->properties().value(0), "g"));
+        QVERIFY(f.pages->infoBrowser()); // the other files load as before
+    }
+
+    // Entity references expand to a few times the file's size at most, and
+    // to a few MB whatever the file: past that the file is refused with one
+    // line, in a fraction of the time its text would take, before Qt's reader
+    // holds it. References within the bound load; entities nested into too
+    // much text Qt refuses itself.
+    void entityTextIsBounded_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("inner"); // in the group, beside the parameter
+        QTest::addColumn<QString>("error");    // %1 the file's path; empty: it loads
+        const QString tooMuch = QStringLiteral("Ошибка! Сущности файла %1 раскрываются в слишком длинный текст");
+        const QByteArray long10k = "<!DOCTYPE Device [<!ENTITY q \"" + QByteArray(10000, 'x') + "\">]>";
+        QTest::newRow("one entity 1,000 times in text")
+            << long10k << "<Note>" + QByteArray("&q;").repeated(1000) + "</Note>" << tooMuch;
+        QTest::newRow("one entity 1,000 times in an attribute")
+            << long10k << "<Note Caption=\"" + QByteArray("&q;").repeated(1000) + "\"/>" << tooMuch;
+        QTest::newRow("a parameter entity 1,000 times")
+            << "<!DOCTYPE Device [<!ENTITY % p \"<!ENTITY q '" + QByteArray(10000, 'x') + "'>\">"
+                   + QByteArray(" %p;").repeated(1000) + "]>"
+            << QByteArray("<Note>&q;</Note>") << tooMuch;
+        QTest::newRow("one entity 1,000 times within the bound")
+            << "<!DOCTYPE Device [<!ENTITY q \"" + QByteArray(100, 'x') + "\">]>"
+            << "<Note>" + QByteArray("&q;").repeated(1000) + "</Note>" << QString();
+        QByteArray laughs = "<!DOCTYPE Device [<!ENTITY l0 \"lol\">";
+        for (int i = 1; i <= 9; ++i)
+            laughs += "<!ENTITY l" + QByteArray::number(i) + " \"" + ("&l" + QByteArray::number(i - 1) + ";").repeated(10)
+                + "\">";
+        QTest::newRow("nested entities") << laughs + "]>" << QByteArray("<Note>&l9;</Note>")
+                                         << QStringLiteral("Ошибка! Не удалось прочитать данные из файла %1");
+    }
+    void entityTextIsBounded()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, inner);
+        QFETCH(QString, error);
+        AppDir app;
+        QVERIFY(app.ok);
+        const QString main = app.typeFolder() + "main.xml";
+        QVERIFY(writeFile(main, head + "<Device><Parameters><Param Type=\"Group\" Name=\"G\" Caption=\"g\">"
+                                       "<Param Type=\"Regular\" Name=\"A\" Caption=\"a\" DataType=\"int\" Address=\"1\"/>"
+                                + inner + "</Param></Parameters></Device>"));
+        PagesFixture f(app.path());
+        QVERIFY(loadFixture(f));
+        QCOMPARE(f.host.errors().filter(main), error.isEmpty() ? QStringList() : QStringList{error.arg(main)});
+        QCOMPARE(f.property("A") != nullptr, error.isEmpty());
+        QCOMPARE(f.pages->mainBrowser() != nullptr, error.isEmpty());
         QVERIFY(f.pages->infoBrowser()); // the other files load as before
     }
 
