@@ -36,6 +36,8 @@ DeviceList loadControllers(const QString& path, const LogSink& log)
             reason = QStringLiteral("Элементы вложены глубже %1 уровней").arg(kMaxDepth);
         else if (nesting == XmlNesting::TooMuchText)
             reason = QStringLiteral("Сущности раскрываются в слишком длинный текст");
+        else if (nesting == XmlNesting::TooManyEntities)
+            reason = QStringLiteral("Объявлено больше %1 сущностей").arg(kMaxEntityDeclarations);
         else if (!file.seek(0) || !doc.setContent(&file, &error, &line, &column))
             reason = QStringLiteral("Ошибка XML в строке %1, столбце %2: %3")
                          .arg(QString::number(line), QString::number(column), error);

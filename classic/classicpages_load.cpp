@@ -137,6 +137,12 @@ bool ClassicPages::loadXmlFile()
                          false);
             continue;
         }
+        if (nesting == XmlNesting::TooManyEntities) {
+            m_host.toLog(QStringLiteral("Ошибка! Файл %1 объявляет больше %2 сущностей")
+                             .arg(*f.path, QString::number(kMaxEntityDeclarations)),
+                         false);
+            continue;
+        }
         if (nesting == XmlNesting::NotXml || !file.seek(0) || !document.setContent(&file)) {
             if (f.reported)
                 m_host.toLog(QStringLiteral("Ошибка! Не удалось прочитать данные из файла ") + *f.path, false);

@@ -29,11 +29,18 @@ public:
     }
     bool internalEntityDecl(const QString& name, const QString& value) override
     {
+        if (!declared())
+            return false;
         // A parameter entity is declared as "%name" and started as "name";
         // one of each under the same name counts as the longer.
         int& size = m_entitySizes[name.startsWith(QLatin1Char('%')) ? name.mid(1) : name];
         size = qMax(size, value.size());
         return true;
+    }
+    bool externalEntityDecl(const QString&, const QString&, const QString&) override { return declared(); }
+    bool unparsedEntityDecl(const QString&, const QString&, const QString&, const QString&) override
+    {
+        return declared();
     }
     bool startEntity(const QString& name) override
     {
@@ -47,10 +54,20 @@ public:
     }
     XmlNesting refusal() const
     {
-        return m_tooDeep ? XmlNesting::TooDeep : m_tooMuchText ? XmlNesting::TooMuchText : XmlNesting::NotXml;
+        if (m_tooDeep)
+            return XmlNesting::TooDeep;
+        if (m_tooMuchText)
+            return XmlNesting::TooMuchText;
+        return m_tooManyEntities ? XmlNesting::TooManyEntities : XmlNesting::NotXml;
     }
 
 private:
+    bool declared()
+    {
+        m_tooManyEntities = ++m_declarations > kMaxEntityDeclarations;
+        return !m_tooManyEntities;
+    }
+
     const int m_limit;
     const qint64 m_textBound;
     int m_depth = 0;
@@ -58,6 +75,8 @@ private:
     QHash<QString, int> m_entitySizes;
     qint64 m_expanded = 0;
     bool m_tooMuchText = false;
+    int m_declarations = 0;
+    bool m_tooManyEntities = false;
 };
 }
 

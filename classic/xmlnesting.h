@@ -23,10 +23,11 @@
 class QIODevice;
 
 enum class XmlNesting {
-    Within,       // the builder may read the file
-    TooDeep,      // an element nests deeper than the limit
-    TooMuchText,  // entity references expand to more text than the bound
-    NotXml,       // the builder would refuse the file as it stands
+    Within,          // the builder may read the file
+    TooDeep,         // an element nests deeper than the limit
+    TooMuchText,     // entity references expand to more text than the bound
+    TooManyEntities, // more entity declarations than kMaxEntityDeclarations
+    NotXml,          // the builder would refuse the file as it stands
 };
 
 // The most characters the entity references of a file may expand to: a few
@@ -37,6 +38,10 @@ enum XmlEntityBound : qint64 {
     kMinEntityText = 2 * 1024 * 1024,
 };
 qint64 xmlEntityTextBound(qint64 fileSize);
+// The reader's own check of every entity declaration walks all those made
+// before it: 8,000 declarations take seconds, and the builder pays them again.
+// No configuration file declares more than a handful.
+enum { kMaxEntityDeclarations = 1000 };
 
 // Reads `file` from its current position to its end; the entity bound is
 // taken for the bytes from there on.

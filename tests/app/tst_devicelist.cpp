@@ -65,6 +65,12 @@ private slots:
             << ("<!DOCTYPE Devices [<!ENTITY q \"" + QByteArray(10000, 'x') + "\">]><Devices><Controller id=\"1\">"
                 + QByteArray("&q;").repeated(1000) + "</Controller></Devices>")
             << DeviceList{} << "Сущности раскрываются в слишком длинный текст";
+        QByteArray many = "<!DOCTYPE Devices [";
+        for (int i = 0; i < 8000; ++i)
+            many += "<!ENTITY e" + QByteArray::number(i) + " \"v\">";
+        QTest::newRow("8,000 entities declared")
+            << many + "]><Devices><Controller id=\"1\">A</Controller></Devices>" << DeviceList{}
+            << "Объявлено больше 1000 сущностей";
         QTest::newRow("an entity within the bound")
             << QByteArray("<!DOCTYPE Devices [<!ENTITY d \"Привод\">]><Devices><Controller id=\"1\">&d; &d;</Controller>"
                           "</Devices>")

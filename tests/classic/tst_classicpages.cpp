@@ -474,6 +474,16 @@ private slots:
                 + "\">";
         QTest::newRow("nested entities") << laughs + "]>" << QByteArray("<Note>&l9;</Note>")
                                          << QStringLiteral("Ошибка! Не удалось прочитать данные из файла %1");
+        // Each declaration costs the reader a walk over those before it.
+        QByteArray many = "<!DOCTYPE Device [";
+        for (int i = 0; i < 8000; ++i)
+            many += "<!ENTITY e" + QByteArray::number(i) + " \"v\">";
+        QTest::newRow("8,000 entities declared") << many + "]>" << QByteArray("<Note>&e1;</Note>")
+                                                 << QStringLiteral("Ошибка! Файл %1 объявляет больше 1000 сущностей");
+        QByteArray enough = "<!DOCTYPE Device [";
+        for (int i = 0; i < 1000; ++i)
+            enough += "<!ENTITY e" + QByteArray::number(i) + " \"v\">";
+        QTest::newRow("1,000 entities declared") << enough + "]>" << QByteArray("<Note>&e999;</Note>") << QString();
     }
     void entityTextIsBounded()
     {
