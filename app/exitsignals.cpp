@@ -40,11 +40,8 @@ ExitSignals::ExitSignals(QObject* parent) : QObject(parent)
         sigaddset(&action.sa_mask, sig);
     // Other threads' system calls go on after the handler.
     action.sa_flags = SA_RESTART;
-    m_active = true;
-    for (int i = 0; i < kSignalCount; ++i) {
+    for (int i = 0; i < kSignalCount; ++i)
         m_installed[i] = sigaction(kSignals[i], &action, &m_previous[i]) == 0;
-        m_active = m_active && m_installed[i];
-    }
 }
 
 ExitSignals::~ExitSignals()

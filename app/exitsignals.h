@@ -7,7 +7,9 @@
 //
 // One object for the process, made after the application object (the
 // notifier needs its event loop) and before the window, so that it outlives
-// the window's close. It puts the previous handlers back as it goes.
+// the window's close. It puts the previous handlers back as it goes. Without
+// a pipe (or with another such object alive) it changes nothing, and the
+// signals end the tool as they would without it.
 #pragma once
 
 #include <QObject>
@@ -24,10 +26,6 @@ public:
     ExitSignals(const ExitSignals&) = delete;
     ExitSignals& operator=(const ExitSignals&) = delete;
 
-    // False when the pipe or a handler could not be set up (or another
-    // object has them); the signals then end the tool as before.
-    bool isActive() const { return m_active; }
-
 signals:
     void received(int signalNumber);
 
@@ -39,5 +37,4 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier; // goes before the pipe it reads
     struct sigaction m_previous[kSignalCount] = {};
     bool m_installed[kSignalCount] = {};
-    bool m_active = false;
 };

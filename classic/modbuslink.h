@@ -45,9 +45,9 @@ public:
     // each one a socket test, the connect and a read of registers 1000..1001).
     // A failure logs "Подключение не удалось" and switches the tools off; an
     // empty IP address gives false at once and logs nothing. A serial line
-    // another program holds ends the tries at once, and the line names the
-    // port and the reason ("Подключение не удалось. /dev/ttyUSB0: Device or
-    // resource busy").
+    // that cannot be taken has its path and the reason in the log line
+    // ("Подключение не удалось. /dev/ttyUSB0: Device or resource busy"), and
+    // one that another program holds ends the tries at once.
     bool connectModbus();
     // connectModbus, then reads of register 1000 until one succeeds; when none
     // does: "Не удалось подключиться.", link closed, tools off.

@@ -27,7 +27,10 @@ const int kConnectWaitMs = 30000;
 
 // A descriptor of the line opened before the tool marks it, to read the mark by.
 struct MarkReader {
-    explicit MarkReader(const QString& path) : fd(::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {}
+    explicit MarkReader(const QString& path)
+        : fd(::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    {
+    }
     ~MarkReader()
     {
         if (fd >= 0)
