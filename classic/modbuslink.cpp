@@ -10,6 +10,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 // Both recoveries: after a timed-out call, a wrong transaction id or a reply
@@ -55,7 +56,7 @@ void ModbusLink::freeContext()
 {
     if (!m_ctx)
         return;
-    modbus_close(m_ctx);
+    closeLine();
     modbus_free(m_ctx);
     m_ctx = nullptr;
     m_connected = false;
@@ -74,6 +75,7 @@ bool ModbusLink::openModbusRtu()
     if (!m_ctx)
         return false;
     m_tcp = false;
+    m_rtuDevice = device;
     if (modbus_set_slave(m_ctx, s.deviceId) != 0) {
         freeContext();
         return false;
@@ -103,10 +105,36 @@ bool ModbusLink::openModbusTcp()
     return true;
 }
 
+bool ModbusLink::connectRtuLine()
+{
+    // Once marked, the line refuses a further open by a normal user, and
+    // libmodbus opens the device itself: so the lock and the check come first
+    // on a descriptor of our own, and the mark after libmodbus has opened.
+    m_lineError.clear();
+    m_lineBusy = false;
+    if (!m_line.take(m_rtuDevice)) {
+        m_lineBusy = errno == EBUSY;
+        m_lineError = QString::fromLocal8Bit(m_line.error().c_str());
+        return false;
+    }
+    if (modbus_connect(m_ctx) != 0 || !m_line.mark()) {
+        closeLine();
+        return false;
+    }
+    return true;
+}
+
+void ModbusLink::closeLine()
+{
+    // libmodbus puts the line's settings back while the line is still ours.
+    modbus_close(m_ctx);
+    m_line.release();
+}
+
 bool ModbusLink::tryConnect(bool tcp)
 {
     if (!tcp)
-        return modbus_connect(m_ctx) == 0;
+        return connectRtuLine();
     // A device that accepts no connection is found within the response
     // time-out before libmodbus is asked to connect.
     const ConnectionSettings& s = connectionSettings();
@@ -139,6 +167,8 @@ bool ModbusLink::connectModbus()
         return false;
     }
     const int tries = std::max(1, s.retries);
+    m_lineError.clear();
+    m_lineBusy = false;
     for (int attempt = 0; attempt < tries; ++attempt) {
         if (tryConnect(tcp)) {
             m_connected = true;
@@ -147,15 +177,21 @@ bool ModbusLink::connectModbus()
             return true;
         }
         // Devices accept few connections: a failed try leaves none open.
-        modbus_close(m_ctx);
+        closeLine();
+        // A line someone else holds is not asked for again.
+        if (m_lineBusy)
+            break;
     }
-    connectFailed();
+    connectFailed(m_lineError);
     return false;
 }
 
-void ModbusLink::connectFailed()
+void ModbusLink::connectFailed(const QString& reason)
 {
-    m_host.toLog(QStringLiteral("Подключение не удалось"), false);
+    QString line = QStringLiteral("Подключение не удалось");
+    if (!reason.isEmpty())
+        line += QStringLiteral(". ") + reason;
+    m_host.toLog(line, false);
     m_host.tools(false);
 }
 
@@ -200,6 +236,11 @@ bool ModbusLink::lineUsable()
         if (::poll(&line, 1, 0) >= 0 && !(line.revents & (POLLERR | POLLHUP | POLLNVAL | POLLRDHUP)))
             return true;
     }
-    modbus_close(m_ctx);
-    return modbus_connect(m_ctx) == 0;
+    if (m_tcp) {
+        modbus_close(m_ctx);
+        return modbus_connect(m_ctx) == 0;
+    }
+    // The device may have come back as another line: taken again as at first.
+    closeLine();
+    return connectRtuLine();
 }

@@ -11,10 +11,16 @@
 // does not work: libmodbus's own recovery would retry a failed send without
 // end. The link flag is the window's one flag (ClassicHost): it is set here
 // when a Modbus link opens and cleared when this link closes it.
+//
+// A serial line is taken as the CAN line is (LineClaim) before libmodbus opens
+// it or changes anything on it: a line another program holds (its lock, its
+// exclusive mark, or both) is refused as busy and left as it was. The link
+// holds the lock, and the mark it set, for as long as it has the line.
 #pragma once
 
 #include "classic/paramentry.h"
 #include "classic/registervalues.h"
+#include "platform/lineclaim.h"
 
 #include <QVector>
 
@@ -38,7 +44,10 @@ public:
     // Opens and connects with up to ConnectionSettings::retries tries (over TCP
     // each one a socket test, the connect and a read of registers 1000..1001).
     // A failure logs "Подключение не удалось" and switches the tools off; an
-    // empty IP address gives false at once and logs nothing.
+    // empty IP address gives false at once and logs nothing. A serial line
+    // that cannot be taken has its path and the reason in the log line
+    // ("Подключение не удалось. /dev/ttyUSB0: Device or resource busy"), and
+    // one that another program holds ends the tries at once.
     bool connectModbus();
     // connectModbus, then reads of register 1000 until one succeeds; when none
     // does: "Не удалось подключиться.", link closed, tools off.
@@ -77,6 +86,11 @@ private:
     // False when the walk must stop.
     bool runFailed();
     bool tryConnect(bool tcp);
+    // Takes the serial line, lets libmodbus open it, then marks it. False with
+    // m_lineError (and m_lineBusy) set when the line could not be taken.
+    bool connectRtuLine();
+    // libmodbus's descriptor and our claim on the line, both let go.
+    void closeLine();
     // One libmodbus call each; false on failure or a line found dead.
     bool readRegisters(int address, int count, quint16* into);
     bool writeRegisters(int address, const QVector<quint16>& words);
@@ -84,12 +98,16 @@ private:
     // itself would retry a failed send without end.
     bool lineUsable();
     void freeContext();
-    void connectFailed();
+    void connectFailed(const QString& reason = QString());
 
     const ClassicHost& m_host;
     modbus_t* m_ctx = nullptr;
     bool m_tcp = false;
     QString m_tcpAddress; // the address as rebuilt for the socket test
+    std::string m_rtuDevice;
+    LineClaim m_line;     // a serial line's lock and our mark on it
+    QString m_lineError;  // why the line could not be taken, for the log
+    bool m_lineBusy = false; // another program holds it
     bool m_connected = false;
     int m_registerFailures = 0;
 };

@@ -3,61 +3,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
-// Makes the line on fd ours, or fails with errno set (EBUSY when someone else
-// has it). Root passes the exclusive mark on open, so the mark alone keeps no
-// one out: a line that carries it already, or whose advisory lock another
-// open holds (a second copy of this tool), is refused. *markSet tells whether
-// we set the mark, so that only our own mark is ever cleared.
-bool takeLine(int fd, bool* markSet)
-{
-    *markSet = false;
-    int r;
-    do
-        r = flock(fd, LOCK_EX | LOCK_NB);
-    while (r != 0 && errno == EINTR);
-    if (r != 0) {
-        if (errno == EWOULDBLOCK)
-            errno = EBUSY;
-        return false;
-    }
-    int marked = 0;
-    if (ioctl(fd, TIOCGEXCL, &marked) != 0) {
-        // A driver that cannot tell the mark leaves the lock to keep owners apart.
-        if (errno != ENOTTY && errno != EINVAL)
-            return false;
-        marked = 0;
-    }
-    if (marked) {
-        errno = EBUSY;
-        return false;
-    }
-    if (ioctl(fd, TIOCEXCL) != 0)
-        return false;
-    *markSet = true;
-    return true;
-}
-
-// The mark outlives our descriptor on a line whose other end stays open (a
-// pty), so ours is cleared or the next open is refused; the lock goes with
-// the descriptor.
-void releaseLine(int fd, bool markSet)
-{
-    const int saved = errno;
-    if (markSet)
-        ioctl(fd, TIOCNXCL);
-    ::close(fd);
-    errno = saved;
-}
-
 int remainingMs(std::chrono::steady_clock::time_point deadline)
 {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
@@ -120,23 +71,18 @@ bool SerialPort::open(const std::string& name, uint32_t bps)
         m_error = "unsupported speed " + std::to_string(bps);
         return false;
     }
-    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        m_error = path + ": " + std::strerror(errno);
-        return false;
-    }
     // Taking the line happens before anything that could disturb whoever
     // holds it now: no write, no termios change, no flush until it is ours.
-    bool markSet = false;
-    if (!takeLine(fd, &markSet)) {
-        m_error = path + ": " + std::strerror(errno);
-        ::close(fd);
+    if (!m_line.take(path) || !m_line.mark()) {
+        m_error = m_line.isTaken() ? path + ": " + std::strerror(errno) : m_line.error();
+        m_line.release();
         return false;
     }
+    const int fd = m_line.fd();
     termios tio;
     if (tcgetattr(fd, &tio) != 0) {
         m_error = path + ": " + std::strerror(errno);
-        releaseLine(fd, markSet);
+        m_line.release();
         return false;
     }
     cfmakeraw(&tio);
@@ -147,11 +93,9 @@ bool SerialPort::open(const std::string& name, uint32_t bps)
     tio.c_cc[VTIME] = 0;
     if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0) {
         m_error = path + ": " + std::strerror(errno);
-        releaseLine(fd, markSet);
+        m_line.release();
         return false;
     }
-    m_fd = fd;
-    m_markSet = markSet;
     // A stale wake-up must not end the first read.
     uint64_t drain;
     while (m_wakeFd >= 0 && ::read(m_wakeFd, &drain, sizeof drain) > 0) {}
@@ -160,30 +104,29 @@ bool SerialPort::open(const std::string& name, uint32_t bps)
 
 void SerialPort::close()
 {
-    if (m_fd >= 0) {
+    if (m_line.isTaken()) {
         std::lock_guard<std::mutex> lock(m_writeMutex);
-        releaseLine(m_fd, m_markSet);
-        m_fd = -1;
-        m_markSet = false;
+        m_line.release();
     }
 }
 
 bool SerialPort::write(const char* data, size_t len, int timeoutMs)
 {
     std::lock_guard<std::mutex> lock(m_writeMutex);
-    if (m_fd < 0)
+    const int fd = m_line.fd();
+    if (fd < 0)
         return false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     size_t done = 0;
     while (done < len) {
-        ssize_t n = ::write(m_fd, data + done, len - done);
+        ssize_t n = ::write(fd, data + done, len - done);
         if (n > 0) {
             done += size_t(n);
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             return false;
-        pollfd p{m_fd, POLLOUT, 0};
+        pollfd p{fd, POLLOUT, 0};
         int left = remainingMs(deadline);
         if (left == 0)
             return false;
@@ -197,9 +140,10 @@ bool SerialPort::write(const char* data, size_t len, int timeoutMs)
 
 int SerialPort::read(char* buf, size_t max, int timeoutMs)
 {
-    if (m_fd < 0)
+    const int fd = m_line.fd();
+    if (fd < 0)
         return -1;
-    pollfd p[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    pollfd p[2] = {{fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
     int r = poll(p, 2, timeoutMs);
     if (r < 0)
         return errno == EINTR ? 0 : -1;
@@ -211,7 +155,7 @@ int SerialPort::read(char* buf, size_t max, int timeoutMs)
     if (r == 0)
         return 0;
     if (p[0].revents & POLLIN) {
-        ssize_t n = ::read(m_fd, buf, max);
+        ssize_t n = ::read(fd, buf, max);
         if (n > 0)
             return int(n);
         if (n < 0 && (errno == EAGAIN || errno == EINTR))

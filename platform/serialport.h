@@ -3,11 +3,13 @@
 // waits on a read.
 //
 // Open takes the line with an advisory lock and the exclusive mark (TIOCEXCL)
-// before it changes anything on it. A line whose lock another open holds, or
-// that carries the mark already, is refused with "Device or resource busy"
-// also for root, and whoever holds it is left as it was. Close clears the
-// mark only when this object set it.
+// before it changes anything on it (LineClaim). A line whose lock another open
+// holds, or that carries the mark already, is refused with "Device or resource
+// busy" also for root, and whoever holds it is left as it was. Close clears
+// the mark only when this object set it.
 #pragma once
+
+#include "platform/lineclaim.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,8 +31,8 @@ public:
 
     bool open(const std::string& name, uint32_t bitsPerSecond);
     void close();
-    bool isOpen() const { return m_fd >= 0; }
-    int fd() const { return m_fd; }
+    bool isOpen() const { return m_line.isTaken(); }
+    int fd() const { return m_line.fd(); }
     const std::string& error() const { return m_error; }
 
     // Writes every byte within timeoutMs; false on failure or time-out.
@@ -41,9 +43,8 @@ public:
     void wake();
 
 private:
-    int m_fd = -1;
+    LineClaim m_line;
     int m_wakeFd = -1;
-    bool m_markSet = false;
     std::mutex m_writeMutex;
     std::string m_error;
 };

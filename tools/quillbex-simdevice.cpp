@@ -6,6 +6,7 @@
 #include "canopen/node.h"
 #include "sim/simdevice.h"
 #include "sim/simdevicejson.h"
+#include "sim/stalemark.h"
 
 #include <QFileInfo>
 
@@ -13,13 +14,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <memory>
 #include <pthread.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace {
 void usage()
@@ -168,18 +167,21 @@ int main(int argc, char** argv)
         }
     }
 
-    std::printf("%s\n", qPrintable(sim->adapter.slavePath()));
+    // A host that ends without letting go of the line leaves its exclusive
+    // mark behind, and the next connect is refused. The sweeper, made before
+    // the path is out, clears such a mark once nobody stands behind it.
+    const QByteArray slavePath = sim->adapter.slavePath().toLocal8Bit();
+    StaleMarkSweeper sweeper(slavePath.toStdString());
+
+    std::printf("%s\n", slavePath.constData());
     std::fflush(stdout);
     std::fprintf(stderr, "Simulated adapter ready; CANopen device at node id %d, objects %s. "
                          "Open the path above as the port. Stop with Ctrl+C.\n",
                  nodeId, bare ? "standard only" : qPrintable(table));
 
-    // The host opens its port exclusively, and the pty keeps that mark while
-    // the adapter's own end stays open, which would refuse the next connect.
-    // So the mark comes off as soon as the host closes the channel (and
-    // whenever it is closed, for a host that went without a word).
-    const int slave = ::open(sim->adapter.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     const timespec noWait = {0, 0};
+    const auto sweepEvery = std::chrono::milliseconds(100);
+    auto lastSweep = std::chrono::steady_clock::now() - sweepEvery;
     int lines = 0;
     for (;;) {
         const int received = sigtimedwait(&stopSignals, nullptr, &noWait);
@@ -187,11 +189,12 @@ int main(int argc, char** argv)
             break;
         if (sim->adapter.waitForLines(lines + 1, 100))
             lines = sim->adapter.lines().size();
-        if (slave >= 0 && !sim->adapter.channelOpen())
-            ioctl(slave, TIOCNXCL);
+        // At most every 100 ms, however busy the line: the look may walk /proc.
+        if (std::chrono::steady_clock::now() - lastSweep >= sweepEvery) {
+            sweeper.sweep();
+            lastSweep = std::chrono::steady_clock::now();
+        }
     }
-    if (slave >= 0)
-        ::close(slave);
     sim.reset();
     return 0;
 }

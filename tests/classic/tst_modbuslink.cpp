@@ -3,13 +3,22 @@
 #include "classic/modbuslink.h"
 #include "classic/registervalues.h"
 #include "hostfixture.h"
+#include "lineholder.h"
 #include "modbustestserver.h"
 #include "records.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 using Request = ModbusTestServer::Request;
 Q_DECLARE_METATYPE(QList<Request>)
@@ -51,6 +60,37 @@ struct LinkFixture {
     }
 };
 
+// A pty in raw mode at a speed the link never sets, so a change would show.
+struct RawPty {
+    RawPty()
+    {
+        termios tio;
+        cfmakeraw(&tio);
+        cfsetspeed(&tio, B9600);
+        ok = openpty(&master, &slave, name, &tio, nullptr) == 0;
+    }
+    ~RawPty()
+    {
+        if (ok) {
+            ::close(master);
+            ::close(slave);
+        }
+    }
+    bool masterHasInput() const
+    {
+        pollfd p{master, POLLIN, 0};
+        return ::poll(&p, 1, 0) == 1;
+    }
+    int mark() const
+    {
+        int marked = -1;
+        return ioctl(slave, TIOCGEXCL, &marked) == 0 ? marked : -1;
+    }
+    bool ok = false;
+    int master = -1, slave = -1;
+    char name[256] = {};
+};
+
 void addTransports()
 {
     QTest::addColumn<QString>("transport");
@@ -78,6 +118,59 @@ private slots:
         f.link.closeModbus();
         QVERIFY(!f.host.link);
         QVERIFY(!f.link.context());
+    }
+
+    // A serial line another program holds (a terminal program's mark, a
+    // second copy of the tool's lock and mark, or only a lock) is refused as
+    // busy, for root too, before libmodbus opens it: no request goes out, the
+    // holder keeps its settings, its mark and the input queued for it. Once
+    // the holder lets go, the link holds the line's lock and mark while
+    // connected and clears its own mark when it closes.
+    void rtuRefusesALineHeldElsewhere_data()
+    {
+        QTest::addColumn<int>("hold");
+        QTest::newRow("exclusive mark") << int(LineHolder::Mark);
+        QTest::newRow("advisory lock") << int(LineHolder::Lock);
+        QTest::newRow("mark and lock") << int(LineHolder::Mark | LineHolder::Lock);
+    }
+    void rtuRefusesALineHeldElsewhere()
+    {
+        QFETCH(int, hold);
+        RawPty pty;
+        QVERIFY(pty.ok);
+        LineHolder holder(pty.name, hold);
+        QVERIFY(holder.holding());
+        termios before, after;
+        QCOMPARE(tcgetattr(pty.slave, &before), 0);
+        QCOMPARE(::write(pty.master, "x", 1), ssize_t(1));
+        ConnectionSettings& s = connectionSettings();
+        s.modbusLink = 1;
+        s.portName = QString::fromLocal8Bit(pty.name);
+        s.baudRate = QStringLiteral("115200");
+        s.retries = 1;
+        HostFixture host;
+        ModbusLink link(host.host);
+
+        QVERIFY(!link.connectModbusChecked());
+        QVERIFY(!pty.masterHasInput());
+        QCOMPARE(tcgetattr(pty.slave, &after), 0);
+        QCOMPARE(int(cfgetospeed(&after)), int(B9600));
+        QCOMPARE(after.c_cflag, before.c_cflag);
+        QCOMPARE(after.c_iflag, before.c_iflag);
+        QCOMPARE(holder.markSet(), bool(hold & LineHolder::Mark));
+        QCOMPARE(holder.readByte(), int('x'));
+        QCOMPARE(host.errors(), QStringList{"Подключение не удалось. " + s.portName + ": "
+                                            + QString::fromLocal8Bit(std::strerror(EBUSY))});
+        QCOMPARE(host.tools, QList<bool>{false});
+        QVERIFY(!host.link);
+
+        QVERIFY(holder.release());
+        QVERIFY(link.connectModbus());
+        QCOMPARE(pty.mark(), 1);
+        QVERIFY(!LineHolder(pty.name, LineHolder::Lock).holding());
+        link.closeModbus();
+        QCOMPARE(pty.mark(), 0);
+        QVERIFY(LineHolder(pty.name, LineHolder::Lock).holding());
     }
 
     // A device that answers but has no register 1000: the RTU connect itself

@@ -4,11 +4,15 @@
 #include "platform/tick.h"
 #include "lineholder.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <poll.h>
 #include <pty.h>
@@ -60,6 +64,23 @@ struct RawPty {
     int master = -1, slave = -1;
     char name[256] = {};
 };
+
+// The pid in holderparent's line "holder <pid>", 0 in its other lines.
+pid_t holderPid(const QByteArray& line)
+{
+    return line.startsWith("holder ") ? pid_t(line.mid(7).trimmed().toInt()) : 0;
+}
+
+// Gone, or a zombie nobody has reaped yet.
+bool processGone(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const int afterName = text.lastIndexOf(')');
+    return afterName < 0 || text.mid(afterName + 2, 1) == "Z";
+}
 
 using Clock = std::chrono::steady_clock;
 long msSince(Clock::time_point t)
@@ -256,6 +277,33 @@ private slots:
         QCOMPARE(markOn(pty.slave), 1);
         port.close();
         QCOMPARE(markOn(pty.slave), 0);
+    }
+
+    // A test killed while its holder runs (a time-out of CTest): the holder
+    // lets go and ends at once, without taking the broken pipe of its last
+    // answer for a crash and running a debugger into the killed test's output.
+    void holderEndsQuietlyWithAKilledTest()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QProcess test;
+        test.setStandardErrorFile(dir.filePath("stderr"));
+        test.start(QStringLiteral(HOLDER_PARENT), QStringList());
+        QVERIFY(test.waitForStarted(5000));
+        pid_t holder = 0;
+        const auto holderKnown = [&] {
+            while (holder <= 0 && test.canReadLine())
+                holder = holderPid(test.readLine());
+            return holder > 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(holderKnown(), 10000);
+        QCOMPARE(::kill(pid_t(test.processId()), SIGKILL), 0);
+        QVERIFY(test.waitForFinished(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(holder), 3000);
+        QFile err(dir.filePath("stderr"));
+        QVERIFY(err.open(QIODevice::ReadOnly));
+        const QByteArray output = err.readAll();
+        QVERIFY2(!output.contains("Received signal"), output.constData());
     }
 
     void serialRefusesBadNamesAndSpeeds()

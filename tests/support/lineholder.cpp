@@ -51,6 +51,24 @@ constexpr int kAnswerWaitMs = 5000;
     _exit(0);
 }
 
+// The child runs no exec, so it would keep the test framework's crash
+// handlers: a child whose test was killed then takes the SIGPIPE of its last
+// answer for a crash and spends seconds in a debugger. It ends as a plain
+// process instead, and a write to a closed pipe just fails.
+void plainSignals()
+{
+    struct sigaction action = {};
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig)
+        sigaction(sig, &action, nullptr);
+    action.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &action, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 // Everything but the standard streams and the two pipe ends: a descriptor the
 // child inherited would keep the parent's lines (and their locks) open.
 void closeInherited(int a, int b)
@@ -76,6 +94,7 @@ LineHolder::LineHolder(const std::string& path, int hold)
     }
     m_pid = fork();
     if (m_pid == 0) {
+        plainSignals();
         closeInherited(toChild[0], fromChild[1]);
         holdLine(path.c_str(), hold, toChild[0], fromChild[1]);
     }

@@ -22,6 +22,7 @@ public:
 
     // True when the child has the line open and holds it as asked.
     bool holding() const { return m_holding; }
+    pid_t pid() const { return m_pid; }
     // The mark as the holder sees it on its own descriptor; false also when
     // it did not answer.
     bool markSet();

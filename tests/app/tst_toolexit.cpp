@@ -1,0 +1,229 @@
+// The tool ended from outside while it is connected. The signals that end a
+// session or come from Ctrl+C close its link as "Выход" does; after the tool
+// is killed outright, the simulator takes the next connect; and a program
+// that holds the simulator's line meanwhile keeps its exclusive mark.
+#include "configfixture.h"
+#include "lineholder.h"
+#include "platform/serialport.h"
+#include "sim/simdevice.h"
+#include "sim/simdevicejson.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+const int kConnectWaitMs = 30000;
+
+// A descriptor of the line opened before the tool marks it, to read the mark by.
+struct MarkReader {
+    explicit MarkReader(const QString& path)
+        : fd(::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    {
+    }
+    ~MarkReader()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    int mark() const
+    {
+        int marked = -1;
+        return ioctl(fd, TIOCGEXCL, &marked) == 0 ? marked : -1;
+    }
+    const int fd;
+};
+
+bool hasLine(QProcess& process, QByteArray* output, const QByteArray& line)
+{
+    *output += process.readAllStandardOutput();
+    return output->split('\n').contains(line);
+}
+
+// The tool (signalledtool) connected to the port, with its settings under
+// configHome. Killed when the test leaves it running.
+struct Tool {
+    Tool(const QString& port, const QString& configHome)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral(SIGNALLED_TOOL), {port});
+    }
+    ~Tool()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    bool connected() { return hasLine(process, &output, "connected"); }
+    bool failed() { return hasLine(process, &output, "not connected"); }
+    QProcess process;
+    QByteArray output;
+};
+
+// The simulator program serving the sample device; path() is its line.
+struct Simulator {
+    Simulator()
+    {
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral(SIMDEVICE_PROGRAM), QStringList());
+    }
+    ~Simulator()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    bool ready()
+    {
+        output += process.readAllStandardOutput();
+        return output.startsWith("/dev/") && output.contains('\n');
+    }
+    QString path() const { return QString::fromLocal8Bit(output.left(output.indexOf('\n'))); }
+    // Stops as Ctrl+C stops it.
+    bool stop()
+    {
+        process.terminate();
+        return process.waitForFinished(5000) && process.exitStatus() == QProcess::NormalExit
+            && process.exitCode() == 0;
+    }
+    QProcess process;
+    QByteArray output;
+};
+}
+
+class TstToolExit : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_tmp;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_tmp.isValid());
+        // The tool reads its configuration data beside its executable.
+        QVERIFY(configfixture::make(QStringLiteral(QUILL_SOURCE_CONFIG_DIR),
+                                    QFileInfo(QStringLiteral(SIGNALLED_TOOL)).absolutePath() + "/ConfigurationData"));
+    }
+
+    // Each of them ends the tool as "Выход" does: it exits normally, the
+    // adapter's last line is its close command, the port's mark is off and
+    // the settings are written.
+    void signalEndsTheToolAsExitDoes_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM (the session ends)") << int(SIGTERM);
+        QTest::newRow("SIGINT (Ctrl+C)") << int(SIGINT);
+        QTest::newRow("SIGHUP (the terminal goes)") << int(SIGHUP);
+    }
+    void signalEndsTheToolAsExitDoes()
+    {
+        QFETCH(int, signalNumber);
+        SimDeviceOnPty sim(31);
+        QString error;
+        QVERIFY2(loadSimDeviceJson(QStringLiteral(QUILL_SOURCE_CONFIG_DIR) + "/UiData/DemoDrive/simdevice.json",
+                                   &sim.device, &error) >= 0,
+                 qPrintable(error));
+        const QString port = sim.adapter.slavePath();
+        MarkReader line(port);
+        QVERIFY(line.fd >= 0);
+        const QString configHome = m_tmp.filePath(QString::number(signalNumber));
+        Tool tool(port, configHome);
+        QTRY_VERIFY_WITH_TIMEOUT(tool.connected() || tool.failed(), kConnectWaitMs);
+        QVERIFY(tool.connected());
+        QCOMPARE(line.mark(), 1);
+
+        QCOMPARE(::kill(pid_t(tool.process.processId()), signalNumber), 0);
+        QVERIFY2(tool.process.waitForFinished(10000), "the tool did not end within 10 s");
+        QCOMPARE(tool.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tool.process.exitCode(), 0);
+        // The adapter may still be reading the tool's last lines off the pty.
+        QVERIFY2(sim.adapter.waitForLine("C", 5000), qPrintable(sim.adapter.lines().join(' ')));
+        QCOMPARE(sim.adapter.lines().last(), QString("C"));
+        QCOMPARE(sim.adapter.lines().count("C"), 1);
+        QCOMPARE(line.mark(), 0);
+        QSettings settings(configHome + "/Quillbex/settings.ini", QSettings::IniFormat);
+        QCOMPARE(settings.value("settings/connection/rtuPort").toString(), port);
+    }
+
+    // A tool killed outright (or ended by SIGTERM) while connected to the
+    // simulator: the next connect is taken within a second or so, not
+    // refused as busy until the simulator is restarted.
+    void killedToolLeavesTheSimulatorFree_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGKILL") << int(SIGKILL);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+    }
+    void killedToolLeavesTheSimulatorFree()
+    {
+        QFETCH(int, signalNumber);
+        Simulator simulator;
+        QTRY_VERIFY_WITH_TIMEOUT(simulator.ready(), 10000);
+        {
+            Tool tool(simulator.path(), m_tmp.filePath("killed"));
+            QTRY_VERIFY_WITH_TIMEOUT(tool.connected() || tool.failed(), kConnectWaitMs);
+            QVERIFY(tool.connected());
+            QCOMPARE(::kill(pid_t(tool.process.processId()), signalNumber), 0);
+            QVERIFY(tool.process.waitForFinished(10000));
+        }
+        SerialPort port;
+        QElapsedTimer clock;
+        clock.start();
+        const auto opens = [&] { return port.isOpen() || port.open(simulator.path().toStdString(), 4800); };
+        QTRY_VERIFY2_WITH_TIMEOUT(opens(), port.error().c_str(), 2000);
+        qInfo("the line was taken again %lld ms after the tool ended", static_cast<long long>(clock.elapsed()));
+        port.close();
+        QVERIFY(simulator.stop());
+    }
+
+    // A program that holds the simulator's line, with the exclusive mark and
+    // with or without the lock, keeps its mark for as long as it holds the
+    // line: the simulator looks at the line ten times a second, and the mark
+    // outlasts a second of that. The tool meanwhile is refused as busy.
+    void liveHolderKeepsItsMark_data()
+    {
+        QTest::addColumn<int>("hold");
+        QTest::newRow("exclusive mark") << int(LineHolder::Mark);
+        QTest::newRow("mark and lock") << int(LineHolder::Mark | LineHolder::Lock);
+    }
+    void liveHolderKeepsItsMark()
+    {
+        QFETCH(int, hold);
+        Simulator simulator;
+        QTRY_VERIFY_WITH_TIMEOUT(simulator.ready(), 10000);
+        LineHolder holder(simulator.path().toStdString(), hold);
+        QVERIFY(holder.holding());
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 1000) {
+            QVERIFY(holder.markSet());
+            QTest::qWait(50);
+        }
+        SerialPort port;
+        QVERIFY(!port.open(simulator.path().toStdString(), 4800));
+        QCOMPARE(QString::fromStdString(port.error()), simulator.path() + ": " + std::strerror(EBUSY));
+        QVERIFY(holder.markSet());
+        QVERIFY(holder.release());
+        QVERIFY2(port.open(simulator.path().toStdString(), 4800), port.error().c_str());
+        port.close();
+        QVERIFY(simulator.stop());
+    }
+};
+
+QTEST_MAIN(TstToolExit)
+#include "tst_toolexit.moc"
