@@ -15,6 +15,7 @@
 namespace {
 const QString kSaveFailed = QStringLiteral("Не удалось сохранить eds в файл.");
 const QString kDamaged = QStringLiteral("EDS из устройства повреждён: ");
+const QString kUnpackFailed = QStringLiteral("Не удалось распаковать eds: ");
 
 QString cachePath(const ClassicHost& host, quint32 checksum)
 {
@@ -60,10 +61,19 @@ bool storeEds(const QByteArray& packed, const QString& path, const ClassicHost& 
         host.toLog(kDamaged + outcome.reason, false);
         return false;
     case EdsUnpackOutcome::TimedOut:
-        host.toLog(kDamaged + QStringLiteral("распаковка не закончилась за %1 с").arg(limitMs / 1000.0), false);
+        host.toLog(kDamaged + QStringLiteral("распаковка не закончилась за %1 с процессорного времени")
+                                  .arg(limitMs / 1000.0),
+                   false);
         return false;
     case EdsUnpackOutcome::Stalled:
-        host.toLog(kDamaged + QStringLiteral("распаковка не выдала данных за %1 с").arg(kEdsUnpackStallMs / 1000.0),
+        host.toLog(kDamaged + QStringLiteral("распаковка не выдала данных за %1 с процессорного времени")
+                                  .arg(kEdsUnpackStallMs / 1000.0),
+                   false);
+        return false;
+    case EdsUnpackOutcome::WallTimedOut:
+        // The machine gave the helper too little time to tell: not called damaged.
+        host.toLog(kUnpackFailed + QStringLiteral("распаковка не закончилась за %1 с")
+                                       .arg(double(limitMs) * kEdsUnpackWallFactor / 1000.0),
                    false);
         return false;
     case EdsUnpackOutcome::NotSaved:
@@ -72,7 +82,7 @@ bool storeEds(const QByteArray& packed, const QString& path, const ClassicHost& 
     case EdsUnpackOutcome::NoHelper:
         break;
     }
-    host.toLog(QStringLiteral("Не удалось распаковать eds: ") + outcome.reason, false);
+    host.toLog(kUnpackFailed + outcome.reason, false);
     return false;
 }
 }
