@@ -502,11 +502,22 @@ private slots:
     }
 
     // Work folders an ended run left in the device's folder go with the next
-    // cache written; nothing else there is touched, nor followed out of it.
+    // read, whether it writes the cache or finds it there; nothing else there
+    // is touched, nor followed out of it.
+    void leftoverWorkFoldersGo_data()
+    {
+        QTest::addColumn<bool>("cached");
+        QTest::newRow("cache written") << false;
+        QTest::newRow("cache found") << true;
+    }
     void leftoverWorkFoldersGo()
     {
+        QFETCH(bool, cached);
         EdsRig rig(kChecksum, pack(fixture(), "1"));
         QVERIFY(rig.open);
+        const QByteArray eds = cached ? QByteArray("kept") : fixture();
+        if (cached)
+            QVERIFY(writeFile(rig.cache(), eds));
         const QDir folder(rig.folder());
         QTemporaryDir outside;
         QVERIFY(writeFile(outside.filePath(QStringLiteral("kept")), "outside"));
@@ -520,13 +531,62 @@ private slots:
         QVERIFY(QFile::link(outside.path(), folder.filePath(QStringLiteral(".eds-link01"))));
         QString path;
         QVERIFY(readEdsFromDevice(rig.host.host, path));
-        QCOMPARE(contents(rig.cache()), fixture());
+        QCOMPARE(contents(rig.cache()), eds);
+        QCOMPARE(rig.edsUploads(), cached ? 0 : 1);
         QVERIFY(rig.host.lines.isEmpty());
         QStringList left = rig.files();
         left.sort();
         QCOMPARE(left, (QStringList{".eds-abc12", ".eds-abc1234", ".eds-file01", ".eds-link01", "1234abcd.eds",
                                     "eds-abc123"}));
         QCOMPARE(contents(outside.filePath(QStringLiteral("kept"))), QByteArray("outside"));
+    }
+
+    // Two copies of the application read their devices' EDS into the same
+    // device folder at once: the other copy cleans up while this one's work
+    // folder is in use (its helper waits to start until the other is done),
+    // and both reads succeed.
+    void twoCopiesReadAtOnce_data()
+    {
+        QTest::addColumn<bool>("otherCached");
+        QTest::newRow("the other copy decompresses") << false;
+        QTest::newRow("the other copy finds its cache") << true;
+    }
+    void twoCopiesReadAtOnce()
+    {
+        QFETCH(bool, otherCached);
+        EdsRig rig(kChecksum, pack(fixture(), "1"));
+        QVERIFY(rig.open);
+        const QByteArray otherEds = fixture().replace("Device", "Other device");
+        const QString otherCache = rig.folder() + QStringLiteral("/5678ef.eds");
+        if (otherCached)
+            QVERIFY(writeFile(otherCache, otherEds));
+        const QString stream = rig.dir.filePath(QStringLiteral("other.stream"));
+        QVERIFY(writeFile(stream, pack(otherEds, "1")));
+        const QString done = rig.dir.filePath(QStringLiteral("other.done"));
+        const QString helper = rig.dir.filePath(QStringLiteral("waiting-helper"));
+        QVERIFY(writeScript(helper, QStringLiteral("i=0\n"
+                                                   "while [ ! -e '%1' ] && [ $i -lt 3000 ]; do sleep 0.01; i=$((i+1)); done\n"
+                                                   "exec '%2' \"$@\"")
+                                        .arg(done, QStringLiteral(QUILL_EDS_UNPACKER))
+                                        .toUtf8()));
+        rig.host.host.edsUnpacker = helper;
+
+        QProcess other;
+        other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        other.start(QStringLiteral(QUILL_EDS_READ_COPY), {QStringLiteral(QUILL_EDS_UNPACKER), rig.dir.path(), stream,
+                                                          QStringLiteral("5678ef"), done});
+        QVERIFY(other.waitForStarted(5000));
+        QString path;
+        const bool read = readEdsFromDevice(rig.host.host, path);
+        QVERIFY(other.waitForFinished(30000));
+        QVERIFY(QFile::exists(done));
+        QCOMPARE(rig.host.errors(), QStringList());
+        QVERIFY(read);
+        QCOMPARE(other.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(other.exitCode(), 0);
+        QCOMPARE(contents(rig.cache()), fixture());
+        QCOMPARE(contents(otherCache), otherEds);
+        QCOMPARE(rig.files(), (QStringList{"1234abcd.eds", "5678ef.eds"}));
     }
 
     void missingHelper()
