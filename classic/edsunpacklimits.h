@@ -6,9 +6,10 @@
 
 // The helper's CPU time at most: the application's limit, and the helper's
 // own when its command line names none. EDS text that fills the device's
-// 102,400-byte buffer takes about 12 s at libzpaq's slowest level (5) and well
-// under 1 s at levels 1 to 3; output near the writer's cap takes far longer at
-// levels 4 and 5 (bench_edsunpack) and runs into the limit.
+// 102,400-byte buffer takes 10 to 14 s at libzpaq's slowest level (5), the
+// more the busier the machine's caches, and well under 1 s at levels 1 to 3;
+// output near the writer's cap takes far longer at levels 4 and 5
+// (bench_edsunpack) and runs into the limit.
 enum { kEdsUnpackLimitMs = 20000 };
 // The helper's CPU time without a progress mark: a damaged stream whose model
 // loops makes no progress, and is ended after this rather than at the limit.
