@@ -1,8 +1,9 @@
 // The EDS a device carries in 0x1021 (packed with libzpaq, its checksum in
 // 0x2000 sub-index 6), read from a simulated device over a pty into a cache
-// in a temporary application folder, decompressed by the helper; the helper's
-// own bounds (its command line, its CPU limit, dying with its parent); and the
-// choice between it and a file.
+// in a temporary application folder, decompressed by the helper; the bounds
+// on the helper's CPU time, on a busy machine too, and its own (its command
+// line, its CPU limit, dying with its parent); work folders with a second
+// copy of the application at work; and the choice between it and a file.
 #include "classic/edsdevice.h"
 #include "hostfixture.h"
 #include "link/canlink.h"
@@ -573,6 +574,7 @@ private slots:
 
         QProcess other;
         other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        other.setStandardOutputFile(QProcess::nullDevice());
         other.start(QStringLiteral(QUILL_EDS_READ_COPY), {QStringLiteral(QUILL_EDS_UNPACKER), rig.dir.path(), stream,
                                                           QStringLiteral("5678ef"), done});
         QVERIFY(other.waitForStarted(5000));
