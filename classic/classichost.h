@@ -54,8 +54,8 @@ struct ClassicHost {
     // Holds "ConfigurationData".
     QString applicationDir;
     // The helper that decompresses a device's EDS (quillbex-edsunpack in
-    // applicationDir when empty), and how long it may take: one that runs out
-    // of time counts as damaged.
+    // applicationDir when empty), and how much CPU time it may have: one that
+    // runs out of it counts as damaged.
     QString edsUnpacker;
     int edsUnpackLimitMs = kEdsUnpackLimitMs;
 

@@ -18,7 +18,9 @@ struct ClassicHost;
 // the checksum is known. True when that file exists or was written whole and
 // verified. A failed checksum read switches the tools off; a failed EDS read
 // also drops the CAN link. Each failure is one red line. The decompression
-// runs in the host's helper, ended after the host's time limit as damaged.
+// runs in the host's helper, ended as damaged once it has had the host's
+// limit of CPU time. Work folders that no running copy of the application
+// uses go from the device's folder; those in use stay.
 bool readEdsFromDevice(const ClassicHost& host, QString& edsPath);
 
 // Where the EDS comes from: the device when the host's get-EDS-from-device

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QList>
 #include <QProcess>
 
 #include <algorithm>
@@ -26,6 +27,13 @@ namespace {
 const qint64 kMaxPackedBytes = 1024 * 1024;
 // A killed helper is gone at once; the bound only guards the wait for it.
 const int kKillWaitMs = 5000;
+// How often the application looks at the helper's CPU time.
+const int kPollMs = 50;
+// Bytes decoded between two looks at whether a mark is due: a few, so that
+// a slow model is seen at work after each of them.
+const int kDecodeStep = 64;
+// Bytes written between two such looks, while a post-processor writes.
+const int kWriteStep = 1024;
 
 // A whole positive decimal number that fits an int, or 0.
 int positiveArgument(const char* text)
@@ -44,6 +52,27 @@ bool limitCpuTime(int limitMs)
     const rlimit core{0, 0};
     return ::setrlimit(RLIMIT_CPU, &cpu) == 0 && ::setrlimit(RLIMIT_CORE, &core) == 0;
 }
+
+// The CPU time, user and system, that process `pid` has had, in ms; -1 when
+// it cannot be read.
+qint64 cpuTimeMs(qint64 pid)
+{
+    static const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (ticksPerSecond <= 0 || !file.open(QIODevice::ReadOnly))
+        return -1;
+    // The command name may hold spaces; the fields after it do not. utime
+    // and stime are the 12th and 13th after the name.
+    const QByteArray stat = file.readAll();
+    const int end = stat.lastIndexOf(')');
+    const QList<QByteArray> fields = end < 0 ? QList<QByteArray>() : stat.mid(end + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    bool userOk = false;
+    bool systemOk = false;
+    const qint64 ticks = fields[11].toLongLong(&userOk) + fields[12].toLongLong(&systemOk);
+    return userOk && systemOk ? ticks * 1000 / ticksPerSecond : -1;
+}
 }
 
 int InZpaq::get()
@@ -56,16 +85,26 @@ OutZpaq::OutZpaq(const QString& path) : m_file(path)
     m_file.open(QIODevice::WriteOnly);
 }
 
+void OutZpaq::advanced()
+{
+    if (!m_progress)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastMark < std::chrono::milliseconds(kEdsUnpackMarkMs))
+        return;
+    m_lastMark = now;
+    std::fputc('+', m_progress);
+    std::fflush(m_progress);
+}
+
 void OutZpaq::put(int c)
 {
     if (m_size >= kMaxBytes)
         throw EdsTooLarge();
     m_file.putChar(char(c));
     ++m_size;
-    if (m_progress && m_size % kProgressBytes == 0) {
-        std::fputc('+', m_progress);
-        std::fflush(m_progress);
-    }
+    if (m_size % kWriteStep == 0)
+        advanced();
 }
 
 QString unpackEds(InZpaq& in, OutZpaq& out)
@@ -79,7 +118,8 @@ QString unpackEds(InZpaq& in, OutZpaq& out)
                 d.readComment();
                 d.setOutput(&out);
                 d.setSHA1(&sha1);
-                d.decompress();
+                while (d.decompress(kDecodeStep))
+                    out.advanced();
                 char stored[21];
                 d.readSegmentEnd(stored);
                 const char* computed = sha1.result();
@@ -140,7 +180,7 @@ EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& pac
                                    int limitMs, int stallMs)
 {
     EdsUnpackOutcome outcome;
-    const QDeadlineTimer deadline(limitMs);
+    const QDeadlineTimer deadline(qint64(limitMs) * kEdsUnpackWallFactor);
     QProcess helper;
     helper.setProgram(program);
     helper.setArguments({path, QString::number(limitMs), QString::number(::getpid())});
@@ -151,27 +191,45 @@ EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& pac
             return outcome;
         helper.kill();
         helper.waitForFinished(kKillWaitMs);
-        outcome.result = EdsUnpackOutcome::TimedOut;
+        outcome.result = EdsUnpackOutcome::WallTimedOut;
         return outcome;
     }
     helper.write(packed);
     helper.closeWriteChannel();
-    // Each progress mark gives the helper stallMs more, up to the limit.
-    QDeadlineTimer quiet(stallMs);
+    const qint64 pid = helper.processId();
+    // The helper's CPU time, and what it was at the last progress mark.
+    qint64 cpuMs = 0;
+    qint64 markedAtMs = 0;
     while (helper.state() != QProcess::NotRunning) {
-        const qint64 waitMs = std::min(deadline.remainingTime(), quiet.remainingTime());
-        if (waitMs <= 0) {
+        const qint64 sampled = cpuTimeMs(pid);
+        if (sampled >= 0)
+            cpuMs = sampled;
+        // Marks are taken after the sample, so one written before it counts.
+        helper.waitForReadyRead(0);
+        if (!helper.readAllStandardOutput().isEmpty())
+            markedAtMs = cpuMs;
+        if (helper.state() == QProcess::NotRunning)
+            break;
+        const bool overLimit = cpuMs >= limitMs;
+        const bool stalled = cpuMs - markedAtMs >= stallMs;
+        if (overLimit || stalled || deadline.hasExpired()) {
             helper.kill();
             helper.waitForFinished(kKillWaitMs);
-            outcome.result = deadline.hasExpired() ? EdsUnpackOutcome::TimedOut : EdsUnpackOutcome::Stalled;
+            outcome.result = overLimit ? EdsUnpackOutcome::TimedOut
+                             : stalled ? EdsUnpackOutcome::Stalled
+                                       : EdsUnpackOutcome::WallTimedOut;
             return outcome;
         }
-        if (helper.waitForReadyRead(int(waitMs)) && !helper.readAllStandardOutput().isEmpty())
-            quiet.setRemainingTime(stallMs);
+        helper.waitForReadyRead(int(std::min<qint64>(kPollMs, deadline.remainingTime())));
     }
     // The reason is the helper's first line; anything after it is not ours to show.
     const QString said = QString::fromUtf8(helper.readAllStandardError()).section(QLatin1Char('\n'), 0, 0);
     if (helper.exitStatus() != QProcess::NormalExit) {
+        // Its own CPU limit may end it a moment before this process sees it there.
+        if (helper.exitCode() == SIGXCPU) {
+            outcome.result = EdsUnpackOutcome::TimedOut;
+            return outcome;
+        }
         outcome.result = EdsUnpackOutcome::Damaged;
         outcome.reason = QStringLiteral("распаковка прервана");
         return outcome;

@@ -4,9 +4,12 @@
 // limit: a damaged stream can loop for ever without writing a byte, so the
 // output cap alone cannot end it. The decompression therefore runs in a
 // helper process of our own (quillbex-edsunpack, beside the application),
-// which the application ends once a time limit above a good stream's has
-// passed (kEdsUnpackLimitMs), or once it has written nothing for a while
-// (kEdsUnpackStallMs). The helper reads the packed stream on its standard
+// which the application ends once the helper has had more CPU time than a
+// good stream needs (kEdsUnpackLimitMs), or has had a while of CPU time
+// without progress (kEdsUnpackStallMs). Counting the helper's CPU time rather
+// than the wall clock keeps a busy machine from making a good stream look
+// damaged; a wall-clock net far above (kEdsUnpackWallFactor) ends a helper
+// that gets no CPU at all. The helper reads the packed stream on its standard
 // input, writes the EDS to the file it is given, replaced only when whole,
 // and marks its progress on its standard output.
 //
@@ -26,6 +29,7 @@
 #include <QSaveFile>
 #include <QString>
 
+#include <chrono>
 #include <cstdio>
 
 #include "classic/edsunpacklimits.h"
@@ -53,14 +57,16 @@ public:
     enum { kMaxBytes = 16 * 1024 * 1024 };
     struct EdsTooLarge {};
 
-    // Bytes between two progress marks.
-    enum { kProgressBytes = 16 * 1024 };
-
     explicit OutZpaq(const QString& path);
     bool isOpen() const { return m_file.isOpen(); }
-    // Every kProgressBytes bytes put, one byte on `progress`, flushed: a
-    // stream at work tells itself from one that loops without writing.
+    // One byte on `progress`, flushed, at most every kEdsUnpackMarkMs while
+    // the stream advances: a stream at work tells itself from one whose model
+    // loops, however slowly it decodes and however little it writes.
     void reportProgressTo(std::FILE* progress) { m_progress = progress; }
+    // The stream has advanced; a mark goes out when one is due. Writing
+    // counts as well, so a post-processor that writes a whole block at its
+    // end is seen at work too.
+    void advanced();
     void put(int c) override;
     qint64 size() const { return m_size; }
     bool commit() { return m_file.commit(); }
@@ -70,12 +76,14 @@ private:
     QSaveFile m_file;
     qint64 m_size = 0;
     std::FILE* m_progress = nullptr;
+    std::chrono::steady_clock::time_point m_lastMark = std::chrono::steady_clock::now();
 };
 
 // Every segment of every block into `out`, each checked against the hash
 // stored with it (a flipped byte may decompress without a word from the
-// library). Empty when the whole output is in `out`, else what went wrong.
-// May run for ever on a damaged stream: call it in the helper only.
+// library), telling `out` each time a few bytes were decoded. Empty when the
+// whole output is in `out`, else what went wrong. May run for ever on a
+// damaged stream: call it in the helper only.
 QString unpackEds(InZpaq& in, OutZpaq& out);
 
 // The helper's exit codes.
@@ -96,15 +104,19 @@ int runEdsUnpacker(int argc, char** argv);
 
 // What the application gets from the helper.
 struct EdsUnpackOutcome {
-    enum Result { Written, Damaged, TimedOut, Stalled, NotSaved, NoHelper } result = NoHelper;
+    // TimedOut and Stalled count the helper's CPU time, WallTimedOut the
+    // wall clock.
+    enum Result { Written, Damaged, TimedOut, Stalled, WallTimedOut, NotSaved, NoHelper } result = NoHelper;
     QString reason; // Damaged: the helper's words; NoHelper: what failed
 };
 
-// Runs `program` on `packed`, writing `path`, and ends it once `limitMs` has
-// passed (TimedOut), or once `stallMs` have passed without a progress mark
-// (Stalled); the helper gets the same limit for its CPU time and this process
-// as its parent. Blocks the calling thread for at most that long (and the
-// moment a killed process takes to go). The helper dies with the thread that
-// started it, which is this one, waiting here until the helper has ended.
+// Runs `program` on `packed`, writing `path`, and ends it once it has had
+// `limitMs` of CPU time (TimedOut), or `stallMs` of CPU time since its last
+// progress mark (Stalled), or once kEdsUnpackWallFactor times `limitMs` has
+// passed on the wall clock (WallTimedOut); the helper gets the same limit
+// for its CPU time and this process as its parent. Blocks the calling thread
+// for at most the wall-clock bound (and the moment a killed process takes to
+// go). The helper dies with the thread that started it, which is this one,
+// waiting here until the helper has ended.
 EdsUnpackOutcome unpackEdsInHelper(const QString& program, const QByteArray& packed, const QString& path,
                                    int limitMs, int stallMs = kEdsUnpackStallMs);

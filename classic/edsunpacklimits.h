@@ -1,13 +1,23 @@
-// The bounds of the EDS helper, for the helper and for whoever runs it.
+// The bounds of the EDS helper, for the helper and for whoever runs it. The
+// limit and the quiet bound count the helper's own CPU time, so a busy machine
+// never turns a good stream into a damaged one; the wall clock only bounds a
+// helper that gets no CPU at all.
 #pragma once
 
-// How long the helper may take when its command line names no limit, and the
-// application's own limit. EDS text that fills the device's 102,400-byte
-// buffer takes about 10 s at libzpaq's slowest level (5) and well under 1 s
-// at levels 1 to 3; output near the writer's cap takes far longer at levels 4
-// and 5 (bench_edsunpack) and runs into the limit.
+// The helper's CPU time at most: the application's limit, and the helper's
+// own when its command line names none. EDS text that fills the device's
+// 102,400-byte buffer takes 10 to 14 s at libzpaq's slowest level (5), the
+// more the busier the machine's caches, and well under 1 s at levels 1 to 3;
+// output near the writer's cap takes far longer at levels 4 and 5
+// (bench_edsunpack) and runs into the limit.
 enum { kEdsUnpackLimitMs = 20000 };
-// How long the application lets the helper go without a progress mark: a
-// damaged stream whose model loops writes nothing, and is ended after this
-// rather than at the limit. The slowest level writes a mark every 0.1 s here.
+// The helper's CPU time without a progress mark: a damaged stream whose model
+// loops makes no progress, and is ended after this rather than at the limit.
+// A stream at work marks at least every kEdsUnpackMarkMs, however little it
+// writes.
 enum { kEdsUnpackStallMs = 3000 };
+enum { kEdsUnpackMarkMs = 50 };
+// The wall-clock safety net, as a multiple of the CPU limit. Twelve busy
+// processes on the helper's two cores slow it about sevenfold; only a helper
+// that is stopped, or gets almost no CPU, runs into this.
+enum { kEdsUnpackWallFactor = 10 };

@@ -1,8 +1,9 @@
 // The EDS a device carries in 0x1021 (packed with libzpaq, its checksum in
 // 0x2000 sub-index 6), read from a simulated device over a pty into a cache
-// in a temporary application folder, decompressed by the helper; the helper's
-// own bounds (its command line, its CPU limit, dying with its parent); and the
-// choice between it and a file.
+// in a temporary application folder, decompressed by the helper; the bounds
+// on the helper's CPU time, on a busy machine too, and its own (its command
+// line, its CPU limit, dying with its parent); work folders with a second
+// copy of the application at work; and the choice between it and a file.
 #include "classic/edsdevice.h"
 #include "hostfixture.h"
 #include "link/canlink.h"
@@ -11,12 +12,18 @@
 #include "sim/simdevice.h"
 #include "zpaqpacking.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+#include <vector>
+
+#include <sched.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -29,39 +36,6 @@ QByteArray fixture()
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-
-// A stream whose model program jumps to itself: the decompressor runs it for
-// every byte and never gets past the first. Packed with "jmp 0" (go on) and
-// "jmp 1" (skip the next halt), the one byte they differ in is the jump's
-// offset; -2 makes it a jump onto itself.
-QByteArray selfJumpingStream(const QByteArray& text)
-{
-    const auto packWith = [&](const char* jump) {
-        const QByteArray config = QByteArray("comp 0 0 0 0 1 0 icm 12 hcomp ") + jump + " halt halt end";
-        InZpaq in(text.constData(), text.size());
-        ByteWriter out;
-        libzpaq::Compressor c;
-        c.setOutput(&out);
-        c.startBlock(config.constData(), nullptr);
-        c.startSegment();
-        c.setInput(&in);
-        c.compress();
-        c.endSegment();
-        c.endBlock();
-        return out.out;
-    };
-    QByteArray stream = packWith("jmp 0");
-    const QByteArray other = packWith("jmp 1");
-    if (stream.size() != other.size())
-        return QByteArray();
-    for (int i = 0; i < stream.size(); ++i) {
-        if (stream[i] != other[i]) {
-            stream[i] = char(-2);
-            return stream;
-        }
-    }
-    return QByteArray();
-}
 
 // What the library itself says of a stream; empty when it says nothing.
 QString libraryMessage(const QByteArray& packed)
@@ -160,6 +134,61 @@ qint64 childRunning(qint64 parent, const QString& program)
     }
     return 0;
 }
+
+// CPU time of the children this process has waited for (the helpers), in ms.
+qint64 childrenCpuMs()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+// An executable shell script at `path`.
+bool writeScript(const QString& path, const QByteArray& body)
+{
+    return writeFile(path, "#!/bin/sh\n" + body + "\n")
+           && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// This thread, and so every process it starts, pinned to the first `cores`
+// CPUs it may use, with `count` processes spinning there, for as long as it
+// lives.
+class BusyCores {
+public:
+    BusyCores(int cores, int count)
+    {
+        CPU_ZERO(&m_allowed);
+        cpu_set_t pinned;
+        CPU_ZERO(&pinned);
+        m_pinned = ::sched_getaffinity(0, sizeof m_allowed, &m_allowed) == 0;
+        for (int cpu = 0; cpu < CPU_SETSIZE && CPU_COUNT(&pinned) < cores; ++cpu) {
+            if (CPU_ISSET(cpu, &m_allowed))
+                CPU_SET(cpu, &pinned);
+        }
+        m_pinned = m_pinned && ::sched_setaffinity(0, sizeof pinned, &pinned) == 0;
+        for (int i = 0; i < count && m_pinned; ++i) {
+            m_spinners.push_back(std::make_unique<QProcess>());
+            m_spinners.back()->start(QStringLiteral("/bin/sh"),
+                                     {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+            m_pinned = m_spinners.back()->waitForStarted(5000);
+        }
+    }
+    ~BusyCores()
+    {
+        for (const auto& spinner : m_spinners) {
+            spinner->kill();
+            spinner->waitForFinished(5000);
+        }
+        ::sched_setaffinity(0, sizeof m_allowed, &m_allowed);
+    }
+    bool busy() const { return m_pinned; }
+
+private:
+    cpu_set_t m_allowed;
+    bool m_pinned = false;
+    std::vector<std::unique_ptr<QProcess>> m_spinners;
+};
 
 // Kills a helper a failed test would leave spinning.
 struct HelperReaper {
@@ -270,8 +299,9 @@ private slots:
     }
 
     // A stream that keeps the decompressor busy for ever is ended once it has
-    // written nothing for a while, or at the limit when that comes first, and
-    // reported as damaged; a good one is still read whole after it.
+    // had a while of CPU time without progress, or at the limit of CPU time
+    // when that comes first, and reported as damaged; a good one is still
+    // read whole after it.
     void endlessStreamIsEndedAsDamaged_data()
     {
         QTest::addColumn<QByteArray>("packed");
@@ -279,16 +309,20 @@ private slots:
         QTest::addColumn<QString>("line");
         const QByteArray jumping = selfJumpingStream(fixture());
         QVERIFY(!jumping.isEmpty());
-        const QString stalled = QStringLiteral("EDS из устройства повреждён: распаковка не выдала данных за 3 с");
+        const QString damaged = QStringLiteral("EDS из устройства повреждён: ");
+        const QString stalled = damaged + "распаковка не выдала данных за 3 с процессорного времени";
         const int limit = ClassicHost().edsUnpackLimitMs;
         QTest::newRow("model program jumps to itself") << jumping << limit << stalled;
         QTest::newRow("model program jumps to itself, limit first")
-            << jumping << 1500 << "EDS из устройства повреждён: распаковка не закончилась за 1.5 с";
+            << jumping << 1500 << damaged + "распаковка не закончилась за 1.5 с процессорного времени";
+        // The helper's own limit falls on the same moment and may end it first.
+        QTest::newRow("model program jumps to itself, limit in whole seconds")
+            << jumping << 2000 << damaged + "распаковка не закончилась за 2 с процессорного времени";
         // Found by trying random one-byte damages of this very stream.
-        QByteArray damaged = pack(fixture(), "1");
-        QCOMPARE(damaged.size(), 1275);
-        damaged[241] = char(88);
-        QTest::newRow("one byte changed") << damaged << limit << stalled;
+        QByteArray changed = pack(fixture(), "1");
+        QCOMPARE(changed.size(), 1275);
+        changed[241] = char(88);
+        QTest::newRow("one byte changed") << changed << limit << stalled;
     }
     void endlessStreamIsEndedAsDamaged()
     {
@@ -299,7 +333,13 @@ private slots:
         QVERIFY(rig.open);
         rig.host.host.edsUnpackLimitMs = limitMs;
         QString path;
+        const qint64 cpuBefore = childrenCpuMs();
         QVERIFY(!readEdsFromDevice(rig.host.host, path));
+        // Ended on its CPU time, about the bound (the clocks differ a little in
+        // what they count), however busy the machine.
+        const qint64 boundMs = std::min<qint64>(limitMs, kEdsUnpackStallMs);
+        const qint64 cpuMs = childrenCpuMs() - cpuBefore;
+        QVERIFY2(cpuMs > boundMs - 200 && cpuMs < boundMs + 1000, qPrintable(QString::number(cpuMs)));
         QCOMPARE(rig.host.errors(), QStringList{line});
         QVERIFY(rig.files().isEmpty());
 
@@ -308,6 +348,69 @@ private slots:
         QVERIFY(readEdsFromDevice(rig.host.host, path));
         QCOMPARE(contents(rig.cache()), fixture());
         QCOMPARE(rig.files(), QStringList{"1234abcd.eds"});
+    }
+
+    // Good streams slow to show progress are not taken for ones that loop:
+    // libzpaq's slowest level builds a large model before its first byte,
+    // here with twelve busy processes on the helper's two cores (the quiet
+    // bound as the application has it); a model slow on every byte, on a
+    // quiet machine, writing far less than a block (a quiet bound of its
+    // scale).
+    void slowGoodStreamIsWritten_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("packed");
+        QTest::addColumn<int>("busy");
+        QTest::addColumn<int>("stallMs");
+        QByteArray eds;
+        while (eds.size() < 30000)
+            eds += fixture();
+        QTest::newRow("level 5, twelve busy processes") << eds << pack(eds, "5") << 12 << int(kEdsUnpackStallMs);
+        const QByteArray small = (fixture() + fixture()).left(3000);
+        QTest::newRow("slow model, quiet machine") << small << slowModelStream(small) << 0 << 300;
+    }
+    void slowGoodStreamIsWritten()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, packed);
+        QFETCH(int, busy);
+        QFETCH(int, stallMs);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("slow.eds"));
+        const BusyCores load(2, busy);
+        QVERIFY(load.busy());
+        const qint64 cpuBefore = childrenCpuMs();
+        QElapsedTimer wall;
+        wall.start();
+        const EdsUnpackOutcome outcome = unpackEdsInHelper(QStringLiteral(QUILL_EDS_UNPACKER), packed, path,
+                                                           ClassicHost().edsUnpackLimitMs, stallMs);
+        const qint64 wallMs = wall.elapsed();
+        const qint64 cpuMs = childrenCpuMs() - cpuBefore;
+        QCOMPARE(int(outcome.result), int(EdsUnpackOutcome::Written));
+        QCOMPARE(contents(path), text);
+        // Under load, far slower on the wall clock than in CPU time; alone,
+        // longer than the quiet bound in CPU time too, marking as it goes.
+        const QString took = QStringLiteral("%1 ms, CPU %2 ms").arg(wallMs).arg(cpuMs);
+        QVERIFY2(busy > 0 ? wallMs > 3 * cpuMs : cpuMs > stallMs, qPrintable(took));
+    }
+
+    // A helper that gets no CPU time is ended by the wall clock, far past its
+    // CPU limit, and not called damaged: it never was seen at work.
+    void helperWithoutCpuTimeEndsByTheWallClock()
+    {
+        EdsRig rig(kChecksum, pack(fixture(), "1"));
+        QVERIFY(rig.open);
+        const QString helper = rig.dir.filePath(QStringLiteral("idle-helper"));
+        QVERIFY(writeScript(helper, "exec sleep 60"));
+        rig.host.host.edsUnpacker = helper;
+        rig.host.host.edsUnpackLimitMs = 300;
+        QElapsedTimer wall;
+        wall.start();
+        QString path;
+        QVERIFY(!readEdsFromDevice(rig.host.host, path));
+        QVERIFY(wall.elapsed() >= 300 * kEdsUnpackWallFactor);
+        QCOMPARE(rig.host.errors(), QStringList{"Не удалось распаковать eds: распаковка не закончилась за 3 с"});
+        QVERIFY(rig.files().isEmpty());
     }
 
     // A stream as large as the device's buffer reaches the helper whole: a
@@ -400,11 +503,22 @@ private slots:
     }
 
     // Work folders an ended run left in the device's folder go with the next
-    // cache written; nothing else there is touched, nor followed out of it.
+    // read, whether it writes the cache or finds it there; nothing else there
+    // is touched, nor followed out of it.
+    void leftoverWorkFoldersGo_data()
+    {
+        QTest::addColumn<bool>("cached");
+        QTest::newRow("cache written") << false;
+        QTest::newRow("cache found") << true;
+    }
     void leftoverWorkFoldersGo()
     {
+        QFETCH(bool, cached);
         EdsRig rig(kChecksum, pack(fixture(), "1"));
         QVERIFY(rig.open);
+        const QByteArray eds = cached ? QByteArray("kept") : fixture();
+        if (cached)
+            QVERIFY(writeFile(rig.cache(), eds));
         const QDir folder(rig.folder());
         QTemporaryDir outside;
         QVERIFY(writeFile(outside.filePath(QStringLiteral("kept")), "outside"));
@@ -418,13 +532,63 @@ private slots:
         QVERIFY(QFile::link(outside.path(), folder.filePath(QStringLiteral(".eds-link01"))));
         QString path;
         QVERIFY(readEdsFromDevice(rig.host.host, path));
-        QCOMPARE(contents(rig.cache()), fixture());
+        QCOMPARE(contents(rig.cache()), eds);
+        QCOMPARE(rig.edsUploads(), cached ? 0 : 1);
         QVERIFY(rig.host.lines.isEmpty());
         QStringList left = rig.files();
         left.sort();
         QCOMPARE(left, (QStringList{".eds-abc12", ".eds-abc1234", ".eds-file01", ".eds-link01", "1234abcd.eds",
                                     "eds-abc123"}));
         QCOMPARE(contents(outside.filePath(QStringLiteral("kept"))), QByteArray("outside"));
+    }
+
+    // Two copies of the application read their devices' EDS into the same
+    // device folder at once: the other copy cleans up while this one's work
+    // folder is in use (its helper waits to start until the other is done),
+    // and both reads succeed.
+    void twoCopiesReadAtOnce_data()
+    {
+        QTest::addColumn<bool>("otherCached");
+        QTest::newRow("the other copy decompresses") << false;
+        QTest::newRow("the other copy finds its cache") << true;
+    }
+    void twoCopiesReadAtOnce()
+    {
+        QFETCH(bool, otherCached);
+        EdsRig rig(kChecksum, pack(fixture(), "1"));
+        QVERIFY(rig.open);
+        const QByteArray otherEds = fixture().replace("Device", "Other device");
+        const QString otherCache = rig.folder() + QStringLiteral("/5678ef.eds");
+        if (otherCached)
+            QVERIFY(writeFile(otherCache, otherEds));
+        const QString stream = rig.dir.filePath(QStringLiteral("other.stream"));
+        QVERIFY(writeFile(stream, pack(otherEds, "1")));
+        const QString done = rig.dir.filePath(QStringLiteral("other.done"));
+        const QString helper = rig.dir.filePath(QStringLiteral("waiting-helper"));
+        QVERIFY(writeScript(helper, QStringLiteral("i=0\n"
+                                                   "while [ ! -e '%1' ] && [ $i -lt 3000 ]; do sleep 0.01; i=$((i+1)); done\n"
+                                                   "exec '%2' \"$@\"")
+                                        .arg(done, QStringLiteral(QUILL_EDS_UNPACKER))
+                                        .toUtf8()));
+        rig.host.host.edsUnpacker = helper;
+
+        QProcess other;
+        other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        other.setStandardOutputFile(QProcess::nullDevice());
+        other.start(QStringLiteral(QUILL_EDS_READ_COPY), {QStringLiteral(QUILL_EDS_UNPACKER), rig.dir.path(), stream,
+                                                          QStringLiteral("5678ef"), done});
+        QVERIFY(other.waitForStarted(5000));
+        QString path;
+        const bool read = readEdsFromDevice(rig.host.host, path);
+        QVERIFY(other.waitForFinished(30000));
+        QVERIFY(QFile::exists(done));
+        QCOMPARE(rig.host.errors(), QStringList());
+        QVERIFY(read);
+        QCOMPARE(other.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(other.exitCode(), 0);
+        QCOMPARE(contents(rig.cache()), fixture());
+        QCOMPARE(contents(otherCache), otherEds);
+        QCOMPARE(rig.files(), (QStringList{"1234abcd.eds", "5678ef.eds"}));
     }
 
     void missingHelper()

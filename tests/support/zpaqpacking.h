@@ -1,5 +1,6 @@
 // Packing text with libzpaq into memory, as a device's EDS is stored (tests
-// and the benchmark of the EDS helper).
+// and the benchmark of the EDS helper): by a level or method, or with a model
+// program of our own, good or damaged.
 #pragma once
 
 #include "classic/edsunpack.h"
@@ -19,4 +20,57 @@ inline QByteArray pack(const QByteArray& text, const char* method)
     ByteWriter out;
     libzpaq::compress(&in, &out, method);
     return out.out;
+}
+
+// `text` packed in one block with the model `config` describes, in libzpaq's
+// configuration language (comp, hcomp, end).
+inline QByteArray packWithModel(const QByteArray& text, const char* config)
+{
+    InZpaq in(text.constData(), text.size());
+    ByteWriter out;
+    libzpaq::Compressor c;
+    c.setOutput(&out);
+    c.startBlock(config, nullptr);
+    c.startSegment();
+    c.setInput(&in);
+    c.compress();
+    c.endSegment();
+    c.endBlock();
+    return out.out;
+}
+
+// A stream whose model program jumps to itself: the decompressor runs it for
+// every byte and never gets past the first. Packed with "jmp 0" (go on) and
+// "jmp 1" (skip the next halt), the one byte they differ in is the jump's
+// offset; -2 makes it a jump onto itself. Empty should that byte not be found.
+inline QByteArray selfJumpingStream(const QByteArray& text)
+{
+    const auto packWith = [&](const char* jump) {
+        return packWithModel(text, (QByteArray("comp 0 0 0 0 1 0 icm 12 hcomp ") + jump + " halt halt end").constData());
+    };
+    QByteArray stream = packWith("jmp 0");
+    const QByteArray other = packWith("jmp 1");
+    if (stream.size() != other.size())
+        return QByteArray();
+    for (int i = 0; i < stream.size(); ++i) {
+        if (stream[i] != other[i]) {
+            stream[i] = char(-2);
+            return stream;
+        }
+    }
+    return QByteArray();
+}
+
+// A good stream whose model program counts to 255 twice over, nested, for
+// every byte: slow on every byte alike, as a model of many components is,
+// and as slow to pack.
+inline QByteArray slowModelStream(const QByteArray& text)
+{
+    // b counts the outer rounds, a the inner; each jt goes back to the start
+    // of its round (offsets from the instruction after it).
+    return packWithModel(text, "comp 0 0 0 0 1 0 icm 12 hcomp"
+                               " b= 0"
+                               " a= 0 a++ a< 255 jt -5"
+                               " a=b a++ b=a a< 255 jt -14"
+                               " halt end");
 }
