@@ -32,7 +32,8 @@ ExitSignals::ExitSignals(QObject* parent) : QObject(parent)
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &ExitSignals::readPipe);
 
     // Caught even when the shell that started the tool ignores them (a
-    // background job ignores SIGINT): each of them asks the tool to end.
+    // background job ignores SIGINT): each of them asks the tool to end. Only
+    // a hang-up ignored at the start stays ignored: nohup asked for that.
     struct sigaction action = {};
     action.sa_handler = onExitSignal;
     sigemptyset(&action.sa_mask);
@@ -40,8 +41,13 @@ ExitSignals::ExitSignals(QObject* parent) : QObject(parent)
         sigaddset(&action.sa_mask, sig);
     // Other threads' system calls go on after the handler.
     action.sa_flags = SA_RESTART;
-    for (int i = 0; i < kSignalCount; ++i)
-        m_installed[i] = sigaction(kSignals[i], &action, &m_previous[i]) == 0;
+    for (int i = 0; i < kSignalCount; ++i) {
+        if (sigaction(kSignals[i], nullptr, &m_previous[i]) != 0)
+            continue;
+        if (kSignals[i] == SIGHUP && m_previous[i].sa_handler == SIG_IGN)
+            continue;
+        m_installed[i] = sigaction(kSignals[i], &action, nullptr) == 0;
+    }
 }
 
 ExitSignals::~ExitSignals()

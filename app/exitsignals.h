@@ -1,6 +1,7 @@
 // The signals that end a session or come from Ctrl+C in the terminal
 // (SIGTERM, SIGINT, SIGHUP) reach the GUI thread as received(), so the tool
 // can end the way "Файл → Выход" ends it instead of dying with its link open.
+// A hang-up ignored when the tool starts (nohup) stays ignored.
 // The handler only writes the signal's number into a pipe, whatever thread
 // takes it; a QSocketNotifier reads the pipe in the GUI thread. A repeat that
 // finds the pipe full is dropped: one is enough.

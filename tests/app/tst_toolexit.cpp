@@ -53,13 +53,22 @@ bool hasLine(QProcess& process, QByteArray* output, const QByteArray& line)
 // The tool (signalledtool) connected to the port, with its settings under
 // configHome. Killed when the test leaves it running.
 struct Tool {
-    Tool(const QString& port, const QString& configHome)
+    // A hang-up the tool is started with ignored (as by nohup) stays
+    // ignored; otherwise it starts as a desktop session starts it, whatever
+    // the test runner ignores.
+    Tool(const QString& port, const QString& configHome, bool hangUpIgnored = false)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // The child takes the disposition over at its start.
+        struct sigaction hangUp = {};
+        struct sigaction before = {};
+        hangUp.sa_handler = hangUpIgnored ? SIG_IGN : SIG_DFL;
+        sigaction(SIGHUP, &hangUp, &before);
         process.start(QStringLiteral(SIGNALLED_TOOL), {port});
+        sigaction(SIGHUP, &before, nullptr);
     }
     ~Tool()
     {
@@ -158,6 +167,32 @@ private slots:
         QCOMPARE(line.mark(), 0);
         QSettings settings(configHome + "/Quillbex/settings.ini", QSettings::IniFormat);
         QCOMPARE(settings.value("settings/connection/rtuPort").toString(), port);
+    }
+
+    // Started with the hang-up ignored (nohup), the tool outlives it and goes
+    // on polling the device; it still ends on SIGTERM as "Выход" does.
+    void ignoredHangUpStaysIgnored()
+    {
+        SimDeviceOnPty sim(31);
+        QString error;
+        QVERIFY2(loadSimDeviceJson(QStringLiteral(QUILL_SOURCE_CONFIG_DIR) + "/UiData/DemoDrive/simdevice.json",
+                                   &sim.device, &error) >= 0,
+                 qPrintable(error));
+        Tool tool(sim.adapter.slavePath(), m_tmp.filePath("nohup"), true);
+        QTRY_VERIFY_WITH_TIMEOUT(tool.connected() || tool.failed(), kConnectWaitMs);
+        QVERIFY(tool.connected());
+
+        QCOMPARE(::kill(pid_t(tool.process.processId()), SIGHUP), 0);
+        // Two requests more than a whole round of the pages' parameters.
+        const int target = sim.device.requestsSeen() + 2 * 13;
+        QTRY_VERIFY_WITH_TIMEOUT(sim.device.requestsSeen() >= target, kConnectWaitMs);
+        QCOMPARE(tool.process.state(), QProcess::Running);
+        QVERIFY(!sim.adapter.lines().contains("C"));
+
+        QCOMPARE(::kill(pid_t(tool.process.processId()), SIGTERM), 0);
+        QVERIFY(tool.process.waitForFinished(10000));
+        QCOMPARE(tool.process.exitCode(), 0);
+        QVERIFY2(sim.adapter.waitForLine("C", 5000), qPrintable(sim.adapter.lines().join(' ')));
     }
 
     // A tool killed outright (or ended by SIGTERM) while connected to the
