@@ -19,6 +19,8 @@ bool QtHeldWidgets::holds(const QWidget *widget) const
 void QtHeldWidgets::hold(QWidget *widget)
 {
     waitForEnd();
+    // Off the screen at once: a handler may run the event loop before the batch ends.
+    widget->hide();
     m_widgets.append(widget);
 }
 

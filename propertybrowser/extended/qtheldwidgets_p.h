@@ -3,7 +3,7 @@
 // would cost a look through all the items of the browser's layout: taking a
 // widget out of a layout searches it, and so does deleting any child widget of
 // the browser, since Qt tells the browser's layout. Held, the widgets stay where
-// they are, out of every map of the browser; at the end of the batch they leave
+// they are, hidden and out of every map of the browser; at the end of the batch they leave
 // the layout in one pass and go, labels, buttons and panels deleted, editors moved
 // into one hidden holder that is deleted from the event loop: an editor may be
 // the sender of the signal whose handler removed its property.
@@ -29,7 +29,7 @@ public:
     // Whether a widget that goes now is held back: a child of the browser widget
     // while a removal batch is open.
     bool holds(const QWidget *widget) const;
-    // To be deleted when the batch ends. Only a widget that holds() accepts.
+    // Hidden now, deleted when the batch ends. Only a widget that holds() accepts.
     void hold(QWidget *widget);
     // Hidden here, and deleted from the event loop after the batch; one that goes
     // earlier (its factory deleting it) is simply missing then.
