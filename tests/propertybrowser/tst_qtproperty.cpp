@@ -254,20 +254,24 @@ void TstQtProperty::linksChangedByAHandlerOfADeletion()
     t.c->addSubProperty(t.a);
     SignalLog log{&t.manager};
     if (link == QLatin1String("parent deleted")) {
-        connect(&t.manager, &QtAbstractPropertyManager::propertyRemoved, this, [&] { delete t.c; });
+        const auto deleteParent =
+            connect(&t.manager, &QtAbstractPropertyManager::propertyRemoved, this, [&] { delete t.c; });
         t.c->removeSubProperty(t.a);
+        disconnect(deleteParent);
         QCOMPARE(log.entries(), (QStringList{"propertyRemoved(A,C)", "propertyDestroyed(C)"}));
         QVERIFY(t.manager.properties().contains(t.a));
         delete t.a;
         return;
     }
-    connect(&t.manager, &QtAbstractPropertyManager::propertyDestroyed, this, [&](QtProperty *gone) {
-        if (link == QLatin1String("below"))
-            t.b->addSubProperty(gone);
-        else
-            gone->addSubProperty(t.d);
-    });
+    const auto linkAnew = connect(&t.manager, &QtAbstractPropertyManager::propertyDestroyed, this,
+                                  [&](QtProperty *gone) {
+                                      if (link == QLatin1String("below"))
+                                          t.b->addSubProperty(gone);
+                                      else
+                                          gone->addSubProperty(t.d);
+                                  });
     delete t.a;
+    disconnect(linkAnew);
     QCOMPARE(log.entries(), (QStringList{"propertyRemoved(A,C)", "propertyDestroyed(A)"}));
     QVERIFY(t.b->subProperties().isEmpty());
     QVERIFY(t.c->subProperties().isEmpty());
