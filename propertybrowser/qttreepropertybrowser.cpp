@@ -148,12 +148,6 @@ void QtTreePropertyBrowserPrivate::removeRow(QtBrowserItem *item)
     rowToItem.remove(row);
     rowColours.remove(item);
     pendingSpans.remove(row);
-    // Otherwise the view would move the current row to a neighbour. Quietly: the
-    // browser tells that its current item went once the item is gone.
-    if (view->currentItem() == row) {
-        const QSignalBlocker blocker(view);
-        view->setCurrentItem(nullptr);
-    }
     // A row whose parent row goes in the same removal is deleted with it, a moment
     // later: the model then tells its views of the whole branch once, and a view
     // looks through every expanded row (each is a persistent index) at every
@@ -171,12 +165,19 @@ void QtTreePropertyBrowserPrivate::removeRow(QtBrowserItem *item)
     // An open editor goes now, not with the row: closing it takes its focus, and
     // an editor that commits on losing the focus then runs handlers, which must
     // not run inside the model's removal of the row. They may remove more, even
-    // the parent row, which takes this row along.
+    // the parent row, which takes this row along; nothing read before is read
+    // after them.
     if (delegate->editedRow() == row) {
         const QPersistentModelIndex stays = view->indexOfRow(row);
         delegate->closeEditorNow();
         if (!stays.isValid())
             return;
+    }
+    // Otherwise the view would move the current row to a neighbour. Quietly: the
+    // browser tells that its current item went once the item is gone.
+    if (view->currentItem() == row) {
+        const QSignalBlocker blocker(view);
+        view->setCurrentItem(nullptr);
     }
     if (!withParent && !held)
         delete row;
