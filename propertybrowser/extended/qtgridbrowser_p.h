@@ -335,14 +335,14 @@ public:
         const QVector<QPointer<QWidget>> widgets = std::exchange(m_discarded, {});
         for (const Parked &park : parked) {
             if (park.editor)
-                park.editor->hide();
+                m_held.hideLeaving(park.editor);
             // Unless slotUpdate, run by a handler meanwhile, put it back already.
             if (park.editor && park.editor->parentWidget() == park.holder)
                 park.editor->setParent(m_browser);
         }
         for (const QPointer<QWidget> &holder : holders) {
             if (holder)
-                holder->hide();
+                m_held.hideLeaving(holder);
         }
         for (const QPointer<QWidget> &editor : editors) {
             if (editor)
@@ -354,7 +354,7 @@ public:
             if (m_held.holds(widget))
                 m_held.hold(widget);
             else
-                delete widget.data();
+                m_held.dispose(widget);
         }
     }
 
@@ -412,14 +412,11 @@ private:
     }
 
     // Hides an editor that no row shows any more and moves it onto the browser
-    // widget, from where it is deleted from the event loop. Either step may run
-    // handlers (above), which may delete it.
+    // widget, from where it is deleted from the event loop.
     void letEditorGo(QWidget *editor)
     {
         const QPointer<QWidget> going = editor;
-        going->hide();
-        if (going)
-            going->setParent(m_browser);
+        m_held.hideLeaving(going, true);
         if (!going)
             return;
         if (m_held.holds(going))
