@@ -6,7 +6,9 @@
 #include "propertybrowser/qtremovalbatch_p.h"
 
 #include <QMap>
+#include <QPair>
 #include <QSet>
+#include <QVector>
 
 #include <algorithm>
 #include <utility>
@@ -207,8 +209,19 @@ void QtAbstractPropertyBrowserPrivate::createBrowserIndexes(QtProperty *property
         parentToAfter[nullptr] = nullptr;
     }
 
-    for (auto it = parentToAfter.cbegin(); it != parentToAfter.cend(); ++it)
-        createBrowserIndex(property, it.key(), it.value());
+    // A handler may remove a parent item or the after item, or delete the property,
+    // while the first items are made.
+    const InsertionScope inserting(*this);
+    const QtPropertyWatch shown(property);
+    for (auto it = parentToAfter.cbegin(); it != parentToAfter.cend(); ++it) {
+        if (!shown.isAlive())
+            return;
+        QtBrowserItem *parentItem = it.key();
+        QtBrowserItem *afterItem = it.value();
+        if (parentItem && parentItem->d_ptr->leaving)
+            continue;
+        createBrowserIndex(property, parentItem, afterItem && !afterItem->d_ptr->leaving ? afterItem : nullptr);
+    }
 }
 
 QtBrowserItem *QtAbstractPropertyBrowserPrivate::createBrowserIndex(QtProperty *property,
@@ -230,16 +243,21 @@ QtBrowserItem *QtAbstractPropertyBrowserPrivate::createBrowserIndex(QtProperty *
     q_ptr->itemInserted(newIndex, afterIndex);
 
     // A handler of what itemInserted does may remove the new item, or one made
-    // before it, again: until the outermost insertion ends a removed item is only
-    // marked, so the pointers here stay good.
-    const QList<QtProperty *> subs = property->subProperties();
+    // before it, or delete their properties: until the outermost insertion ends a
+    // removed item is only marked, so the items here stay good, and an item that
+    // stays has its property.
+    if (newIndex->d_ptr->leaving)
+        return newIndex;
+    QVector<QPair<QtProperty *, QtPropertyWatch>> subs;
+    for (QtProperty *sub : property->subProperties())
+        subs.append({sub, QtPropertyWatch(sub)});
     QtBrowserItem *after = nullptr;
-    for (QtProperty *sub : subs) {
+    for (const auto &sub : qAsConst(subs)) {
         if (newIndex->d_ptr->leaving)
             break;
-        if (qtPropertyIsGoing(sub))
+        if (!sub.second.isAlive())
             continue;
-        QtBrowserItem *made = createBrowserIndex(sub, newIndex, after && !after->d_ptr->leaving ? after : nullptr);
+        QtBrowserItem *made = createBrowserIndex(sub.first, newIndex, after && !after->d_ptr->leaving ? after : nullptr);
         if (!made->d_ptr->leaving)
             after = made;
     }

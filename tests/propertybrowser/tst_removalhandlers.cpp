@@ -19,9 +19,9 @@
 #include <utility>
 
 // Handlers that run inside a removal, in each of the three browsers: a clear
-// re-entered from the signals it emits, a property shown again while it goes, and
-// an editor that commits what was typed as the removal closes it, on a page that
-// builds itself again on every change. Whatever they do, every property is
+// re-entered from the signals it emits, a property shown again while it goes, one
+// deleted while it is being shown, and an editor that commits what was typed as
+// the removal closes it, on a page that builds itself again on every change. Whatever they do, every property is
 // deleted once and the rows shown are the properties the browser lists. Checked
 // for use after free by the sanitizer build.
 class TstRemovalHandlers : public QObject
@@ -35,6 +35,8 @@ private slots:
     void clearReenteredFromItsSignals();
     void shownAgainWhileItGoes_data();
     void shownAgainWhileItGoes();
+    void deletedWhileItIsShown_data();
+    void deletedWhileItIsShown();
     void typedValueCommittedAsTheRemovalClosesIt_data();
     void typedValueCommittedAsTheRemovalClosesIt();
 };
@@ -339,6 +341,38 @@ void TstRemovalHandlers::shownAgainWhileItGoes()
     checkPage(page);
 }
 
+void TstRemovalHandlers::deletedWhileItIsShown_data()
+{
+    QTest::addColumn<int>("kind");
+    for (const int kind : {Tree, Button, GroupBox})
+        QTest::newRow(kindName(kind)) << kind;
+}
+
+// A handler of what showing a property tells (the tree's new row is expanded, a
+// grid's new editor is announced by editorCreated) deletes the property.
+void TstRemovalHandlers::deletedWhileItIsShown()
+{
+    QFETCH(int, kind);
+    Page page(kind);
+    page.browser->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.browser.get()));
+    QtProperty *n6 = page.ints.addProperty(QStringLiteral("N6"));
+    bool deleted = false;
+    const auto deleteIt = [&] {
+        if (!std::exchange(deleted, true))
+            delete n6;
+    };
+    if (auto *tree = qobject_cast<QtTreePropertyBrowser *>(page.browser.get()))
+        connect(tree, &QtTreePropertyBrowser::expanded, this, deleteIt);
+    else
+        connect(&page.ints, &QtAbstractPropertyManager::editorCreated, this, deleteIt);
+
+    page.browser->addProperty(n6);
+    QVERIFY(deleted);
+    QCOMPARE(propertyNames(page.browser->properties()), (QStringList{"G", "N3"}));
+    checkPage(page);
+}
+
 void TstRemovalHandlers::typedValueCommittedAsTheRemovalClosesIt_data()
 {
     QTest::addColumn<int>("kind");
@@ -347,10 +381,14 @@ void TstRemovalHandlers::typedValueCommittedAsTheRemovalClosesIt_data()
     const Action rebuilt = [](Page &page) { page.rebuild(); };
     const Action groupsCleared = [](Page &page) { page.groups.clear(); };
     const Action browserCleared = [](Page &page) { page.browser->clear(); };
+    const Action takenFromItsGroup = [](Page &page) {
+        page.property(QStringLiteral("G"))->removeSubProperty(page.property(QStringLiteral("N1")));
+    };
     for (const int kind : {Tree, Button, GroupBox}) {
         // A property being deleted takes no value.
         QTest::addRow("%s, page built again", kindName(kind)) << kind << rebuilt << 0;
         QTest::addRow("%s, its group deleted", kindName(kind)) << kind << groupsCleared << 1;
+        QTest::addRow("%s, taken from its group", kindName(kind)) << kind << takenFromItsGroup << 1;
         QTest::addRow("%s, browser cleared", kindName(kind)) << kind << browserCleared << 1;
     }
 }
