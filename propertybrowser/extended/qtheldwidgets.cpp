@@ -40,7 +40,7 @@ void QtHeldWidgets::hideLeaving(QWidget *widget, bool toBrowser)
     if (focusInside)
         m_focusLeaving.append(focus);
     leaving->hide();
-    if (toBrowser && leaving)
+    if (toBrowser && leaving && leaving->parentWidget() != m_browser)
         leaving->setParent(m_browser);
     if (focusInside)
         m_focusLeaving.removeLast();

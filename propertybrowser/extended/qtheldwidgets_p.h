@@ -3,12 +3,12 @@
 // would cost a look through all the items of the browser's layout: taking a
 // widget out of a layout searches it, and so does deleting any child widget of
 // the browser, since Qt tells the browser's layout. Held, the widgets stay where
-// they are, hidden and out of every map of the browser; at the end of the batch they leave
-// the layout in one pass and go, labels, buttons and panels deleted, editors moved
-// into one hidden holder that is deleted from the event loop: an editor may be
-// the sender of the signal whose handler removed its property. Every widget of a
-// removed row is hidden through it as well (hideLeaving), so that an editor
-// committing as it loses the focus is never deleted inside its own signal.
+// they are, hidden and out of every map of the browser; at the end of the batch
+// they leave the layout in one pass and go, labels, buttons and panels deleted,
+// editors moved into one hidden holder that is deleted from the event loop: an
+// editor may be the sender of the signal whose handler removed its property. Every
+// widget of a removed row is hidden through it as well (hideLeaving), so that an
+// editor committing as it loses the focus is never deleted inside its own signal.
 // Internal to the property browser; GUI thread only.
 #pragma once
 
