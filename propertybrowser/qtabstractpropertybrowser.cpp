@@ -2,10 +2,16 @@
 
 #include "propertybrowser/qtbrowseritemstate_p.h"
 #include "propertybrowser/qtfactoryregistry.h"
+#include "propertybrowser/qtpropertywatch_p.h"
 #include "propertybrowser/qtremovalbatch_p.h"
 
 #include <QMap>
+#include <QPair>
 #include <QSet>
+#include <QVector>
+
+#include <algorithm>
+#include <utility>
 
 class QtBrowserItemPrivate
 {
@@ -21,7 +27,7 @@ public:
     QtBrowserItem *parent;
     QtBrowserItem *q_ptr;
     QList<QtBrowserItem *> children;
-    // Set when its removal starts.
+    // Set when its removal is decided: nothing is put under it or after it any more.
     bool leaving = false;
 };
 
@@ -59,6 +65,26 @@ public:
 
     static bool isLeaving(const QtBrowserItem *item) { return item->d_ptr->leaving; }
 
+    // Open while items are being made; the items removed meanwhile are deleted
+    // when the outermost one ends.
+    class InsertionScope
+    {
+    public:
+        explicit InsertionScope(QtAbstractPropertyBrowserPrivate &d) : m_d(d) { ++m_d.insertionDepth; }
+        ~InsertionScope()
+        {
+            if (--m_d.insertionDepth > 0)
+                return;
+            for (QtBrowserItem *item : std::exchange(m_d.removedWhileInserting, {}))
+                delete item;
+        }
+        InsertionScope(const InsertionScope &) = delete;
+        InsertionScope &operator=(const InsertionScope &) = delete;
+
+    private:
+        QtAbstractPropertyBrowserPrivate &m_d;
+    };
+
     QtAbstractPropertyBrowser *q_ptr;
     QList<QtProperty *> subItems;
     // The shown properties of each manager: while there are any, the browser
@@ -69,6 +95,8 @@ public:
     QList<QtBrowserItem *> topLevelIndexes;
     QMap<QtProperty *, QList<QtBrowserItem *>> propertyToIndexes;
     QtBrowserItem *currentItem = nullptr;
+    int insertionDepth = 0;
+    QList<QtBrowserItem *> removedWhileInserting;
 };
 
 namespace {
@@ -109,8 +137,10 @@ void QtAbstractPropertyBrowserPrivate::insertSubTree(QtProperty *property, QtPro
     propertyToParents[property].append(parentProperty);
 
     const QList<QtProperty *> subs = property->subProperties();
-    for (QtProperty *sub : subs)
-        insertSubTree(sub, property);
+    for (QtProperty *sub : subs) {
+        if (!qtPropertyIsGoing(sub))
+            insertSubTree(sub, property);
+    }
 }
 
 void QtAbstractPropertyBrowserPrivate::removeSubTree(QtProperty *property, QtProperty *parentProperty)
@@ -161,29 +191,44 @@ void QtAbstractPropertyBrowserPrivate::createBrowserIndexes(QtProperty *property
                                                             QtProperty *afterProperty)
 {
     // Parent item -> after item, created in ascending order of the parent item.
+    // Nothing goes under an item that is being removed.
     QMap<QtBrowserItem *, QtBrowserItem *> parentToAfter;
     if (afterProperty) {
         const QList<QtBrowserItem *> afterItems = propertyToIndexes.value(afterProperty);
         for (QtBrowserItem *afterItem : afterItems) {
-            if (isUnder(afterItem, parentProperty))
+            if (isUnder(afterItem, parentProperty) && !qtBrowserItemIsLeaving(afterItem->parent()))
                 parentToAfter[afterItem->parent()] = afterItem;
         }
     } else if (parentProperty) {
         const QList<QtBrowserItem *> parentItems = propertyToIndexes.value(parentProperty);
-        for (QtBrowserItem *parentItem : parentItems)
-            parentToAfter[parentItem] = nullptr;
+        for (QtBrowserItem *parentItem : parentItems) {
+            if (!parentItem->d_ptr->leaving)
+                parentToAfter[parentItem] = nullptr;
+        }
     } else {
         parentToAfter[nullptr] = nullptr;
     }
 
-    for (auto it = parentToAfter.cbegin(); it != parentToAfter.cend(); ++it)
-        createBrowserIndex(property, it.key(), it.value());
+    // A handler may remove a parent item or the after item, or delete the property,
+    // while the first items are made.
+    const InsertionScope inserting(*this);
+    const QtPropertyWatch shown(property);
+    for (auto it = parentToAfter.cbegin(); it != parentToAfter.cend(); ++it) {
+        if (!shown.isAlive())
+            return;
+        QtBrowserItem *parentItem = it.key();
+        QtBrowserItem *afterItem = it.value();
+        if (parentItem && parentItem->d_ptr->leaving)
+            continue;
+        createBrowserIndex(property, parentItem, afterItem && !afterItem->d_ptr->leaving ? afterItem : nullptr);
+    }
 }
 
 QtBrowserItem *QtAbstractPropertyBrowserPrivate::createBrowserIndex(QtProperty *property,
                                                                   QtBrowserItem *parentIndex,
                                                                   QtBrowserItem *afterIndex)
 {
+    const InsertionScope inserting(*this);
     auto *newIndex = new QtBrowserItem(q_ptr, property, parentIndex);
     // The item before is looked for from the end, where adding puts it.
     if (parentIndex) {
@@ -197,40 +242,65 @@ QtBrowserItem *QtAbstractPropertyBrowserPrivate::createBrowserIndex(QtProperty *
 
     q_ptr->itemInserted(newIndex, afterIndex);
 
-    const QList<QtProperty *> subs = property->subProperties();
+    // A handler of what itemInserted does may remove the new item, or one made
+    // before it, or delete their properties: until the outermost insertion ends a
+    // removed item is only marked, so the items here stay good, and an item that
+    // stays has its property.
+    if (newIndex->d_ptr->leaving)
+        return newIndex;
+    QVector<QPair<QtProperty *, QtPropertyWatch>> subs;
+    for (QtProperty *sub : property->subProperties())
+        subs.append({sub, QtPropertyWatch(sub)});
     QtBrowserItem *after = nullptr;
-    for (QtProperty *sub : subs)
-        after = createBrowserIndex(sub, newIndex, after);
+    for (const auto &sub : qAsConst(subs)) {
+        if (newIndex->d_ptr->leaving)
+            break;
+        if (!sub.second.isAlive())
+            continue;
+        QtBrowserItem *made = createBrowserIndex(sub.first, newIndex, after && !after->d_ptr->leaving ? after : nullptr);
+        if (!made->d_ptr->leaving)
+            after = made;
+    }
     return newIndex;
 }
 
 void QtAbstractPropertyBrowserPrivate::removeBrowserIndexes(QtProperty *property,
                                                             QtProperty *parentProperty)
 {
-    QList<QtBrowserItem *> toRemove;
-    const QList<QtBrowserItem *> shown = propertyToIndexes.value(property);
-    for (QtBrowserItem *item : shown) {
+    // The items that go are marked first. A handler that runs while one of them is
+    // removed may remove the others itself, or show the property anew; each round
+    // looks for the next marked one that is still there.
+    const auto it = propertyToIndexes.constFind(property);
+    if (it == propertyToIndexes.constEnd())
+        return;
+    for (QtBrowserItem *item : it.value()) {
         if (isUnder(item, parentProperty))
-            toRemove.append(item);
+            item->d_ptr->leaving = true;
     }
-    for (QtBrowserItem *item : qAsConst(toRemove))
-        removeBrowserIndex(item);
+    for (;;) {
+        const QList<QtBrowserItem *> shown = propertyToIndexes.value(property);
+        const auto next = std::find_if(shown.cbegin(), shown.cend(), [](const QtBrowserItem *item) {
+            return item->d_ptr->leaving;
+        });
+        if (next == shown.cend())
+            return;
+        removeBrowserIndex(*next);
+    }
 }
 
 void QtAbstractPropertyBrowserPrivate::removeBrowserIndex(QtBrowserItem *index)
 {
     index->d_ptr->leaving = true;
-    const QList<QtBrowserItem *> children = index->children();
-    for (int i = children.size() - 1; i >= 0; --i)
-        removeBrowserIndex(children.at(i));
-
-    q_ptr->itemRemoved(index);
-
+    // Out of every list before anything is told of it: a handler that runs during
+    // the removal finds it nowhere, so it cannot remove it a second time.
     QtProperty *property = index->property();
     if (QtBrowserItem *parentIndex = index->parent()) {
         removeLast(parentIndex->d_ptr->children, index);
     } else {
-        topLevelPropertyToIndex.remove(property);
+        // The entry may be that of the property shown anew by a handler.
+        const auto top = topLevelPropertyToIndex.find(property);
+        if (top != topLevelPropertyToIndex.end() && top.value() == index)
+            topLevelPropertyToIndex.erase(top);
         removeLast(topLevelIndexes, index);
     }
     const auto it = propertyToIndexes.find(property);
@@ -239,10 +309,20 @@ void QtAbstractPropertyBrowserPrivate::removeBrowserIndex(QtBrowserItem *index)
         if (it->isEmpty())
             propertyToIndexes.erase(it);
     }
+
+    // Children first, the last first; nothing new comes under a leaving item.
+    QList<QtBrowserItem *> &children = index->d_ptr->children;
+    while (!children.isEmpty())
+        removeBrowserIndex(children.last());
+
+    q_ptr->itemRemoved(index);
     // A current item that is gone is no current item.
     if (currentItem == index)
         q_ptr->setCurrentItem(nullptr);
-    delete index;
+    if (insertionDepth > 0)
+        removedWhileInserting.append(index);
+    else
+        delete index;
 }
 
 void QtAbstractPropertyBrowserPrivate::deleteIndex(QtBrowserItem *index)
@@ -308,7 +388,8 @@ QtBrowserItem *QtAbstractPropertyBrowser::addProperty(QtProperty *property)
 QtBrowserItem *QtAbstractPropertyBrowser::insertProperty(QtProperty *property,
                                                         QtProperty *afterProperty)
 {
-    if (!property || d_ptr->subItems.contains(property))
+    // A property being destroyed is shown nowhere any more.
+    if (!property || qtPropertyIsGoing(property) || d_ptr->subItems.contains(property))
         return nullptr;
     // An after property that is not top-level counts as none: the property is
     // shown first rather than listed without an item.
@@ -316,9 +397,12 @@ QtBrowserItem *QtAbstractPropertyBrowser::insertProperty(QtProperty *property,
     if (afterPos < 0)
         afterProperty = nullptr;
 
-    d_ptr->createBrowserIndexes(property, nullptr, afterProperty);
-    d_ptr->insertSubTree(property, nullptr);
+    // Listed and followed before its items are made: a handler that runs while
+    // they are made and removes the property, or changes its sub-properties, finds
+    // it shown.
     d_ptr->subItems.insert(afterPos + 1, property);
+    d_ptr->insertSubTree(property, nullptr);
+    d_ptr->createBrowserIndexes(property, nullptr, afterProperty);
     return topLevelItem(property);
 }
 
@@ -368,8 +452,9 @@ void QtAbstractPropertyBrowser::slotPropertyInserted(QtProperty *property, QtPro
 {
     if (!d_ptr->propertyToParents.contains(parent))
         return;
-    d_ptr->createBrowserIndexes(property, parent, after);
+    // Followed before its items are made, as in insertProperty.
     d_ptr->insertSubTree(property, parent);
+    d_ptr->createBrowserIndexes(property, parent, after);
 }
 
 void QtAbstractPropertyBrowser::slotPropertyRemoved(QtProperty *property, QtProperty *parent)

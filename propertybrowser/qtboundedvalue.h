@@ -11,6 +11,7 @@
 #pragma once
 
 #include "propertybrowser/qtproperty.h"
+#include "propertybrowser/qtpropertywatch_p.h"
 
 #include <QSize>
 #include <QSizeF>
@@ -98,12 +99,15 @@ struct NoSync
     void operator()() const {}
 };
 
-// Takes the value by copy: a receiver may delete the property, and its record with it.
+// Takes the value by copy: a receiver may delete the property, and its record with it;
+// nothing more is announced of a property that went.
 template <class Manager, class Value>
 void announceValue(Manager *manager, QtProperty *property, const Value value)
 {
+    const QtPropertyWatch watch(property);
     emit manager->propertyChanged(property);
-    emit manager->valueChanged(property, value);
+    if (watch.isAlive())
+        emit manager->valueChanged(property, value);
 }
 
 // With onlyIfChanged an equal value, or one that the bounds bring back to the stored
@@ -133,9 +137,12 @@ void changeBounds(Manager *manager, QtProperty *property, Record &record, Change
     const auto minimum = record.minimum;
     const auto maximum = record.maximum;
     const auto value = record.value;
+    const QtPropertyWatch watch(property);
     emit manager->rangeChanged(property, minimum, maximum);
+    if (!watch.isAlive())
+        return;
     sync();
-    if (value == old)
+    if (value == old || !watch.isAlive())
         return;
     announceValue(manager, property, value);
 }

@@ -25,7 +25,25 @@ public:
 
     QtDoublePropertyManager *q_ptr;
     QtPropertyRecords<DoubleData> values;
+    int valueSettersRunning = 0;
 };
+
+namespace {
+
+// Counts a setter that may announce a value while it runs.
+class SetterScope
+{
+public:
+    explicit SetterScope(int &running) : m_running(running) { ++m_running; }
+    ~SetterScope() { --m_running; }
+    SetterScope(const SetterScope &) = delete;
+    SetterScope &operator=(const SetterScope &) = delete;
+
+private:
+    int &m_running;
+};
+
+} // namespace
 
 QtDoublePropertyManager::QtDoublePropertyManager(QObject *parent)
     : QtAbstractPropertyManager(parent),
@@ -76,6 +94,7 @@ QString QtDoublePropertyManager::valueText(const QtProperty *property) const
 
 void QtDoublePropertyManager::setValue(QtProperty *property, double val, bool onlyIfChanged)
 {
+    const SetterScope running(d_ptr->valueSettersRunning);
     if (DoubleData *data = d_ptr->values.find(property))
         QtBoundedSetters::setValue(this, property, *data, val, onlyIfChanged);
 }
@@ -87,18 +106,21 @@ void QtDoublePropertyManager::setValue(QtProperty *property, double val)
 
 void QtDoublePropertyManager::setMinimum(QtProperty *property, double minVal)
 {
+    const SetterScope running(d_ptr->valueSettersRunning);
     if (DoubleData *data = d_ptr->values.find(property))
         QtBoundedSetters::setMinimum(this, property, *data, minVal);
 }
 
 void QtDoublePropertyManager::setMaximum(QtProperty *property, double maxVal)
 {
+    const SetterScope running(d_ptr->valueSettersRunning);
     if (DoubleData *data = d_ptr->values.find(property))
         QtBoundedSetters::setMaximum(this, property, *data, maxVal);
 }
 
 void QtDoublePropertyManager::setRange(QtProperty *property, double minVal, double maxVal)
 {
+    const SetterScope running(d_ptr->valueSettersRunning);
     if (DoubleData *data = d_ptr->values.find(property))
         QtBoundedSetters::setRange(this, property, *data, minVal, maxVal);
 }
@@ -122,6 +144,8 @@ void QtDoublePropertyManager::setReadOnly(QtProperty *property, bool readOnly)
     setAnnounced(this, d_ptr->values, property, &DoubleData::readOnly, readOnly,
                  &QtDoublePropertyManager::readOnlyChanged);
 }
+
+int QtDoublePropertyManager::valueSettersRunning() const { return d_ptr->valueSettersRunning; }
 
 void QtDoublePropertyManager::initializeProperty(QtProperty *property)
 {

@@ -57,5 +57,11 @@ protected:
     void uninitializeProperty(QtProperty *property) override;
 
 private:
+    // How many of the setters that may announce a value are running, one inside
+    // another: the editor factory tells its own commit from the changes that
+    // handlers make while the commit is announced.
+    int valueSettersRunning() const;
+    friend class QtDoubleSpinBoxFactory;
+
     std::unique_ptr<QtDoublePropertyManagerPrivate> d_ptr;
 };

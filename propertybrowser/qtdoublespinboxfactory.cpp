@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <cmath>
+#include <utility>
 
 using namespace QtEditorFactoryShapes;
 
@@ -104,13 +105,22 @@ void QtDoubleSpinBoxFactory::slotSetValue()
         return;
     // The editor may go while its value is announced.
     const QPointer<QtDoubleSpinBox2> editor = target.editor;
-    QtProperty *const outer = m_untouchedCommit;
-    m_untouchedCommit = editor->isEdited() ? nullptr : target.property;
+    // A commit made by a handler of this one keeps its own; this one's is back after.
+    const Commit outer = std::exchange(
+        m_commit, {editor->isEdited() ? nullptr : target.property, target.manager,
+                   target.manager->valueSettersRunning() + 1});
     // A read-only value is announced only when it changed.
     target.manager->setValue(target.property, editor->value(), target.manager->isReadOnly(target.property));
-    m_untouchedCommit = outer;
+    m_commit = outer;
     if (editor)
         editor->setEdited(false);
 }
 
 void QtDoubleSpinBoxFactory::slotEditorDestroyed(QObject *object) { d_ptr->editorDestroyed(object); }
+
+bool QtDoubleSpinBoxFactory::isUntouchedCommit(QtProperty *property) const
+{
+    // A change a handler makes meanwhile runs a setter inside the commit's own.
+    return property && property == m_commit.untouched
+           && m_commit.manager->valueSettersRunning() == m_commit.setters;
+}

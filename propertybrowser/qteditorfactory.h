@@ -172,8 +172,9 @@ public:
     // was committed as it showed the property's value, untyped and unstepped.
     // The editor holds the value rounded to its decimals, so such a commit
     // stands for the property's own value rather than the number it carries;
-    // false for a number the user typed or stepped to and for any other change.
-    bool isUntouchedCommit(QtProperty *property) const { return property && property == m_untouchedCommit; }
+    // false for a number the user typed or stepped to and for any other change,
+    // also for one that a handler makes while the commit is announced.
+    bool isUntouchedCommit(QtProperty *property) const;
 
 protected:
     void connectPropertyManager(QtDoublePropertyManager *manager) override;
@@ -190,8 +191,17 @@ private slots:
     void slotEditorDestroyed(QObject *object);
 
 private:
+    // The commit under way: its property when untouched, its manager, and how many
+    // of the manager's value setters run while it announces its own value.
+    struct Commit
+    {
+        QtProperty *untouched = nullptr;
+        QtDoublePropertyManager *manager = nullptr;
+        int setters = 0;
+    };
+
     std::unique_ptr<EditorRegistry<QtDoubleSpinBox2>> d_ptr;
-    QtProperty *m_untouchedCommit = nullptr;
+    Commit m_commit;
 };
 
 class QtLineEditFactory2 : public QtAbstractEditorFactory<QtStringPropertyManager>

@@ -1,6 +1,7 @@
 #include "propertybrowser/qtenumpropertymanager.h"
 
 #include "propertybrowser/qtpropertyrecords_p.h"
+#include "propertybrowser/qtpropertywatch_p.h"
 
 namespace {
 
@@ -85,16 +86,20 @@ void QtEnumPropertyManager::setValue(QtProperty *property, int val)
 {
     if (!d_ptr->acceptedChange(property, val))
         return;
+    const QtPropertyWatch watch(property);
     emit propertyChanged(property);
-    emit valueChanged(property, val);
+    if (watch.isAlive())
+        emit valueChanged(property, val);
 }
 
 void QtEnumPropertyManager::setValueNoUpdate(QtProperty *property, int val)
 {
     if (!d_ptr->acceptedChange(property, val))
         return;
+    const QtPropertyWatch watch(property);
     emit propertyChanged(property);
-    emit valueChangedNoUpdate(property, val);
+    if (watch.isAlive())
+        emit valueChangedNoUpdate(property, val);
 }
 
 void QtEnumPropertyManager::setEnumNames(QtProperty *property, const QStringList &names)
@@ -105,9 +110,14 @@ void QtEnumPropertyManager::setEnumNames(QtProperty *property, const QStringList
     data->names = names;
     data->value = names.isEmpty() ? -1 : 0;
     const int val = data->value;
-    emit enumNamesChanged(property, names);
-    emit propertyChanged(property);
-    emit valueChanged(property, val);
+    // Each signal only while the property lives: a receiver may delete it.
+    const QStringList stored = names;
+    const QtPropertyWatch watch(property);
+    emit enumNamesChanged(property, stored);
+    if (watch.isAlive())
+        emit propertyChanged(property);
+    if (watch.isAlive())
+        emit valueChanged(property, val);
 }
 
 void QtEnumPropertyManager::setEnumIcons(QtProperty *property, const QMap<int, QIcon> &icons)
@@ -116,8 +126,11 @@ void QtEnumPropertyManager::setEnumIcons(QtProperty *property, const QMap<int, Q
     if (!data)
         return;
     data->icons = icons;
-    emit enumIconsChanged(property, icons);
-    emit propertyChanged(property);
+    const QMap<int, QIcon> stored = icons;
+    const QtPropertyWatch watch(property);
+    emit enumIconsChanged(property, stored);
+    if (watch.isAlive())
+        emit propertyChanged(property);
 }
 
 void QtEnumPropertyManager::initializeProperty(QtProperty *property)

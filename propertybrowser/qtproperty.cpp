@@ -1,6 +1,7 @@
 #include "propertybrowser/qtproperty.h"
 
 #include "propertybrowser/qtfactoryregistry.h"
+#include "propertybrowser/qtpropertywatch_p.h"
 #include "propertybrowser/qtremovalbatch_p.h"
 
 #include <algorithm>
@@ -26,6 +27,8 @@ public:
     QtAbstractPropertyManager *const manager;
     // The order in which its manager added it.
     quint64 serial = 0;
+    // Set as its destruction starts.
+    bool going = false;
 };
 
 class QtAbstractPropertyManagerPrivate
@@ -76,23 +79,30 @@ QtProperty::QtProperty(QtAbstractPropertyManager *manager)
 
 QtProperty::~QtProperty()
 {
-    // Observers see every removal while the links still exist.
-    const QSet<QtProperty *> parents = d_ptr->parentItems;
-    for (QtProperty *parent : parents)
-        emit parent->propertyManager()->propertyRemoved(this, parent);
-
+    // Out of its manager first: a handler of the signals below may clear the
+    // manager, and must not find it there to delete it again.
+    d_ptr->going = true;
     QtAbstractPropertyManager *manager = d_ptr->manager;
-    if (manager->d_ptr->properties.contains(this)) {
+    const bool owned = manager->d_ptr->properties.remove(this);
+
+    // Observers see every removal while the links still exist. A handler may
+    // delete a parent meanwhile, which unlinks it from this one.
+    const QSet<QtProperty *> parents = d_ptr->parentItems;
+    for (QtProperty *parent : parents) {
+        if (d_ptr->parentItems.contains(parent))
+            emit parent->propertyManager()->propertyRemoved(this, parent);
+    }
+    if (owned) {
         emit manager->propertyDestroyed(this);
         manager->uninitializeProperty(this);
-        manager->d_ptr->properties.remove(this);
     }
 
+    // The links as the handlers left them: a property going takes no new ones.
     for (QtProperty *sub : qAsConst(d_ptr->subItems))
         sub->d_ptr->parentItems.remove(this);
     // Once in each parent's list (inserting refuses a second time); looked for
     // from the end, where a clear, newest first, finds it.
-    for (QtProperty *parent : parents) {
+    for (QtProperty *parent : qAsConst(d_ptr->parentItems)) {
         QList<QtProperty *> &siblings = parent->d_ptr->subItems;
         const int pos = siblings.lastIndexOf(this);
         if (pos >= 0)
@@ -131,7 +141,7 @@ void QtProperty::addSubProperty(QtProperty *property)
 
 void QtProperty::insertSubProperty(QtProperty *property, QtProperty *afterProperty)
 {
-    if (!property || property == this)
+    if (!property || property == this || property->d_ptr->going || d_ptr->going)
         return;
     // Inserting an ancestor would close a cycle.
     if (isInSubTree(property, this))
@@ -159,7 +169,12 @@ void QtProperty::removeSubProperty(QtProperty *property)
 {
     if (!property)
         return;
+    // A handler may delete either; each one's destruction unlinks it.
+    const QtPropertyWatch parent(this);
+    const QtPropertyWatch sub(property);
     emit d_ptr->manager->propertyRemoved(property, this);
+    if (!parent.isAlive() || !sub.isAlive())
+        return;
     const int pos = d_ptr->subItems.indexOf(property);
     if (pos < 0)
         return;
@@ -232,3 +247,17 @@ int QtAbstractPropertyManager::echoMode(const QtProperty *) const { return 0; }
 void QtAbstractPropertyManager::uninitializeProperty(QtProperty *) {}
 
 QtProperty *QtAbstractPropertyManager::createProperty() { return new QtProperty(this); }
+
+bool qtPropertyIsGoing(const QtProperty *property) { return property->d_ptr->going; }
+
+QtPropertyWatch::QtPropertyWatch(const QtProperty *property)
+    : m_manager(property->d_ptr->manager), m_property(property), m_serial(property->d_ptr->serial)
+{
+}
+
+bool QtPropertyWatch::isAlive() const
+{
+    // Only a property still in its manager's set is read.
+    return m_manager->d_ptr->properties.contains(const_cast<QtProperty *>(m_property))
+           && m_property->d_ptr->serial == m_serial;
+}

@@ -56,6 +56,7 @@ public:
     // Emits nothing: a browser shows the texts at the row's next refresh.
     void setColumnTexts(const QStringList &texts);
 
+    // A property being destroyed takes no new parent and no new sub-property.
     void addSubProperty(QtProperty *property);
     // Inserts after `afterProperty`; first when it is null or not a sub-property.
     void insertSubProperty(QtProperty *property, QtProperty *afterProperty);
@@ -68,6 +69,8 @@ protected:
 
 private:
     friend class QtAbstractPropertyManager;
+    friend class QtPropertyWatch;
+    friend bool qtPropertyIsGoing(const QtProperty *property);
     std::unique_ptr<QtPropertyPrivate> d_ptr;
 };
 
@@ -80,6 +83,8 @@ public:
     // destructor too, so that its uninitializeProperty still runs for each.
     ~QtAbstractPropertyManager() override;
 
+    // A property leaves the set as its destruction starts, before the signals it
+    // sends: a handler that clears the manager then does not delete it again.
     QSet<QtProperty *> properties() const;
     // Deletes the owned properties one at a time until none is left: those without
     // a parent first, then the others, each newest first.
@@ -112,5 +117,6 @@ protected:
 
 private:
     friend class QtProperty;
+    friend class QtPropertyWatch;
     std::unique_ptr<QtAbstractPropertyManagerPrivate> d_ptr;
 };

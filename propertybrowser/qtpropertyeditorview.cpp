@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <utility>
+
 namespace {
 
 bool isEditableAndEnabled(const QTreeWidgetItem *row)
@@ -157,6 +159,14 @@ void QtPropertyEditorDelegate::closeEditorOf(QtProperty *property)
 {
     if (QWidget *editor = m_propertyToEditor.value(property))
         editor->deleteLater();
+}
+
+void QtPropertyEditorDelegate::closeEditorNow()
+{
+    QWidget *editor = std::exchange(m_editedWidget, nullptr);
+    m_editedRow = nullptr;
+    if (editor)
+        emit closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 bool QtPropertyEditorDelegate::eventFilter(QObject *object, QEvent *event)

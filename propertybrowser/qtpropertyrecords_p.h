@@ -4,6 +4,7 @@
 #pragma once
 
 #include "propertybrowser/qtproperty.h"
+#include "propertybrowser/qtpropertywatch_p.h"
 
 #include <QMap>
 
@@ -59,7 +60,7 @@ void setShownSetting(Manager *manager, QtPropertyRecords<Record> &records, QtPro
 }
 
 // A setting the browser shows that also has a signal of its own: propertyChanged,
-// then `changed` (property, value).
+// then `changed` (property, value), unless a receiver of the first deleted it.
 template <class Manager, class Record, class T, class Signal>
 void setAnnounced(Manager *manager, QtPropertyRecords<Record> &records, QtProperty *property,
                   T Record::*field, const T &value, Signal changed)
@@ -67,6 +68,10 @@ void setAnnounced(Manager *manager, QtPropertyRecords<Record> &records, QtProper
     Record *record = records.find(property);
     if (!record || !storeChanged(record->*field, value))
         return;
+    // A copy: the record goes with the property.
+    const T stored = record->*field;
+    const QtPropertyWatch watch(property);
     emit manager->propertyChanged(property);
-    emit (manager->*changed)(property, value);
+    if (watch.isAlive())
+        emit (manager->*changed)(property, stored);
 }

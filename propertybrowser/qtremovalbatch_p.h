@@ -2,9 +2,11 @@
 // is open a concrete browser may hold back work that each removal would repeat
 // (a tree view told of each row, a grid layout searched for each widget) and do it
 // once for all of them when the outermost batch ends, still inside the call that
-// opened it; the event loop never sees what was held back. Whatever a browser
-// holds back must leave it safe to paint and to query meanwhile: the items and the
-// records of what went are gone at once, only views and widgets wait.
+// opened it. Whatever a browser holds back must leave it safe to paint and to
+// query meanwhile: the items and the records of what went are gone at once, only
+// views and widgets wait, and those are hidden at once. A handler may run the event
+// loop, or change the browser, before the batch ends; so what waits is out of the
+// user's reach, and the held-back work tells no handler of anything.
 // Internal to the property browser; GUI thread only.
 #pragma once
 

@@ -1,6 +1,7 @@
 #include "propertybrowser/qtstringpropertymanager.h"
 
 #include "propertybrowser/qtpropertyrecords_p.h"
+#include "propertybrowser/qtpropertywatch_p.h"
 
 namespace {
 
@@ -102,8 +103,12 @@ void QtStringPropertyManager::setValue(QtProperty *property, const QString &val,
     if (data->regExp.isValid() && !data->regExp.exactMatch(val))
         return;
     data->value = val;
+    // A copy: a receiver may delete the property, and nothing more is announced then.
+    const QString stored = val;
+    const QtPropertyWatch watch(property);
     emit propertyChanged(property);
-    emit valueChanged(property, val);
+    if (watch.isAlive())
+        emit valueChanged(property, stored);
 }
 
 void QtStringPropertyManager::setValue(QtProperty *property, const QString &val)

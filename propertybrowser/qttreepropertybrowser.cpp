@@ -135,44 +135,71 @@ void QtTreePropertyBrowserPrivate::insertRow(QtBrowserItem *item, QtBrowserItem 
         view->insertTopLevelItem(at, row);
     itemToRow.insert(item, row);
     rowToItem.insert(row, item);
-    row->setExpanded(true);
     refreshRow(row);
+    // Last: the view tells of the expansion, and a handler of that may remove the row.
+    row->setExpanded(true);
 }
 
 void QtTreePropertyBrowserPrivate::removeRow(QtBrowserItem *item)
 {
-    QTreeWidgetItem *row = itemToRow.value(item);
+    QTreeWidgetItem *row = itemToRow.take(item);
     if (!row)
         return;
-    // Otherwise the view would move the current row to a neighbour.
-    if (view->currentItem() == row)
-        view->setCurrentItem(nullptr);
-    pendingSpans.remove(row);
-    itemToRow.remove(item);
     rowToItem.remove(row);
     rowColours.remove(item);
+    pendingSpans.remove(row);
     // A row whose parent row goes in the same removal is deleted with it, a moment
     // later: the model then tells its views of the whole branch once, and a view
     // looks through every expanded row (each is a persistent index) at every
-    // removal it is told of.
-    if (qtBrowserItemIsLeaving(item->parent()))
-        return;
-    // For the same reason the top-level rows that go in one batch, a whole page
-    // when a manager is cleared, go together as it ends.
-    if (!item->parent() && QtRemovalBatch::isOpen()) {
+    // removal it is told of. For the same reason the top-level rows that go in one
+    // batch, a whole page when a manager is cleared, go together as it ends; until
+    // then they are hidden, out of reach of the user and of the view's current row.
+    const bool withParent = qtBrowserItemIsLeaving(item->parent());
+    const bool held = !withParent && !item->parent() && QtRemovalBatch::isOpen();
+    if (held) {
+        row->setHidden(true);
         if (heldRows.isEmpty())
             QtRemovalBatch::atEnd(this, [this] { removeHeldRows(); });
         heldRows.insert(row);
-        return;
     }
-    delete row;
+    // An open editor goes now, not with the row: closing it takes its focus, and
+    // an editor that commits on losing the focus then runs handlers, which must
+    // not run inside the model's removal of the row. They may remove more, even
+    // the parent row, which takes this row along; nothing read before is read
+    // after them.
+    if (delegate->editedRow() == row) {
+        const QPersistentModelIndex stays = view->indexOfRow(row);
+        delegate->closeEditorNow();
+        if (!stays.isValid())
+            return;
+    }
+    // Otherwise the view would move the current row to a neighbour. Quietly: the
+    // browser tells that its current item went once the item is gone.
+    if (view->currentItem() == row) {
+        const QSignalBlocker blocker(view);
+        view->setCurrentItem(nullptr);
+    }
+    if (!withParent && !held)
+        delete row;
 }
 
 void QtTreePropertyBrowserPrivate::removeHeldRows()
 {
     const QSet<QTreeWidgetItem *> rows = std::exchange(heldRows, {});
+    // No row that goes is current (held rows are out of reach); were one, the view
+    // would move the current row to a neighbour.
+    if (QTreeWidgetItem *current = view->currentItem()) {
+        while (current->parent())
+            current = current->parent();
+        if (rows.contains(current)) {
+            const QSignalBlocker blocker(view);
+            view->setCurrentItem(nullptr);
+        }
+    }
     // From the bottom up, so that the rows above a range keep their places. The
-    // model deletes the rows, and their child rows with them.
+    // model deletes the rows, and their child rows with them. Rows that went long
+    // ago concern no one: the view's signals stay quiet meanwhile.
+    const QSignalBlocker blocker(view);
     QAbstractItemModel *model = view->model();
     int last = view->topLevelItemCount() - 1;
     for (int i = last; i >= -1; --i) {

@@ -69,8 +69,8 @@ public:
     bool browserChangedBlocked = false;
     QIcon expandIcon;
     QSet<QTreeWidgetItem *> pendingSpans;
-    // Top-level rows whose items are gone, left in the view until the removal batch
-    // ends; in no map.
+    // Top-level rows whose items are gone, left in the view, hidden, until the
+    // removal batch ends; in no map.
     QSet<QTreeWidgetItem *> heldRows;
 };
 
@@ -82,6 +82,7 @@ public:
 
     void setEditorPrivate(QtTreePropertyBrowserPrivate *editorPrivate) { m_editorPrivate = editorPrivate; }
     QTreeWidgetItem *indexToItem(const QModelIndex &index) const { return itemFromIndex(index); }
+    QModelIndex indexOfRow(const QTreeWidgetItem *row) const { return indexFromItem(row); }
     bool isScrolled() const { return m_scrolled; }
     void setScrolled(bool scrolled) { m_scrolled = scrolled; }
     // The first-column spans the browser has left for after the layout.
@@ -116,6 +117,9 @@ public:
     QTreeWidgetItem *editedRow() const { return m_editedRow; }
     // Schedules the property's open editor for deletion.
     void closeEditorOf(QtProperty *property);
+    // Closes the open editor at once, as the view closes one: hidden, out of the
+    // view, deleted from the event loop. Its handlers run now.
+    void closeEditorNow();
 
     // A focus-out because the window lost activation leaves the editor open.
     bool eventFilter(QObject *object, QEvent *event) override;

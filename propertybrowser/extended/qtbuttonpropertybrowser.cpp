@@ -42,6 +42,8 @@ public:
 
     void makeParent(ButtonBrowserRow *row);
     void applyExpanded(ButtonBrowserRow *row, bool expanded);
+    // The records of a removed item's row; its widgets wait for finishRemoval.
+    void removeRow(QtBrowserItem *item);
     void refreshRow(ButtonBrowserRow *row) const;
 
 protected:
@@ -173,6 +175,59 @@ void QtButtonPropertyBrowserPrivate::refreshRow(ButtonBrowserRow *row) const
     refreshParts(row, property);
 }
 
+void QtButtonPropertyBrowserPrivate::removeRow(QtBrowserItem *item)
+{
+    const Changing changing(*this);
+    ButtonBrowserRow *row = takeRow(item);
+    if (!row)
+        return;
+
+    ButtonBrowserRow *parent = row->parentRow;
+    if (parent && qtBrowserItemIsLeaving(item->parent())) {
+        rowByButton.remove(row->expandButton);
+        leaveWithParent(row);
+        delete row;
+        return;
+    }
+    // The widgets of a row held back leave the grid with the batch.
+    const int gridRow = holdsBack(row) ? -1 : gridRowOf(row);
+    const bool held = leaveRow(row);
+    const int span = rowSpanOf(row);
+
+    rowByButton.remove(row->expandButton);
+    deleteParts(row);
+    discard(row->expandButton);
+    // A panel held back outlives the record it would ask where its rows go.
+    if (row->childLayout)
+        row->childLayout->setPlacer(nullptr);
+    discard(row->container);
+
+    if (parent && parent->childRows.isEmpty()) {
+        QtRowGridLayout *layout = layoutOf(parent);
+        const bool parentHeld = holdsBack(parent);
+        const int parentRow = parentHeld ? -1 : gridRowOf(parent);
+        const int parentSpan = rowSpanOf(parent);
+        rowByButton.remove(parent->expandButton);
+        discard(parent->expandButton);
+        discard(parent->container);
+        parent->expandButton = nullptr;
+        parent->container = nullptr;
+        parent->childLayout = nullptr;
+        // A panel made for later children starts closed, as its button does.
+        parent->expanded = false;
+        if (parentSpan == 2 && !parentHeld)
+            shiftRowsUp(layout, parentRow + 1);
+        queueForUpdate(parent);
+    } else if (!held) {
+        QtRowGridLayout *layout = layoutOf(row);
+        shiftRowsUp(layout, gridRow);
+        if (span == 2)
+            shiftRowsUp(layout, gridRow);
+    }
+    labelRebuildQueue.removeAll(row);
+    delete row;
+}
+
 QtButtonPropertyBrowser::QtButtonPropertyBrowser(QWidget *parent)
     : QtAbstractPropertyBrowser(parent), d_ptr(std::make_unique<QtButtonPropertyBrowserPrivate>(this))
 {
@@ -196,6 +251,9 @@ bool QtButtonPropertyBrowser::isExpanded(QtBrowserItem *item) const
 void QtButtonPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *afterItem)
 {
     QtButtonPropertyBrowserPrivate *d = d_ptr.get();
+    QWidget *editor = createEditor(item->property(), this);
+    if (itemLeftWhileItsEditorWasMade(item, editor))
+        return;
     const QtButtonPropertyBrowserPrivate::Changing changing(*d);
     ButtonBrowserRow *after = d->rowByItem.value(afterItem);
     const int gridRow = after ? d->gridRowOf(after) + d->rowSpanOf(after) : 0;
@@ -207,8 +265,8 @@ void QtButtonPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *a
     QWidget *holder = d->widgetOf(row);
     QtRowGridLayout *layout = d->layoutOf(row);
     QtProperty *property = item->property();
-    row->editor = createEditor(property, holder);
-    d->watchEditor(row);
+    row->editor = editor;
+    d->watchEditor(row, holder);
     if (!row->editor && property->hasValue())
         row->valueLabel = newValueLabel(holder);
 
@@ -232,56 +290,8 @@ void QtButtonPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *a
 
 void QtButtonPropertyBrowser::itemRemoved(QtBrowserItem *item)
 {
-    QtButtonPropertyBrowserPrivate *d = d_ptr.get();
-    const QtButtonPropertyBrowserPrivate::Changing changing(*d);
-    ButtonBrowserRow *row = d->takeRow(item);
-    if (!row)
-        return;
-
-    ButtonBrowserRow *parent = row->parentRow;
-    if (parent && qtBrowserItemIsLeaving(item->parent())) {
-        d->rowByButton.remove(row->expandButton);
-        d->leaveWithParent(row);
-        delete row;
-        return;
-    }
-    // The widgets of a row held back leave the grid with the batch.
-    const int gridRow = d->holdsBack(row) ? -1 : d->gridRowOf(row);
-    const bool held = d->leaveRow(row);
-    const int span = d->rowSpanOf(row);
-
-    d->rowByButton.remove(row->expandButton);
-    d->deleteParts(row);
-    d->discard(row->expandButton);
-    // A panel held back outlives the record it would ask where its rows go.
-    if (row->childLayout)
-        row->childLayout->setPlacer(nullptr);
-    d->discard(row->container);
-
-    if (parent && parent->childRows.isEmpty()) {
-        QtRowGridLayout *layout = d->layoutOf(parent);
-        const bool parentHeld = d->holdsBack(parent);
-        const int parentRow = parentHeld ? -1 : d->gridRowOf(parent);
-        const int parentSpan = d->rowSpanOf(parent);
-        d->rowByButton.remove(parent->expandButton);
-        d->discard(parent->expandButton);
-        d->discard(parent->container);
-        parent->expandButton = nullptr;
-        parent->container = nullptr;
-        parent->childLayout = nullptr;
-        // A panel made for later children starts closed, as its button does.
-        parent->expanded = false;
-        if (parentSpan == 2 && !parentHeld)
-            shiftRowsUp(layout, parentRow + 1);
-        d->queueForUpdate(parent);
-    } else if (!held) {
-        QtRowGridLayout *layout = d->layoutOf(row);
-        shiftRowsUp(layout, gridRow);
-        if (span == 2)
-            shiftRowsUp(layout, gridRow);
-    }
-    d->labelRebuildQueue.removeAll(row);
-    delete row;
+    d_ptr->removeRow(item);
+    d_ptr->finishRemoval();
 }
 
 void QtButtonPropertyBrowser::itemChanged(QtBrowserItem *item)

@@ -140,8 +140,10 @@ void storeAndAnnounce(Manager *manager, QtProperty *property, Value &stored, con
 {
     const Value copy = val;
     stored = copy;
+    const QtPropertyWatch watch(property);
     push(copy);
-    QtBoundedSetters::announceValue(manager, property, copy);
+    if (watch.isAlive())
+        QtBoundedSetters::announceValue(manager, property, copy);
 }
 
 // Common form of setValue: nothing for a property not held or an equal value.

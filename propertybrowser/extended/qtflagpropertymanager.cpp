@@ -1,6 +1,7 @@
 #include "propertybrowser/extended/qtflagpropertymanager.h"
 
 #include "propertybrowser/extended/qtextendedmanager_p.h"
+#include "propertybrowser/qtpropertywatch_p.h"
 
 namespace {
 
@@ -124,9 +125,14 @@ void QtFlagPropertyManager::setFlagNames(QtProperty *property, const QStringList
         d_ptr->parentOf.insert(sub, property);
     }
     d_ptr->flags.insert(property, subs);
-    emit flagNamesChanged(property, names);
-    emit propertyChanged(property);
-    emit valueChanged(property, 0);
+    // Each signal only while the property lives: a receiver may delete it.
+    const QStringList stored = names;
+    const QtPropertyWatch watch(property);
+    emit flagNamesChanged(property, stored);
+    if (watch.isAlive())
+        emit propertyChanged(property);
+    if (watch.isAlive())
+        emit valueChanged(property, 0);
 }
 
 void QtFlagPropertyManager::slotBoolChanged(QtProperty *sub, bool val)

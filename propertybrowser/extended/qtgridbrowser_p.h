@@ -6,6 +6,7 @@
 #include "propertybrowser/extended/qtgridrows.h"
 #include "propertybrowser/extended/qtheldwidgets_p.h"
 #include "propertybrowser/qtabstractpropertybrowser.h"
+#include "propertybrowser/qtbrowseritemstate_p.h"
 #include "propertybrowser/qtremovalbatch_p.h"
 #include "propertybrowser/qtwaitinglayout_p.h"
 
@@ -13,10 +14,13 @@
 #include <QLabel>
 #include <QList>
 #include <QMap>
+#include <QPointer>
 #include <QTimer>
 #include <QVarLengthArray>
 #include <QVector>
 #include <QWidget>
+
+#include <utility>
 
 namespace QtGridBrowserShapes {
 
@@ -54,6 +58,20 @@ inline void showName(QWidget *widget, const QtProperty *property)
     widget->setStatusTip(property->statusTip());
     widget->setWhatsThis(property->whatsThis());
     widget->setEnabled(property->isEnabled());
+}
+
+// A new item's editor is made on the browser widget before any record of the item
+// is: the factory announces it (editorCreated), and a handler of that may remove
+// the item again. Then the item is leaving, and its editor goes unused.
+inline bool itemLeftWhileItsEditorWasMade(const QtBrowserItem *item, QWidget *editor)
+{
+    if (!qtBrowserItemIsLeaving(item))
+        return false;
+    if (editor) {
+        editor->hide();
+        editor->deleteLater();
+    }
+    return true;
 }
 
 // The parts every row of a grid browser has; Row is the browser's own row type.
@@ -145,12 +163,14 @@ public:
         return row;
     }
 
-    // Records the row's editor, when it got one, so that its destruction is noticed
-    // (the browser's slotEditorDestroyed calls forgetEditor).
-    void watchEditor(Row *row)
+    // Records the row's editor, when it got one, on `holder`, so that its
+    // destruction is noticed (the browser's slotEditorDestroyed calls forgetEditor).
+    void watchEditor(Row *row, QWidget *holder)
     {
         if (!row->editor)
             return;
+        if (row->editor->parentWidget() != holder)
+            row->editor->setParent(holder);
         QObject::connect(row->editor, SIGNAL(destroyed()), m_browser, SLOT(slotEditorDestroyed()));
         rowByEditor[row->editor] = row;
     }
@@ -199,16 +219,18 @@ public:
         return held;
     }
 
+    // A removal changes the records first and lets the widgets go last, in
+    // finishRemoval: a widget that goes, or an ancestor of it, may hold the focus,
+    // and an editor that commits what was typed when it loses the focus runs
+    // handlers then, which may remove more rows. So the widgets wait here, in no
+    // record, until the records are whole again.
+
     // Deletes a widget of a row, which takes it out of its holder's layout; or
     // holds it back until the removal batch ends.
     void discard(QWidget *widget)
     {
-        if (!widget)
-            return;
-        if (m_held.holds(widget))
-            m_held.hold(widget);
-        else
-            delete widget;
+        if (widget)
+            m_discarded.append(widget);
     }
 
     // Puts a widget into a grid layout of the browser. One put on a shown widget and
@@ -248,19 +270,18 @@ public:
 
     // Deletes the row's labels and lets its editor go, those that exist. The row may
     // go from inside a signal of its own editor (a handler that deletes the property
-    // on change): the editor is hidden and moved onto the browser at once, out of a
-    // panel or group box that may be deleted next, and deleted from the event loop.
+    // on change): the editor is hidden and moved onto the browser, out of a panel or
+    // group box that may be deleted next, and deleted from the event loop.
     void deleteParts(Row *row)
     {
         if (QWidget *editor = row->editor) {
             unwatchEditor(editor);
-            if (m_held.holds(editor)) {
-                m_held.holdEditor(editor);
-            } else {
+            // One held back leaves the browser's grid with the batch.
+            if (!m_held.holds(editor)) {
                 if (QLayout *layout = editor->parentWidget() ? editor->parentWidget()->layout() : nullptr)
                     layout->removeWidget(editor);
-                letEditorGo(editor);
             }
+            m_goingEditors.append(editor);
         }
         discard(row->nameLabel);
         discard(row->valueLabel);
@@ -278,7 +299,7 @@ public:
         Row *parent = row->parentRow;
         leaveSiblings(row);
         if (parent->childLayout) {
-            parent->holder()->hide();
+            m_hiddenHolders.append(parent->holder());
             delete parent->childLayout;
             parent->childLayout = nullptr;
         }
@@ -288,9 +309,53 @@ public:
             row->childLayout->setPlacer(nullptr);
         if (QWidget *editor = row->editor) {
             unwatchEditor(editor);
-            letEditorGo(editor);
+            m_goingEditors.append(editor);
         }
         labelRebuildQueue.removeAll(row);
+    }
+
+    // An editor of a row that stays, to wait hidden on the browser widget until
+    // slotUpdate puts it back; `holder`, the widget it is in, goes.
+    void parkEditor(QWidget *editor, QWidget *holder)
+    {
+        if (editor)
+            m_parkedEditors.append(Parked{editor, holder});
+    }
+
+    // Lets the widgets of the removal go, once the records are done: parked editors
+    // first, then the holders that go with a parent row are hidden (before what is
+    // in them goes, so that it posts no layout request to them), then the editors
+    // that go move out of the holders that are deleted last. Only what waits here
+    // is touched, and none of it is in a record any more.
+    void finishRemoval()
+    {
+        const QVector<Parked> parked = std::exchange(m_parkedEditors, {});
+        const QVector<QPointer<QWidget>> holders = std::exchange(m_hiddenHolders, {});
+        const QVector<QPointer<QWidget>> editors = std::exchange(m_goingEditors, {});
+        const QVector<QPointer<QWidget>> widgets = std::exchange(m_discarded, {});
+        for (const Parked &park : parked) {
+            if (park.editor)
+                m_held.hideLeaving(park.editor);
+            // Unless slotUpdate, run by a handler meanwhile, put it back already.
+            if (park.editor && park.editor->parentWidget() == park.holder)
+                park.editor->setParent(m_browser);
+        }
+        for (const QPointer<QWidget> &holder : holders) {
+            if (holder)
+                m_held.hideLeaving(holder);
+        }
+        for (const QPointer<QWidget> &editor : editors) {
+            if (editor)
+                letEditorGo(editor);
+        }
+        for (const QPointer<QWidget> &widget : widgets) {
+            if (!widget)
+                continue;
+            if (m_held.holds(widget))
+                m_held.hold(widget);
+            else
+                m_held.dispose(widget);
+        }
     }
 
     void queueForUpdate(Row *row)
@@ -350,12 +415,14 @@ private:
     // widget, from where it is deleted from the event loop.
     void letEditorGo(QWidget *editor)
     {
-        editor->hide();
-        editor->setParent(m_browser);
-        if (m_held.holds(editor))
-            m_held.holdEditor(editor);
+        const QPointer<QWidget> going = editor;
+        m_held.hideLeaving(going, true);
+        if (!going)
+            return;
+        if (m_held.holds(going))
+            m_held.holdEditor(going);
         else
-            editor->deleteLater();
+            going->deleteLater();
     }
 
     // Where the items of the owner's child rows go (the top-level rows and the
@@ -388,6 +455,16 @@ private:
     QSpacerItem *m_spacer;
     int m_changing = 0;
     QtHeldWidgets m_held;
+    // What the removal under way lets go of in finishRemoval.
+    struct Parked
+    {
+        QPointer<QWidget> editor;
+        QPointer<QWidget> holder;
+    };
+    QVector<Parked> m_parkedEditors;
+    QVector<QPointer<QWidget>> m_goingEditors;
+    QVector<QPointer<QWidget>> m_hiddenHolders;
+    QVector<QPointer<QWidget>> m_discarded;
 };
 
 } // namespace QtGridBrowserShapes

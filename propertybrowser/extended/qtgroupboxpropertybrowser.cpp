@@ -37,6 +37,8 @@ public:
 
     void makeGroup(GroupBoxBrowserRow *row);
     void refreshRow(GroupBoxBrowserRow *row) const;
+    // The records of a removed item's row; its widgets wait for finishRemoval.
+    void removeRow(QtBrowserItem *item);
 
 protected:
     void rowPlaces(const GroupBoxBrowserRow *owner, int fromRow, QVector<QtRowPlace> &places) const override;
@@ -120,6 +122,45 @@ void QtGroupBoxPropertyBrowserPrivate::refreshRow(GroupBoxBrowserRow *row) const
     refreshParts(row, property);
 }
 
+void QtGroupBoxPropertyBrowserPrivate::removeRow(QtBrowserItem *item)
+{
+    const Changing changing(*this);
+    GroupBoxBrowserRow *row = takeRow(item);
+    if (!row)
+        return;
+
+    GroupBoxBrowserRow *parent = row->parentRow;
+    if (parent && qtBrowserItemIsLeaving(item->parent())) {
+        leaveWithParent(row);
+        delete row;
+        return;
+    }
+    // The widgets of a row held back leave the grid with the batch.
+    const int gridRow = holdsBack(row) ? -1 : gridRowOf(row);
+    const bool held = leaveRow(row);
+
+    deleteParts(row);
+    // A group box held back outlives the record it would ask where its rows go.
+    if (row->childLayout)
+        row->childLayout->setPlacer(nullptr);
+    discard(row->groupBox);
+
+    if (parent && parent->childRows.isEmpty()) {
+        // The editor waits on the browser widget, hidden, until slotUpdate puts it
+        // back into the row; the group box would take it along.
+        parkEditor(parent->editor, parent->groupBox);
+        discard(parent->groupBox);
+        parent->groupBox = nullptr;
+        parent->separator = nullptr;
+        parent->childLayout = nullptr;
+        queueForUpdate(parent);
+    } else if (!held) {
+        shiftRowsUp(layoutOf(row), gridRow);
+    }
+    labelRebuildQueue.removeAll(row);
+    delete row;
+}
+
 QtGroupBoxPropertyBrowser::QtGroupBoxPropertyBrowser(QWidget *parent)
     : QtAbstractPropertyBrowser(parent), d_ptr(std::make_unique<QtGroupBoxPropertyBrowserPrivate>(this))
 {
@@ -130,6 +171,9 @@ QtGroupBoxPropertyBrowser::~QtGroupBoxPropertyBrowser() = default;
 void QtGroupBoxPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *afterItem)
 {
     QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
+    QWidget *editor = createEditor(item->property(), this);
+    if (itemLeftWhileItsEditorWasMade(item, editor))
+        return;
     const QtGroupBoxPropertyBrowserPrivate::Changing changing(*d);
     GroupBoxBrowserRow *row = d->newRow(item, afterItem);
     GroupBoxBrowserRow *parent = row->parentRow;
@@ -140,8 +184,8 @@ void QtGroupBoxPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem 
     QWidget *holder = d->widgetOf(row);
     QtRowGridLayout *layout = d->layoutOf(row);
     QtProperty *property = item->property();
-    row->editor = createEditor(property, holder);
-    d->watchEditor(row);
+    row->editor = editor;
+    d->watchEditor(row, holder);
     shiftRowsDown(layout, gridRow);
     d->addRow(row, item);
 
@@ -161,45 +205,8 @@ void QtGroupBoxPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem 
 
 void QtGroupBoxPropertyBrowser::itemRemoved(QtBrowserItem *item)
 {
-    QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
-    const QtGroupBoxPropertyBrowserPrivate::Changing changing(*d);
-    GroupBoxBrowserRow *row = d->takeRow(item);
-    if (!row)
-        return;
-
-    GroupBoxBrowserRow *parent = row->parentRow;
-    if (parent && qtBrowserItemIsLeaving(item->parent())) {
-        d->leaveWithParent(row);
-        delete row;
-        return;
-    }
-    // The widgets of a row held back leave the grid with the batch.
-    const int gridRow = d->holdsBack(row) ? -1 : d->gridRowOf(row);
-    const bool held = d->leaveRow(row);
-
-    d->deleteParts(row);
-    // A group box held back outlives the record it would ask where its rows go.
-    if (row->childLayout)
-        row->childLayout->setPlacer(nullptr);
-    d->discard(row->groupBox);
-
-    if (parent && parent->childRows.isEmpty()) {
-        // The editor waits on the browser widget, hidden, until slotUpdate puts it
-        // back into the row; the group box would take it along.
-        if (parent->editor) {
-            parent->editor->hide();
-            parent->editor->setParent(this);
-        }
-        d->discard(parent->groupBox);
-        parent->groupBox = nullptr;
-        parent->separator = nullptr;
-        parent->childLayout = nullptr;
-        d->queueForUpdate(parent);
-    } else if (!held) {
-        shiftRowsUp(d->layoutOf(row), gridRow);
-    }
-    d->labelRebuildQueue.removeAll(row);
-    delete row;
+    d_ptr->removeRow(item);
+    d_ptr->finishRemoval();
 }
 
 void QtGroupBoxPropertyBrowser::itemChanged(QtBrowserItem *item)

@@ -3,6 +3,7 @@
 #include "propertybrowser/extended/qtgridrows.h"
 #include "propertybrowser/qtremovalbatch_p.h"
 
+#include <QApplication>
 #include <QSet>
 
 #include <utility>
@@ -20,13 +21,41 @@ void QtHeldWidgets::hold(QWidget *widget)
 {
     waitForEnd();
     m_widgets.append(widget);
+    // Off the screen at once: a handler may run the event loop before the batch ends.
+    hideLeaving(widget);
 }
 
 void QtHeldWidgets::holdEditor(QWidget *editor)
 {
     waitForEnd();
-    editor->hide();
     m_editors.append(editor);
+    hideLeaving(editor);
+}
+
+void QtHeldWidgets::hideLeaving(QWidget *widget, bool toBrowser)
+{
+    const QPointer<QWidget> leaving = widget;
+    QWidget *focus = QApplication::focusWidget();
+    const bool focusInside = focus && (focus == widget || widget->isAncestorOf(focus));
+    if (focusInside)
+        m_focusLeaving.append(focus);
+    leaving->hide();
+    if (toBrowser && leaving && leaving->parentWidget() != m_browser)
+        leaving->setParent(m_browser);
+    if (focusInside)
+        m_focusLeaving.removeLast();
+}
+
+void QtHeldWidgets::dispose(QWidget *widget)
+{
+    for (const QPointer<QWidget> &focus : qAsConst(m_focusLeaving)) {
+        if (focus && (focus == widget || widget->isAncestorOf(focus))) {
+            widget->hide();
+            widget->deleteLater();
+            return;
+        }
+    }
+    delete widget;
 }
 
 void QtHeldWidgets::waitForEnd()
@@ -65,7 +94,7 @@ void QtHeldWidgets::release()
     m_layout->setEnabled(false);
     for (QWidget *widget : qAsConst(ordered)) {
         if (!editors.contains(widget)) {
-            delete widget;
+            dispose(widget);
             continue;
         }
         if (!holder)

@@ -1,6 +1,7 @@
 #include "propertybrowser/extended/qtrectpropertymanager.h"
 
 #include "propertybrowser/extended/qtextendedmanager_p.h"
+#include "propertybrowser/qtpropertywatch_p.h"
 
 #include <QScopedValueRollback>
 
@@ -137,10 +138,14 @@ public:
         if (!c.isNull() && !containsRect(c, data->value))
             data->value = fitted(data->value, c);
         const Rect value = data->value;
+        // Each step only while the property lives: a receiver may delete it.
+        const QtPropertyWatch watch(property);
         emit q_ptr->constraintChanged(property, c);
-        pushRanges(property, c);
-        pushValue(property);
-        if (value == old)
+        if (watch.isAlive())
+            pushRanges(property, c);
+        if (watch.isAlive())
+            pushValue(property);
+        if (value == old || !watch.isAlive())
             return;
         QtBoundedSetters::announceValue(q_ptr, property, value);
     }

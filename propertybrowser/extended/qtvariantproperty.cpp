@@ -21,6 +21,7 @@
 #include "propertybrowser/qtenumpropertymanager.h"
 #include "propertybrowser/qtgrouppropertymanager.h"
 #include "propertybrowser/qtintpropertymanager.h"
+#include "propertybrowser/qtpropertywatch_p.h"
 #include "propertybrowser/qtstringpropertymanager.h"
 
 #include <QGlobalStatic>
@@ -204,8 +205,11 @@ void QtVariantPropertyManagerPrivate::emitValue(QtProperty *internal, const QVar
     QtVariantProperty *property = variantOf(internal);
     if (!property)
         return;
+    // A receiver of the first may delete the property: nothing more is said of it.
+    const QtPropertyWatch watch(property);
     emit q_ptr->valueChanged(property, value);
-    emit q_ptr->propertyChanged(property);
+    if (watch.isAlive())
+        emit q_ptr->propertyChanged(property);
 }
 
 void QtVariantPropertyManagerPrivate::emitAttribute(QtProperty *internal, const QString &attribute,
@@ -221,8 +225,10 @@ void QtVariantPropertyManagerPrivate::emitRange(QtProperty *internal, const QVar
     QtVariantProperty *property = variantOf(internal);
     if (!property)
         return;
+    const QtPropertyWatch watch(property);
     emit q_ptr->attributeChanged(property, attributeNames().minimum, minimum);
-    emit q_ptr->attributeChanged(property, attributeNames().maximum, maximum);
+    if (watch.isAlive())
+        emit q_ptr->attributeChanged(property, attributeNames().maximum, maximum);
 }
 
 QtVariantProperty *QtVariantPropertyManagerPrivate::createSubProperty(QtVariantProperty *parent,

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <functional>
+#include <utility>
 
 // The eight editor factories against their real managers and real editors.
 class TstEditorFactories : public QObject
@@ -32,6 +33,8 @@ private slots:
     void enumNoUpdateChannelAndNewNames();
     void doubleCommitSaysWhetherItWasTouched_data();
     void doubleCommitSaysWhetherItWasTouched();
+    void changeInsideAnUntouchedCommit_data();
+    void changeInsideAnUntouchedCommit();
 
 private:
     void kinds();
@@ -637,4 +640,59 @@ void TstEditorFactories::doubleCommitSaysWhetherItWasTouched()
     seen.clear();
     manager.setValue(p, 5.0);
     QCOMPARE(seen, (QList<QPair<bool, double>>{{false, 5.0}}));
+}
+
+namespace {
+
+// Whether each announcement was an untouched commit, and its value.
+using Reports = QList<QPair<bool, double>>;
+
+} // namespace
+
+void TstEditorFactories::changeInsideAnUntouchedCommit_data()
+{
+    QTest::addColumn<QString>("handler");
+    QTest::addColumn<Reports>("seen");
+    // The commit's own announcement is untouched, wherever it comes; the change a
+    // handler makes inside it is not.
+    QTest::newRow("valueChanged, before the factory's")
+        << "first" << Reports{{false, 42.0}, {true, 0.13}};
+    QTest::newRow("valueChanged, after the factory's")
+        << "last" << Reports{{true, 0.13}, {false, 42.0}};
+    QTest::newRow("valueUpdated") << "updated" << Reports{{true, 0.13}, {false, 42.0}};
+}
+
+// Return in the untouched editor commits the shown value; a handler of the change
+// sets the property to 42 at once.
+void TstEditorFactories::changeInsideAnUntouchedCommit()
+{
+    QFETCH(QString, handler);
+    QFETCH(Reports, seen);
+    QtDoublePropertyManager manager;
+    QtDoubleSpinBoxFactory factory;
+    QtProperty *p = manager.addProperty(QStringLiteral("P"));
+    manager.setValue(p, 0.125); // shown as 0.13
+    bool set = false;
+    const auto setTo42 = [&] {
+        if (!std::exchange(set, true))
+            manager.setValue(p, 42.0);
+    };
+    if (handler == QLatin1String("first"))
+        connect(&manager, &QtDoublePropertyManager::valueChanged, this, setTo42);
+    factory.addPropertyManager(&manager);
+    Reports reported;
+    connect(&manager, &QtDoublePropertyManager::valueUpdated, this,
+            [&](QtProperty *q, double v) { reported.append({factory.isUntouchedCommit(q), v}); });
+    if (handler == QLatin1String("last"))
+        connect(&manager, &QtDoublePropertyManager::valueChanged, this, setTo42);
+    else if (handler == QLatin1String("updated"))
+        connect(&manager, &QtDoublePropertyManager::valueUpdated, this, setTo42);
+    QWidget parent;
+    QWidget *editor = factory.createEditor(p, &parent);
+    QVERIFY(editor);
+
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(reported, seen);
+    QCOMPARE(manager.value(p), 42.0);
+    QVERIFY(!factory.isUntouchedCommit(p));
 }

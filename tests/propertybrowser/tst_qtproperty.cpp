@@ -1,12 +1,18 @@
 #include "connectwarningguard.h"
 #include "propertytesting.h"
 
+#include "propertybrowser/qtboolpropertymanager.h"
+#include "propertybrowser/qtdoublepropertymanager.h"
+#include "propertybrowser/qtenumpropertymanager.h"
 #include "propertybrowser/qtgrouppropertymanager.h"
+#include "propertybrowser/qtintpropertymanager.h"
 #include "propertybrowser/qtproperty.h"
+#include "propertybrowser/qtstringpropertymanager.h"
 
 #include <QTest>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -24,9 +30,24 @@ struct Tree
 
 using Scenario = std::function<void(Tree &)>;
 
+// A manager and the change that one of its properties, "P", goes through.
+struct Announcing
+{
+    std::function<std::unique_ptr<QtAbstractPropertyManager>()> manager;
+    std::function<void(QtAbstractPropertyManager *, QtProperty *)> change;
+};
+
+template <class Manager>
+Announcing announcing(std::function<void(Manager *, QtProperty *)> change)
+{
+    return {[] { return std::make_unique<Manager>(); },
+            [change](QtAbstractPropertyManager *m, QtProperty *p) { change(static_cast<Manager *>(m), p); }};
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Scenario)
+Q_DECLARE_METATYPE(Announcing)
 
 class TstQtProperty : public QObject
 {
@@ -39,6 +60,10 @@ private slots:
     void attributes();
     void destroyingAChildOfTwoParents();
     void deletingAManagerUnlinksItsProperties();
+    void linksChangedByAHandlerOfADeletion_data();
+    void linksChangedByAHandlerOfADeletion();
+    void nothingIsAnnouncedOfADeletedProperty_data();
+    void nothingIsAnnouncedOfADeletedProperty();
 };
 
 void TstQtProperty::structure_data()
@@ -209,6 +234,106 @@ void TstQtProperty::deletingAManagerUnlinksItsProperties()
     // The grandchild is a root now: deleting it names no parent.
     delete grandChild;
     QCOMPARE(log.take(), QStringList{"owner.propertyDestroyed(G)"});
+}
+
+void TstQtProperty::linksChangedByAHandlerOfADeletion_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::newRow("put below another") << "below";
+    QTest::newRow("given a sub-property") << "above";
+    QTest::newRow("its parent deleted as it is taken out") << "parent deleted";
+}
+
+// A handler of the signals a change sends links the property being deleted anew,
+// or deletes the parent it is being taken from: no link to a deleted property is
+// left, and nothing announces one.
+void TstQtProperty::linksChangedByAHandlerOfADeletion()
+{
+    QFETCH(QString, link);
+    Tree t;
+    t.c->addSubProperty(t.a);
+    SignalLog log{&t.manager};
+    if (link == QLatin1String("parent deleted")) {
+        const auto deleteParent =
+            connect(&t.manager, &QtAbstractPropertyManager::propertyRemoved, this, [&] { delete t.c; });
+        t.c->removeSubProperty(t.a);
+        disconnect(deleteParent);
+        QCOMPARE(log.entries(), (QStringList{"propertyRemoved(A,C)", "propertyDestroyed(C)"}));
+        QVERIFY(t.manager.properties().contains(t.a));
+        delete t.a;
+        return;
+    }
+    const auto linkAnew = connect(&t.manager, &QtAbstractPropertyManager::propertyDestroyed, this,
+                                  [&](QtProperty *gone) {
+                                      if (link == QLatin1String("below"))
+                                          t.b->addSubProperty(gone);
+                                      else
+                                          gone->addSubProperty(t.d);
+                                  });
+    delete t.a;
+    disconnect(linkAnew);
+    QCOMPARE(log.entries(), (QStringList{"propertyRemoved(A,C)", "propertyDestroyed(A)"}));
+    QVERIFY(t.b->subProperties().isEmpty());
+    QVERIFY(t.c->subProperties().isEmpty());
+    // D names no parent: deleting it announces no removal.
+    log.clear();
+    delete t.d;
+    QCOMPARE(log.entries(), QStringList{"propertyDestroyed(D)"});
+}
+
+void TstQtProperty::nothingIsAnnouncedOfADeletedProperty_data()
+{
+    QTest::addColumn<Announcing>("subject");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("integer value") << announcing<QtIntPropertyManager>([](auto *m, auto *p) { m->setValue(p, 5); })
+                                   << "propertyChanged";
+    QTest::newRow("integer range moving the value")
+        << announcing<QtIntPropertyManager>([](auto *m, auto *p) { m->setRange(p, 10, 20); }) << "rangeChanged";
+    QTest::newRow("double value") << announcing<QtDoublePropertyManager>([](auto *m, auto *p) { m->setValue(p, 1.5); })
+                                  << "propertyChanged";
+    QTest::newRow("string value")
+        << announcing<QtStringPropertyManager>([](auto *m, auto *p) { m->setValue(p, QStringLiteral("x")); })
+        << "propertyChanged";
+    QTest::newRow("string read-only")
+        << announcing<QtStringPropertyManager>([](auto *m, auto *p) { m->setReadOnly(p, true); }) << "propertyChanged";
+    QTest::newRow("boolean value") << announcing<QtBoolPropertyManager>([](auto *m, auto *p) { m->setValue(p, true); })
+                                   << "propertyChanged";
+    QTest::newRow("enumeration names")
+        << announcing<QtEnumPropertyManager>([](auto *m, auto *p) { m->setEnumNames(p, {"a", "b"}); })
+        << "enumNamesChanged";
+    QTest::newRow("enumeration icons")
+        << announcing<QtEnumPropertyManager>([](auto *m, auto *p) { m->setEnumIcons(p, {}); }) << "enumIconsChanged";
+}
+
+// The first receiver of a change deletes the property: the manager says nothing
+// more of it.
+void TstQtProperty::nothingIsAnnouncedOfADeletedProperty()
+{
+    QFETCH(Announcing, subject);
+    QFETCH(QString, first);
+    const std::unique_ptr<QtAbstractPropertyManager> manager = subject.manager();
+    QtProperty *p = manager->addProperty(QStringLiteral("P"));
+    NamingSignals named(manager.get(), p);
+    bool deleted = false;
+    const auto deleteOnFirst = [&] {
+        if (!std::exchange(deleted, true))
+            delete p;
+    };
+    if (first == QLatin1String("propertyChanged"))
+        connect(manager.get(), &QtAbstractPropertyManager::propertyChanged, this, deleteOnFirst);
+    else if (first == QLatin1String("rangeChanged"))
+        connect(static_cast<QtIntPropertyManager *>(manager.get()), &QtIntPropertyManager::rangeChanged, this,
+                deleteOnFirst);
+    else if (first == QLatin1String("enumNamesChanged"))
+        connect(static_cast<QtEnumPropertyManager *>(manager.get()), &QtEnumPropertyManager::enumNamesChanged, this,
+                deleteOnFirst);
+    else
+        connect(static_cast<QtEnumPropertyManager *>(manager.get()), &QtEnumPropertyManager::enumIconsChanged, this,
+                deleteOnFirst);
+
+    subject.change(manager.get(), p);
+    QVERIFY(deleted);
+    QCOMPARE(named.seen, (QStringList{first, QStringLiteral("propertyDestroyed")}));
 }
 
 QTEST_MAIN(TstQtProperty)

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 // The tree browser with the sample page (three groups), shown off-screen and driven
 // by real mouse and key events.
@@ -40,6 +41,8 @@ private slots:
     void clearedRowsGoInRuns();
     void clearKeepsTheRowsThatStay_data();
     void clearKeepsTheRowsThatStay();
+    void clickDuringAClear_data();
+    void clickDuringAClear();
     void spaceOpensTheValueEditor();
     void typedValueReachesManagerAndRow_data();
     void typedValueReachesManagerAndRow();
@@ -602,6 +605,76 @@ void TstTreePropertyBrowser::clearKeepsTheRowsThatStay()
         QCOMPARE(flat.view->currentItem(), nullptr);
         QCOMPARE(log.entries(), QStringList{"currentItemChanged(null)"});
     }
+}
+
+void TstTreePropertyBrowser::clickDuringAClear_data()
+{
+    QTest::addColumn<QString>("clicked");
+    QTest::addColumn<QString>("handler");
+    QTest::addColumn<QStringList>("current");
+    QTest::addColumn<QStringList>("left");
+
+    // a4 goes first and its row is gone at once; a1 goes last.
+    const QStringList none;
+    for (const char *handler : {"none", "delete b2", "clear ints"}) {
+        QTest::addRow("a row the clear took, handler %s", handler) << "a4" << handler << none
+                                                                 << QStringList{"b0", "b2"};
+    }
+    QTest::newRow("a row the clear takes later") << "a1" << "none" << QStringList{"a1", "null"}
+                                                 << QStringList{"b0", "b2"};
+    QTest::newRow("a row the clear takes later, handler deletes b2")
+        << "a1" << "delete b2" << QStringList{"a1", "null"} << QStringList{"b0"};
+    QTest::newRow("a row the clear takes later, handler clears ints")
+        << "a1" << "clear ints" << QStringList{"a1", "null"} << QStringList();
+}
+
+// A progress display runs the event loop between two deletions of a clear, and
+// the user clicks a row: where one that went stood, or one that goes later. A
+// handler of the current row may take more away meanwhile. The current row never
+// moves to a neighbour, and the rows left are the properties left. Checked for
+// use after free by the sanitizer build.
+void TstTreePropertyBrowser::clickDuringAClear()
+{
+    QFETCH(QString, clicked);
+    QFETCH(QString, handler);
+    QFETCH(QStringList, current);
+    QFETCH(QStringList, left);
+    FlatPage flat(QStringLiteral("babaa"));
+    flat.browser.show();
+    QVERIFY(QTest::qWaitForWindowActive(&flat.browser));
+    // The view made its first row current as it got the focus.
+    flat.browser.setCurrentItem(nullptr);
+    QCOMPARE(flat.view->currentItem(), nullptr);
+    const QRect clickedRow = flat.view->visualItemRect(flat.view->findItems(clicked, Qt::MatchExactly).value(0));
+    QVERIFY(clickedRow.isValid());
+
+    bool progressShown = false;
+    connect(&flat.strings, &QtAbstractPropertyManager::propertyDestroyed, this, [&] {
+        if (std::exchange(progressShown, true))
+            return;
+        QCoreApplication::processEvents();
+        QTest::mouseClick(flat.view->viewport(), Qt::LeftButton, {}, QPoint(60, clickedRow.center().y()));
+    });
+    QStringList changes;
+    connect(&flat.browser, &QtAbstractPropertyBrowser::currentItemChanged, this, [&](QtBrowserItem *item) {
+        changes << (item ? item->property()->propertyName() : QStringLiteral("null"));
+        if (!item)
+            return;
+        if (handler == QLatin1String("delete b2"))
+            delete flat.item(QStringLiteral("b2"))->property();
+        else if (handler == QLatin1String("clear ints"))
+            flat.ints.clear();
+    });
+    flat.strings.clear();
+
+    QVERIFY(progressShown);
+    QCOMPARE(changes, current);
+    QCOMPARE(flat.browser.currentItem(), nullptr);
+    QCOMPARE(flat.view->currentItem(), nullptr);
+    QCOMPARE(flat.topLevelNames(), left);
+    QCOMPARE(flat.rowNames(), left);
+    // Nothing of what went is left to paint.
+    flat.view->viewport()->grab();
 }
 
 void TstTreePropertyBrowser::spaceOpensTheValueEditor()

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <functional>
+#include <utility>
 
 // The variant manager: the type table, values and attributes through QVariant with
 // their conversions, the relayed signals, and the sub-properties it mirrors.
@@ -36,6 +37,8 @@ private slots:
     void insertedSubPropertyIsMirroredWithItsTexts();
     void deletingVariantDeletesInternal();
     void deletingInternalSubDeletesVariantOnce();
+    void deletedByAHandlerIsAnnouncedNoFurther_data();
+    void deletedByAHandlerIsAnnouncedNoFurther();
     void destroyingManagerFreesAll();
     void managersShareTheInternalMap();
 };
@@ -576,6 +579,48 @@ void TstVariantPropertyManager::deletingInternalSubDeletesVariantOnce()
     static_cast<QtVariantProperty *>(subNamed(p, QStringLiteral("Height")))->setValue(9);
     QCOMPARE(p->value(), QVariant(QSize(5, 9)));
     delete p;
+    QVERIFY(manager.properties().isEmpty());
+}
+
+void TstVariantPropertyManager::deletedByAHandlerIsAnnouncedNoFurther_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<Step>("change");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("integer value") << int(QMetaType::Int)
+                                   << Step([](QtVariantPropertyManager &, QtVariantProperty *p) { p->setValue(5); })
+                                   << "valueChanged";
+    QTest::newRow("size value, after its parts") << int(QMetaType::QSize) << Step([](auto &, QtVariantProperty *p) {
+        p->setValue(QSize(3, 4));
+    }) << "valueChanged";
+    QTest::newRow("integer range") << int(QMetaType::Int) << Step([](auto &, QtVariantProperty *p) {
+        p->setAttribute(QStringLiteral("minimum"), 10);
+    }) << "attributeChanged";
+}
+
+// A handler of the first signal about a change deletes the property: nothing more
+// is said of it.
+void TstVariantPropertyManager::deletedByAHandlerIsAnnouncedNoFurther()
+{
+    QFETCH(int, type);
+    QFETCH(Step, change);
+    QFETCH(QString, first);
+    QtVariantPropertyManager manager;
+    QtVariantProperty *p = manager.addProperty(type, QStringLiteral("P"));
+    NamingSignals named(&manager, p);
+    bool deleted = false;
+    const auto deleteIt = [&](QtProperty *about) {
+        if (about == p && !std::exchange(deleted, true))
+            delete p;
+    };
+    if (first == QLatin1String("valueChanged"))
+        connect(&manager, &QtVariantPropertyManager::valueChanged, this, deleteIt);
+    else
+        connect(&manager, &QtVariantPropertyManager::attributeChanged, this, deleteIt);
+
+    change(manager, p);
+    QVERIFY(deleted);
+    QCOMPARE(named.seen, (QStringList{first, QStringLiteral("propertyDestroyed")}));
     QVERIFY(manager.properties().isEmpty());
 }
 

@@ -6,6 +6,7 @@
 #include "propertybrowser/qtabstractpropertybrowser.h"
 #include "propertybrowser/qtproperty.h"
 
+#include <QMetaMethod>
 #include <QStringList>
 
 #include <algorithm>
@@ -31,6 +32,40 @@ inline QStringList propertyNames(const QList<QtProperty *> &properties)
         out << p->propertyName();
     return out;
 }
+
+// Records, by name, the signals of a manager that name one property, matched by
+// its address only: it may be gone by then.
+class NamingSignals : public QObject
+{
+public:
+    NamingSignals(QObject *manager, const QtProperty *property) : m_property(property)
+    {
+        const QMetaObject *meta = manager->metaObject();
+        for (int i = QObject::staticMetaObject.methodCount(); i < meta->methodCount(); ++i) {
+            const QMetaMethod method = meta->method(i);
+            if (method.methodType() != QMetaMethod::Signal || method.parameterTypes().value(0) != "QtProperty*")
+                continue;
+            QMetaObject::connect(manager, i, this, QObject::staticMetaObject.methodCount() + m_names.size(),
+                                 Qt::DirectConnection);
+            m_names << QString::fromLatin1(method.name());
+        }
+    }
+
+    QStringList seen;
+
+    int qt_metacall(QMetaObject::Call call, int id, void **args) override
+    {
+        id = QObject::qt_metacall(call, id, args);
+        if (id >= 0 && call == QMetaObject::InvokeMetaMethod && id < m_names.size()
+            && *static_cast<QtProperty **>(args[1]) == m_property)
+            seen << m_names.at(id);
+        return -1;
+    }
+
+private:
+    const QtProperty *m_property;
+    QStringList m_names;
+};
 
 // How many log entries start with the prefix.
 inline int countOf(const QStringList &entries, const QString &prefix)
