@@ -3,7 +3,7 @@
 #include "classic/modbuslink.h"
 #include "classic/registervalues.h"
 #include "hostfixture.h"
-#include "lineholder.h"
+#include "heldlinerows.h"
 #include "modbustestserver.h"
 #include "records.h"
 
@@ -126,13 +126,7 @@ private slots:
     // holder keeps its settings, its mark and the input queued for it. Once
     // the holder lets go, the link holds the line's lock and mark while
     // connected and clears its own mark when it closes.
-    void rtuRefusesALineHeldElsewhere_data()
-    {
-        QTest::addColumn<int>("hold");
-        QTest::newRow("exclusive mark") << int(LineHolder::Mark);
-        QTest::newRow("advisory lock") << int(LineHolder::Lock);
-        QTest::newRow("mark and lock") << int(LineHolder::Mark | LineHolder::Lock);
-    }
+    void rtuRefusesALineHeldElsewhere_data() { addHeldLineRows(); }
     void rtuRefusesALineHeldElsewhere()
     {
         QFETCH(int, hold);

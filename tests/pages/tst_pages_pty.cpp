@@ -54,6 +54,25 @@ struct Rig
         builder->clearCustomUi();
         ds.reset(); // the link closes before the device goes
     }
+    // The objects every device has that the probe and the link test read.
+    void addProbedObjects()
+    {
+        sim.device.addObject(0x1000, 0, 0x07, QByteArray::fromHex("91010000"));
+        sim.device.addObject(0x2000, 1, 0x06, QByteArray::fromHex("0100"));
+    }
+    // Connects, builds the pages of `dir`, starts reading them and shows them.
+    bool showPages(const QString &dir)
+    {
+        if (!ds->connectDevice())
+            return false;
+        builder->buildCustomUiPages(dir);
+        if (!red.isEmpty())
+            return false;
+        ds->startLoad();
+        builder->readAll();
+        window.show();
+        return QTest::qWaitForWindowExposed(&window);
+    }
     template <class W> W *in(const QString &param, const QString &name) const
     {
         QDataTypeWgt *p = pages->findChild<QDataTypeWgt *>(param);
@@ -206,15 +225,8 @@ void TstPagesPty::editMarksThroughTheWidgets()
                                                  + param("right", "Pair", "2100", "0", "g"))));
     Rig rig(false);
     rig.sim.device.addObject(0x2100, 0, 0x06, QByteArray::fromHex("0000"));
-    rig.sim.device.addObject(0x1000, 0, 0x07, QByteArray::fromHex("91010000"));
-    rig.sim.device.addObject(0x2000, 1, 0x06, QByteArray::fromHex("0100")); // the probe reads it
-    QVERIFY(rig.ds->connectDevice());
-    rig.builder->buildCustomUiPages(dir.path());
-    QVERIFY2(rig.red.isEmpty(), qPrintable(rig.red.join('\n')));
-    rig.ds->startLoad();
-    rig.builder->readAll();
-    rig.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    rig.addProbedObjects();
+    QVERIFY2(rig.showPages(dir.path()), qPrintable(rig.red.join('\n')));
 
     const QStringList names = {"left.lo", "left.hi", "right.lo", "right.hi"};
     auto edit = [&](const QString &name) { return rig.in<QLineEditWgt>(name.section('.', 0, 0), name.section('.', 1)); };
@@ -291,12 +303,7 @@ void TstPagesPty::savedValueInEveryField()
     QFETCH(QString, edit);
     QFETCH(QString, label);
     Rig rig;
-    QVERIFY(rig.ds->connectDevice());
-    rig.builder->buildCustomUiPages(kSample);
-    rig.ds->startLoad();
-    rig.builder->readAll();
-    rig.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    QVERIFY2(rig.showPages(kSample), qPrintable(rig.red.join('\n')));
     auto *gain = rig.in<QLineEditWgt>("gain", "gainEdit");
     auto *shown = rig.in<QLabelWgt>("gain", "gainShown");
     QVERIFY(gain && shown);
@@ -346,15 +353,8 @@ void TstPagesPty::fieldsOnSharedBitsAgreeAfterSave()
     QVERIFY(writeFile(dir.path() + "/p.ui", form(param("m", "Mode", "2100", "0", "g"))));
     Rig rig(false);
     rig.sim.device.addObject(0x2100, 0, 0x05, QByteArray::fromHex("02"));
-    rig.sim.device.addObject(0x1000, 0, 0x07, QByteArray::fromHex("91010000"));
-    rig.sim.device.addObject(0x2000, 1, 0x06, QByteArray::fromHex("0100")); // the probe reads it
-    QVERIFY(rig.ds->connectDevice());
-    rig.builder->buildCustomUiPages(dir.path());
-    QVERIFY2(rig.red.isEmpty(), qPrintable(rig.red.join('\n')));
-    rig.ds->startLoad();
-    rig.builder->readAll();
-    rig.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    rig.addProbedObjects();
+    QVERIFY2(rig.showPages(dir.path()), qPrintable(rig.red.join('\n')));
     auto *combo = rig.in<QComboWgt>("m", "modeCombo");
     auto *high = rig.in<QCheckBoxWgt>("m", "highCheck");
     QVERIFY(combo && high);

@@ -2,7 +2,7 @@
 #include "platform/oneshottimer.h"
 #include "platform/serialport.h"
 #include "platform/tick.h"
-#include "lineholder.h"
+#include "heldlinerows.h"
 
 #include <QFile>
 #include <QProcess>
@@ -236,13 +236,7 @@ private slots:
     // Root passes the exclusive mark on open: the port must still keep off a
     // line another program holds, leave that program's line as it was, and
     // take the line once it is free.
-    void serialRefusesALineHeldElsewhere_data()
-    {
-        QTest::addColumn<int>("hold");
-        QTest::newRow("exclusive mark") << int(LineHolder::Mark);
-        QTest::newRow("advisory lock") << int(LineHolder::Lock);
-        QTest::newRow("mark and lock") << int(LineHolder::Mark | LineHolder::Lock);
-    }
+    void serialRefusesALineHeldElsewhere_data() { addHeldLineRows(); }
     void serialRefusesALineHeldElsewhere()
     {
         QFETCH(int, hold);
