@@ -1,3 +1,4 @@
+#include "browserkinds.h"
 #include "connectwarningguard.h"
 #include "modaldriver.h"
 #include "propertytesting.h"
@@ -53,22 +54,9 @@ private:
 
 namespace {
 
-enum Kind { Tree, Button, GroupBox };
 enum Action { Delete, Unlink };
 // How a handler of the change takes the property away.
 enum Removal { Deleted, PageCleared, TopLevelCleared };
-
-const char *kindName(int kind)
-{
-    switch (kind) {
-    case Tree:
-        return "tree";
-    case Button:
-        return "button";
-    default:
-        return "group box";
-    }
-}
 
 // The widget the tree's view opened as editor: the one visible on its viewport.
 QWidget *treeEditor(QtTreePropertyBrowser *browser)
@@ -253,9 +241,7 @@ void TstEditorLifetime::rebuildOnChange()
 
 void TstEditorLifetime::browserGoesDuringAClear_data()
 {
-    QTest::addColumn<int>("kind");
-    for (const int kind : {Tree, Button, GroupBox})
-        QTest::newRow(kindName(kind)) << kind;
+    addBrowserKindRows();
 }
 
 // A browser holds back some of the work of a manager's clear until the clear

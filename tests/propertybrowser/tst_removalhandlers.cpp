@@ -1,3 +1,4 @@
+#include "browserkinds.h"
 #include "connectwarningguard.h"
 #include "gridtesting.h"
 #include "propertytesting.h"
@@ -21,9 +22,9 @@
 // Handlers that run inside a removal, in each of the three browsers: a clear
 // re-entered from the signals it emits, a property shown again while it goes, one
 // deleted while it is being shown, and an editor that commits what was typed as
-// the removal closes it, on a page that builds itself again on every change. Whatever they do, every property is
-// deleted once and the rows shown are the properties the browser lists. Checked
-// for use after free by the sanitizer build.
+// the removal closes it, on a page that builds itself again on every change.
+// Whatever they do, every property is deleted once and the rows shown are the
+// properties the browser lists. Checked for use after free by the sanitizer build.
 class TstRemovalHandlers : public QObject
 {
     Q_OBJECT
@@ -42,20 +43,6 @@ private slots:
 };
 
 namespace {
-
-enum Kind { Tree, Button, GroupBox };
-
-const char *kindName(int kind)
-{
-    switch (kind) {
-    case Tree:
-        return "tree";
-    case Button:
-        return "button";
-    default:
-        return "group box";
-    }
-}
 
 // A manager that counts the properties it made and those deleted.
 template <class Manager>
@@ -343,9 +330,7 @@ void TstRemovalHandlers::shownAgainWhileItGoes()
 
 void TstRemovalHandlers::deletedWhileItIsShown_data()
 {
-    QTest::addColumn<int>("kind");
-    for (const int kind : {Tree, Button, GroupBox})
-        QTest::newRow(kindName(kind)) << kind;
+    addBrowserKindRows();
 }
 
 // A handler of what showing a property tells (the tree's new row is expanded, a
