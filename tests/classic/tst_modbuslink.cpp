@@ -3,7 +3,7 @@
 #include "classic/modbuslink.h"
 #include "classic/registervalues.h"
 #include "hostfixture.h"
-#include "heldlinerows.h"
+#include "heldline.h"
 #include "modbustestserver.h"
 #include "records.h"
 
@@ -58,37 +58,6 @@ struct LinkFixture {
         server.clearRequests();
         return ok;
     }
-};
-
-// A pty in raw mode at a speed the link never sets, so a change would show.
-struct RawPty {
-    RawPty()
-    {
-        termios tio;
-        cfmakeraw(&tio);
-        cfsetspeed(&tio, B9600);
-        ok = openpty(&master, &slave, name, &tio, nullptr) == 0;
-    }
-    ~RawPty()
-    {
-        if (ok) {
-            ::close(master);
-            ::close(slave);
-        }
-    }
-    bool masterHasInput() const
-    {
-        pollfd p{master, POLLIN, 0};
-        return ::poll(&p, 1, 0) == 1;
-    }
-    int mark() const
-    {
-        int marked = -1;
-        return ioctl(slave, TIOCGEXCL, &marked) == 0 ? marked : -1;
-    }
-    bool ok = false;
-    int master = -1, slave = -1;
-    char name[256] = {};
 };
 
 void addTransports()

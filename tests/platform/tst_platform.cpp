@@ -2,7 +2,7 @@
 #include "platform/oneshottimer.h"
 #include "platform/serialport.h"
 #include "platform/tick.h"
-#include "heldlinerows.h"
+#include "heldline.h"
 
 #include <QFile>
 #include <QProcess>
@@ -29,41 +29,6 @@ int markOn(int fd)
     int marked = -1;
     return ioctl(fd, TIOCGEXCL, &marked) == 0 ? marked : -1;
 }
-
-// A raw pty at a speed the port never sets, so any change it made would show.
-struct RawPty {
-    RawPty()
-    {
-        termios tio;
-        cfmakeraw(&tio);
-        cfsetspeed(&tio, B9600);
-        ok = openpty(&master, &slave, name, &tio, nullptr) == 0;
-    }
-    ~RawPty()
-    {
-        if (ok) {
-            ::close(master);
-            ::close(slave);
-        }
-    }
-    QByteArray readMaster(int n)
-    {
-        QByteArray got;
-        char buf[64];
-        while (got.size() < n) {
-            pollfd p{master, POLLIN, 0};
-            const int r = ::poll(&p, 1, 1000);
-            const ssize_t m = r == 1 ? ::read(master, buf, sizeof buf) : -1;
-            if (m <= 0)
-                break;
-            got.append(buf, int(m));
-        }
-        return got;
-    }
-    bool ok = false;
-    int master = -1, slave = -1;
-    char name[256] = {};
-};
 
 // The pid in holderparent's line "holder <pid>", 0 in its other lines.
 pid_t holderPid(const QByteArray& line)
