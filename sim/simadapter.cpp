@@ -1,5 +1,6 @@
 #include "sim/simadapter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -55,33 +56,57 @@ SimAdapter::~SimAdapter()
             ::close(fd);
 }
 
+void SimAdapter::setHistoryLimit(size_t lines)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_historyLimit = lines;
+    trimHistory();
+}
+
+void SimAdapter::trimHistory()
+{
+    while (m_lines.size() > m_historyLimit) {
+        m_lines.pop_front();
+        m_times.pop_front();
+    }
+}
+
 QStringList SimAdapter::lines() const
 {
     // A deep copy: a shared one would hand the adapter thread's later append a
     // list whose reference count only Qt's uninstrumented code sees.
     std::lock_guard<std::mutex> lock(m_mutex);
     QStringList copy;
+    copy.reserve(int(m_lines.size()));
     for (const QString& line : m_lines)
         copy << QString(line.constData(), line.size());
     return copy;
 }
 
+int64_t SimAdapter::lineCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lineCount;
+}
+
 std::vector<int64_t> SimAdapter::lineTimesUs() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_times;
+    return std::vector<int64_t>(m_times.begin(), m_times.end());
 }
 
-bool SimAdapter::waitForLines(int n, int timeoutMs)
+bool SimAdapter::waitForLines(int64_t n, int timeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_lines.size() >= n; });
+    return m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_lineCount >= n; });
 }
 
 bool SimAdapter::waitForLine(const QString& line, int timeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_lines.contains(line); });
+    return m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return std::find(m_lines.begin(), m_lines.end(), line) != m_lines.end();
+    });
 }
 
 void SimAdapter::setFrameHandler(std::function<void(const CanFrame&)> handler)
@@ -193,8 +218,12 @@ void SimAdapter::handleLine(const QByteArray& line)
     std::function<void(const CanFrame&)> handler;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_lines << QString::fromLatin1(line);
-        m_times.push_back(nowUs());
+        ++m_lineCount;
+        if (m_historyLimit > 0) {
+            m_lines.push_back(QString::fromLatin1(line));
+            m_times.push_back(nowUs());
+            trimHistory();
+        }
         handler = m_handler;
     }
     m_cond.notify_all();

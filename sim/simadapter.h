@@ -16,6 +16,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -32,13 +34,21 @@ public:
     QString slavePath() const { return m_slavePath; }
     int masterFd() const { return m_master; }
 
-    // Every line the host sent, without its CR, in arrival order.
+    // The lines the host sent are kept, with their arrival times, for those
+    // who look at them; the oldest go once more than the limit are kept, so
+    // that an adapter serving a host for days costs the same per line and
+    // holds the same memory throughout. A limit of 0 keeps none.
+    enum : size_t { kDefaultHistory = 65536 };
+    void setHistoryLimit(size_t lines);
+    // The lines kept, without their CR, in arrival order.
     QStringList lines() const;
-    // Waits until at least n lines arrived; false after timeoutMs.
-    bool waitForLines(int n, int timeoutMs);
-    // Waits until this very line arrived; false after timeoutMs.
+    // Every line received since the start, kept or not.
+    int64_t lineCount() const;
+    // Waits until at least n lines arrived since the start; false after timeoutMs.
+    bool waitForLines(int64_t n, int timeoutMs);
+    // Waits until this very line is among those kept; false after timeoutMs.
     bool waitForLine(const QString& line, int timeoutMs);
-    // Monotonic arrival time of each line, in microseconds.
+    // Monotonic arrival time of each line kept, in microseconds.
     std::vector<int64_t> lineTimesUs() const;
     bool channelOpen() const { return m_open; }
     char bitRateCode() const { return m_bitRate; }
@@ -62,6 +72,7 @@ private:
     void handleLine(const QByteArray& line);
     void writeAll(const QByteArray& bytes);
     void writeLocked(const QByteArray& bytes);
+    void trimHistory(); // under m_mutex
 
     int m_master = -1;
     int m_slave = -1;     // kept open so the master never sees a hang-up between opens
@@ -75,8 +86,10 @@ private:
 
     mutable std::mutex m_mutex;
     std::condition_variable m_cond;
-    QStringList m_lines;
-    std::vector<int64_t> m_times;
+    size_t m_historyLimit = kDefaultHistory;
+    int64_t m_lineCount = 0;
+    std::deque<QString> m_lines;
+    std::deque<int64_t> m_times;
     std::function<void(const CanFrame&)> m_handler;
     std::mutex m_writeMutex;
 };

@@ -150,7 +150,7 @@ void SimCanDevice::clearFaults()
 std::vector<uint32_t> SimCanDevice::abortsReceived() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_aborts;
+    return std::vector<uint32_t>(m_aborts.begin(), m_aborts.end());
 }
 
 int SimCanDevice::requestsSeen() const
@@ -307,6 +307,8 @@ SimCanDevice::Reply SimCanDevice::handleRequest(const uint8_t* d)
         return uploadSegment(d);
     case 4:
         m_aborts.push_back(le32(d + 4));
+        if (m_aborts.size() > kKeptAborts)
+            m_aborts.pop_front();
         m_transfer = Transfer::None;
         return {};
     default: // block transfers are not served

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -61,7 +62,9 @@ public:
     // The core: one frame from the bus, what the device answers.
     Reply receive(const CanFrame& frame);
     CanFrame bootUpFrame() const;
-    // Abort codes the host sent to the device, in order.
+    // Abort codes the host sent to the device, in order: the last
+    // kKeptAborts, so that a device serving for days holds no more.
+    enum : size_t { kKeptAborts = 4096 };
     std::vector<uint32_t> abortsReceived() const;
     int requestsSeen() const;
     // Upload initiates the device answered for one object (aborted ones too).
@@ -144,7 +147,7 @@ private:
     std::map<Key, Object> m_objects;
     std::map<Key, Faults> m_faults;
     bool m_silent = false;
-    std::vector<uint32_t> m_aborts;
+    std::deque<uint32_t> m_aborts;
     int m_requests = 0;
     std::map<Key, int> m_uploads;
     int m_pendingAnswers = 0; // delayed answers not yet sent

@@ -14,7 +14,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -150,6 +149,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot open a pseudo-terminal pair\n");
         return 1;
     }
+    // It may serve for days: no history of the line.
+    sim->adapter.setHistoryLimit(0);
     addStandardObjects(sim->device, uint16_t(type));
     // The table's objects take the place of standard ones of the same address.
     if (!bare) {
@@ -179,21 +180,14 @@ int main(int argc, char** argv)
                          "Open the path above as the port. Stop with Ctrl+C.\n",
                  nodeId, bare ? "standard only" : qPrintable(table));
 
-    const timespec noWait = {0, 0};
-    const auto sweepEvery = std::chrono::milliseconds(100);
-    auto lastSweep = std::chrono::steady_clock::now() - sweepEvery;
-    int lines = 0;
+    // Ten looks a second at the line, whatever goes over it: the look may
+    // walk /proc. The lines themselves are nobody's business here.
+    const timespec sweepEvery = {0, 100 * 1000 * 1000};
     for (;;) {
-        const int received = sigtimedwait(&stopSignals, nullptr, &noWait);
+        const int received = sigtimedwait(&stopSignals, nullptr, &sweepEvery);
         if (received == SIGINT || received == SIGTERM)
             break;
-        if (sim->adapter.waitForLines(lines + 1, 100))
-            lines = sim->adapter.lines().size();
-        // At most every 100 ms, however busy the line: the look may walk /proc.
-        if (std::chrono::steady_clock::now() - lastSweep >= sweepEvery) {
-            sweeper.sweep();
-            lastSweep = std::chrono::steady_clock::now();
-        }
+        sweeper.sweep();
     }
     sim.reset();
     return 0;

@@ -9,7 +9,9 @@
 
 #include <chrono>
 #include <mutex>
+#include <fcntl.h>
 #include <termios.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -309,6 +311,42 @@ private slots:
         QCOMPARE(entries("/proc/self/fd"), fds);
         // A joined thread leaves the task list a moment after the join.
         QTRY_COMPARE_WITH_TIMEOUT(entries("/proc/self/task"), threads, 2000);
+    }
+
+    // The simulated adapter serves for days: it keeps the latest lines up to
+    // its limit and counts them all, so its cost per line stays the same.
+    void simulatedAdapterKeepsTheLatestLines_data()
+    {
+        QTest::addColumn<int>("limit"); // -1: the default
+        QTest::addColumn<QStringList>("kept");
+        QTest::newRow("none") << 0 << QStringList();
+        QTest::newRow("the last three") << 3 << QStringList{"x7", "x8", "x9"};
+        QTest::newRow("default keeps a test's all") << -1
+                                                    << QStringList{"x0", "x1", "x2", "x3", "x4",
+                                                                   "x5", "x6", "x7", "x8", "x9"};
+    }
+    void simulatedAdapterKeepsTheLatestLines()
+    {
+        QFETCH(int, limit);
+        QFETCH(QStringList, kept);
+        SimAdapter sim;
+        QVERIFY(sim.ok());
+        if (limit >= 0)
+            sim.setHistoryLimit(size_t(limit));
+        const int host = ::open(sim.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(host >= 0);
+        QByteArray text;
+        for (int i = 0; i < 10; ++i)
+            text += "x" + QByteArray::number(i) + "\r";
+        QCOMPARE(::write(host, text.constData(), size_t(text.size())), ssize_t(text.size()));
+        QVERIFY(sim.waitForLines(10, 5000));
+        QCOMPARE(sim.lineCount(), int64_t(10));
+        QCOMPARE(sim.lines(), kept);
+        QCOMPARE(int(sim.lineTimesUs().size()), kept.size());
+        // A lower limit drops the oldest at once.
+        sim.setHistoryLimit(1);
+        QCOMPARE(sim.lines(), kept.mid(kept.size() - 1));
+        ::close(host);
     }
 };
 

@@ -11,10 +11,10 @@ QByteArray readFile(const QString& path)
 }
 }
 
-QList<TaskStats> processTasks()
+QList<TaskStats> processTasks(qint64 pid)
 {
     QList<TaskStats> tasks;
-    const QDir dir("/proc/self/task");
+    const QDir dir(pid > 0 ? QStringLiteral("/proc/%1/task").arg(pid) : QStringLiteral("/proc/self/task"));
     for (const QString& tid : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QString base = dir.filePath(tid);
         const QByteArray status = readFile(base + "/status");

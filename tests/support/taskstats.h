@@ -1,4 +1,4 @@
-// What the system counts for each thread of this process
+// What the system counts for each thread of a process, this one by default
 // (/proc/self/task/*): its name, the times it went to sleep (each sleep ends
 // in a wake-up) and the CPU time it used.
 #pragma once
@@ -14,6 +14,7 @@ struct TaskStats {
     int64_t cpuNs = 0;
 };
 
-QList<TaskStats> processTasks();
+// pid 0: this process.
+QList<TaskStats> processTasks(qint64 pid = 0);
 // The thread of that name, or a record with an empty name when none runs.
 TaskStats taskNamed(const QString& name);
