@@ -65,6 +65,9 @@ ConnectFlow::Attempt ConnectFlow::attempt()
 
     m_dataSource.clearData();
     const bool connected = m_dataSource.connectDevice();
+    // The tool is ending: no pages and no further attempt.
+    if (m_dataSource.quitRequestedDuringConnect())
+        return Attempt::Cancelled;
     if (m_hooks.closeRequested && m_hooks.closeRequested()) {
         // Both queues were emptied before the probe: nothing but the probe has gone out.
         m_dataSource.disconnectDevice();

@@ -3,7 +3,9 @@
 // the device's pages kept or built, and the first read of every page group. A
 // failed attempt opens the dialog again until the user connects or cancels. A
 // close of the window asked for during the probe ends the flow instead: the
-// link is closed again, nothing is sent and the window closes.
+// link is closed again, nothing is sent and the window closes. So does a quit
+// of the application asked for during the probe, but for the window's close,
+// which the quit itself brings.
 #pragma once
 
 #include "app/logsink.h"

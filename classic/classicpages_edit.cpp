@@ -16,6 +16,7 @@
 #include "propertybrowser/qtstringpropertymanager.h"
 #include "propertybrowser/qttreepropertybrowser.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QEventLoop>
 #include <QTabWidget>
@@ -91,9 +92,17 @@ bool ClassicPages::finishQueuedSaves()
     // The reports reach the pages through the event loop. Input waits
     // meanwhile; a device that answers no more is given each save's tries.
     QEventLoop loop;
+    bool boundReached = false;
     connect(this, &ClassicPages::saveQueueDrained, &loop, &QEventLoop::quit);
-    QTimer::singleShot(kSaveBoundMs * m_saveQueue.size(), &loop, &QEventLoop::quit);
+    QTimer::singleShot(kSaveBoundMs * m_saveQueue.size(), &loop, [&] {
+        boundReached = true;
+        loop.quit();
+    });
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // Once the application is asked to quit, exec() returns at once; the
+    // saves still get their time, the wait sleeping until the next event.
+    while (!m_saveQueue.isEmpty() && !boundReached)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
     if (m_saveQueue.isEmpty())
         return true;
     linkStuck();

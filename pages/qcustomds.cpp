@@ -7,6 +7,7 @@
 #include "pages/guiinbox.h"
 #include "pages/userinputhold.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QEventLoop>
 #include <QStringList>
@@ -82,11 +83,18 @@ QCustomDS::~QCustomDS()
 }
 
 namespace {
+// What the GUI thread saw while it waited beside a worker.
+struct GuiWait {
+    QList<QPointer<QWidget>> closeRequests; // windows whose close the user asked for
+    bool quitRequested = false;             // the application was asked to quit
+};
+
 // Runs `work` on a thread of its own while the calling GUI thread keeps its
 // event loop turning: the window repaints and timers run, and the user's
 // input is dropped, so no user action starts meanwhile or afterwards.
-// Returns, with the windows whose close was asked for, once `work` has returned.
-QList<QPointer<QWidget>> runBesideTheGui(const std::function<void()>& work)
+// Returns once `work` has returned; `onQuit` runs on the GUI thread as soon as
+// the application is asked to quit meanwhile, so that `work` may give up early.
+GuiWait runBesideTheGui(const std::function<void()>& work, const std::function<void()>& onQuit)
 {
     UserInputHold hold;
     QEventLoop loop;
@@ -98,11 +106,19 @@ QList<QPointer<QWidget>> runBesideTheGui(const std::function<void()>& work)
             loop.quit();
         });
     });
-    // Only the posted end leaves for good; any other exit of the loop re-enters it.
+    // Only the posted end leaves the loop, or the application's quit: from
+    // then on exec() returns at once, so the rest of the wait sleeps until
+    // the next event instead, which the posted end is.
+    loop.exec();
+    GuiWait seen;
+    seen.quitRequested = !done;
+    if (seen.quitRequested)
+        onQuit();
     while (!done)
-        loop.exec();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     worker.join();
-    return hold.end();
+    seen.closeRequests = hold.end();
+    return seen;
 }
 
 QString idList(const std::vector<uint8_t>& ids)
@@ -122,6 +138,7 @@ bool QCustomDS::connectDevice()
     // reported about an earlier link is taken for news of this one.
     stopWorkers();
     ++m_epoch;
+    m_probeGiveUp = false;
 
     ConnectionSettings& settings = connectionSettings();
     // An id outside 1..127 is no CANopen node: go straight to the well-known ids.
@@ -140,7 +157,7 @@ bool QCustomDS::connectDevice()
     SdoChannel::LinkOpen opened = SdoChannel::LinkOpen::NoPort;
     QString portFailure;
     int found = -1;
-    m_closeRequests = runBesideTheGui([&] {
+    const GuiWait seen = runBesideTheGui([&] {
         opened = m_channel->openLink(portName, canBusAccess, bitRate, &portFailure);
         if (opened != SdoChannel::LinkOpen::Open)
             return;
@@ -151,7 +168,16 @@ bool QCustomDS::connectDevice()
             }
         }
         m_channel->closeLink();
-    });
+    }, [this] { m_probeGiveUp = true; });
+    m_closeRequests = seen.closeRequests;
+    m_quitRequested = seen.quitRequested;
+    if (m_quitRequested) {
+        // The tool is ending: a device found meanwhile is let go unused.
+        if (found >= 0)
+            m_channel->closeLink();
+        emit setToolsEnabled(false);
+        return false;
+    }
 
     switch (opened) {
     case SdoChannel::LinkOpen::Open:
@@ -204,7 +230,8 @@ bool QCustomDS::probeNode(uint8_t nodeId)
     const std::lock_guard<std::mutex> exchange(m_channel->requestLock());
     m_channel->pointClientAt(nodeId);
     // Any answer counts: the value is not looked at.
-    for (int i = 0; i < SDO_REQUEST_TRIES; ++i)
+    // A tool that is quitting tries no more.
+    for (int i = 0; i < SDO_REQUEST_TRIES && !m_probeGiveUp; ++i)
         if (m_channel->read(nodeId, 0x2000, 1, 0x06, m_timing.probeWaitMs).ok)
             return true;
     return false;

@@ -44,11 +44,16 @@ public:
     // UserInputHold), so the window keeps painting while a silent device
     // costs its seconds, and nothing the user does meanwhile takes effect
     // later. The device tools are switched on only once a device has
-    // answered. A probe without answer logs the ids tried.
+    // answered. A probe without answer logs the ids tried. Once the
+    // application is asked to quit, the probe tries no further id, and the
+    // link is closed again even when a device answered.
     bool connectDevice();
     // Whether the user asked to close `window` while the last connectDevice
     // waited: the request was held back, and the caller decides now.
     bool closeRequestedDuringConnect(const QWidget* window) const;
+    // Whether the application was asked to quit while the last connectDevice
+    // waited: the wait went on to its end, and the link is closed.
+    bool quitRequestedDuringConnect() const { return m_quitRequested; }
     bool disconnectDevice();
     void clearData();
     bool probeNode(uint8_t nodeId);
@@ -94,6 +99,8 @@ private:
     bool m_connected = false;
     bool m_linkLost = false; // reported once per connection
     QList<QPointer<QWidget>> m_closeRequests; // of the last connectDevice
+    bool m_quitRequested = false;             // of the last connectDevice
+    std::atomic<bool> m_probeGiveUp{false};   // set from the GUI thread once it quits
     // Reports from before the last connect or disconnect are dropped.
     std::atomic<uint64_t> m_epoch{0};
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true); // GUI thread only

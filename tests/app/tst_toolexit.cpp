@@ -129,20 +129,31 @@ private slots:
                                     QFileInfo(QStringLiteral(SIGNALLED_TOOL)).absolutePath() + "/ConfigurationData"));
     }
 
-    // Each of them ends the tool as "Выход" does: it exits normally, the
-    // adapter's last line is its close command, the port's mark is off and
-    // the settings are written.
+    // Each of them ends the tool as "Выход" does, connected or while it
+    // probes a device that never answers: it exits normally, the adapter's
+    // last line is its close command, the port's mark is off and the
+    // settings are written.
     void signalEndsTheToolAsExitDoes_data()
     {
         QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGTERM (the session ends)") << int(SIGTERM);
-        QTest::newRow("SIGINT (Ctrl+C)") << int(SIGINT);
-        QTest::newRow("SIGHUP (the terminal goes)") << int(SIGHUP);
+        QTest::addColumn<bool>("probing");
+        const struct {
+            const char* name;
+            int number;
+        } endings[] = {{"SIGTERM (the session ends)", SIGTERM},
+                        {"SIGINT (Ctrl+C)", SIGINT},
+                        {"SIGHUP (the terminal goes)", SIGHUP}};
+        for (const auto& sig : endings) {
+            QTest::addRow("%s, connected", sig.name) << sig.number << false;
+            QTest::addRow("%s, probing", sig.name) << sig.number << true;
+        }
     }
     void signalEndsTheToolAsExitDoes()
     {
         QFETCH(int, signalNumber);
-        SimDeviceOnPty sim(31);
+        QFETCH(bool, probing);
+        // The tool asks for node 31, then 127: a device at 9 is never found.
+        SimDeviceOnPty sim(probing ? 9 : 31);
         QString error;
         QVERIFY2(loadSimDeviceJson(QStringLiteral(QUILL_SOURCE_CONFIG_DIR) + "/UiData/DemoDrive/simdevice.json",
                                    &sim.device, &error) >= 0,
@@ -150,13 +161,24 @@ private slots:
         const QString port = sim.adapter.slavePath();
         MarkReader line(port);
         QVERIFY(line.fd >= 0);
-        const QString configHome = m_tmp.filePath(QString::number(signalNumber));
+        const QString configHome = m_tmp.filePath(QString::number(signalNumber) + (probing ? "p" : "c"));
         Tool tool(port, configHome);
-        QTRY_VERIFY_WITH_TIMEOUT(tool.connected() || tool.failed(), kConnectWaitMs);
-        QVERIFY(tool.connected());
+        if (probing) {
+            const auto probed = [&] {
+                for (const QString& l : sim.adapter.lines())
+                    if (l.startsWith("t6"))
+                        return true;
+                return false;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(probed(), kConnectWaitMs);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(tool.connected() || tool.failed(), kConnectWaitMs);
+            QVERIFY(tool.connected());
+        }
         QCOMPARE(line.mark(), 1);
 
         QCOMPARE(::kill(pid_t(tool.process.processId()), signalNumber), 0);
+        // A probe try waits for the stack's SDO time-out at most.
         QVERIFY2(tool.process.waitForFinished(10000), "the tool did not end within 10 s");
         QCOMPARE(tool.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(tool.process.exitCode(), 0);

@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 #include "inboxdrained.h"
 #include "lineholder.h"
+#include "quitrequest.h"
 #include "windowlog.h"
 #include "app/userprompt.h"
 #include "configfixture.h"
@@ -212,6 +213,8 @@ private slots:
     void inputDuringTheProbeTakesNoEffect();
     void closeDuringTheProbe_data();
     void closeDuringTheProbe();
+    void exitDuringTheProbe_data();
+    void exitDuringTheProbe();
     void exportImportRoundTrip();
     void importThroughTheWindow_data();
     void importThroughTheWindow();
@@ -559,6 +562,56 @@ void TstWindowFlows::closeDuringTheProbe()
     QCOMPARE(rig.sim.device.uploadsOf(0x2000, 1) > 0, answers);
     QVERIFY(rig.onlyProbesSent());
     QCOMPARE(rig.sim.device.writesTo(0x2001, 0x0A), 0);
+}
+
+void TstWindowFlows::exitDuringTheProbe_data()
+{
+    QTest::addColumn<bool>("answers"); // the device answers the probe, late
+    QTest::newRow("device silent") << false;
+    QTest::newRow("device found") << true;
+}
+
+// "Выход" (as an exit signal triggers it) during the probe: the flow returns
+// once the probe has, tries no further id, closes the link again, builds no
+// page and opens no dialog, and the wait does not spin meanwhile.
+void TstWindowFlows::exitDuringTheProbe()
+{
+    QFETCH(bool, answers);
+    Rig rig;
+    MainWindow& w = rig.w();
+    rig.sim.device.setSilent(!answers);
+    rig.sim.device.setDelay(0x2000, 1, 300);
+    // Silent, nobody at 5, then 31 and 127: the whole probe is nine tries.
+    QTimer exitOnTheFirstProbe;
+    exitOnTheFirstProbe.setInterval(5);
+    QObject::connect(&exitOnTheFirstProbe, &QTimer::timeout, [&] {
+        if (rig.sdoRequestsSent() > 0) {
+            exitOnTheFirstProbe.stop();
+            rig.action("m_exit")->trigger();
+        }
+    });
+    exitOnTheFirstProbe.start();
+    DialogScript dialogs;
+    for (int i = 0; i < 2; ++i)
+        dialogs.answers.push_back(choose(configfixture::kDeviceA, rig.port(),
+                                         [answers](ConnectionDialog& d) { d.setDeviceId(answers ? 31 : 5); }));
+    rig.action("m_connect")->trigger();
+    clearQuitRequest();
+
+    QVERIFY(!exitOnTheFirstProbe.isActive());
+    QVERIFY(!rig.connected());
+    QCOMPARE(dialogs.opened, 1);
+    QVERIFY(!logged(w, {"Подключено", true}));
+    QVERIFY(!rig.speed());
+    QVERIFY(!rig.anyDeviceToolOn());
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QVERIFY2(rig.sim.adapter.waitForLine("C", kWait), qPrintable(rig.sim.adapter.lines().join(' ')));
+    const QStringList lines = rig.sim.adapter.lines();
+    QCOMPARE(lines.count("O"), 1);
+    QCOMPARE(lines.last(), QString("C"));
+    // The try under way when the exit came was the last.
+    QCOMPARE(rig.sdoRequestsSent(), 1);
+    QCOMPARE(rig.sim.device.uploadsOf(0x2000, 1) > 0, answers);
 }
 
 void TstWindowFlows::exportImportRoundTrip()

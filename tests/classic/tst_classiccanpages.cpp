@@ -7,6 +7,7 @@
 #include "link/connectionsettings.h"
 #include "link/sdoaccess.h"
 #include "pagesfixture.h"
+#include "quitrequest.h"
 #include "propertybrowser/qtboolpropertymanager.h"
 #include "propertybrowser/qtdoublepropertymanager.h"
 #include "propertybrowser/qtstringpropertymanager.h"
@@ -535,6 +536,32 @@ private slots:
         QVERIFY(rig.f.load.isRunning());
         QVERIFY(p.operationMode().isEmpty() || p.operationMode() == "LoadingCanData");
         QCOMPARE(rig.sim.device.overlapsSeen(), 0);
+    }
+
+    // An export asked for while the application quits (as an exit signal
+    // does meanwhile): the queued save still gets its time, is written and
+    // reported, and the link stays; the wait does not return at once.
+    void exportWhileQuittingWaitsForTheSave()
+    {
+        CanRig rig([](SimCanDevice& d) { d.setDelay(0x2010, 1, 100); });
+        QVERIFY(rig.open);
+        connectionSettings().responseTimeoutMs = 3000;
+        rig.load();
+        QVERIFY(rig.valuesShown());
+        QTemporaryDir dir;
+        ClassicPages& p = *rig.f.pages;
+        rig.edit(kLower, "-9");
+        QCOMPARE(p.pendingSaves(), 1);
+        {
+            QuitRequested quitting;
+            rig.f.host.saveAnswers << dir.path() + QStringLiteral("/params.bin");
+            p.onExport();
+        }
+        QCOMPARE(p.pendingSaves(), 0);
+        QCOMPARE(rig.sim.device.value(0x2010, 1), littleEndian(quint16(-9), 2));
+        QVERIFY(!rig.f.host.texts(false).contains("Отключено"));
+        QCOMPARE(rig.f.host.canDrops, 0);
+        QVERIFY(rig.f.host.texts(true).contains("Экспорт завершен!"));
     }
 
     // Resets while the load worker reads and while a save is written, then a
