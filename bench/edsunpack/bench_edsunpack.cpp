@@ -24,12 +24,12 @@
 //                                 levels 4 and 5 take minutes to pack and unpack
 #include "classic/classichost.h"
 #include "classic/edsunpack.h"
+#include "busycores.h"
 #include "zpaqpacking.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -38,7 +38,6 @@
 #include <memory>
 #include <vector>
 
-#include <sched.h>
 #include <sys/resource.h>
 
 namespace {
@@ -115,44 +114,6 @@ double childrenCpuMs()
     const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
-
-// This thread, and so every process it starts, pinned to the first two CPUs
-// it may use, with `count` processes spinning there, until the end.
-class BusyCores {
-public:
-    explicit BusyCores(int count)
-    {
-        cpu_set_t allowed;
-        CPU_ZERO(&allowed);
-        ::sched_getaffinity(0, sizeof allowed, &allowed);
-        cpu_set_t two;
-        CPU_ZERO(&two);
-        for (int cpu = 0; cpu < CPU_SETSIZE && CPU_COUNT(&two) < 2; ++cpu) {
-            if (CPU_ISSET(cpu, &allowed)) {
-                CPU_SET(cpu, &two);
-                m_cores += QString::number(cpu) + QLatin1Char(' ');
-            }
-        }
-        ::sched_setaffinity(0, sizeof two, &two);
-        for (int i = 0; i < count; ++i) {
-            m_spinners.push_back(std::make_unique<QProcess>());
-            m_spinners.back()->start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
-            m_spinners.back()->waitForStarted(5000);
-        }
-    }
-    ~BusyCores()
-    {
-        for (const auto& spinner : m_spinners) {
-            spinner->kill();
-            spinner->waitForFinished(5000);
-        }
-    }
-    QString cores() const { return m_cores.trimmed(); }
-
-private:
-    QString m_cores;
-    std::vector<std::unique_ptr<QProcess>> m_spinners;
-};
 
 const char* resultName(EdsUnpackOutcome::Result result)
 {
@@ -250,7 +211,7 @@ int main(int argc, char** argv)
 
     std::unique_ptr<BusyCores> load;
     if (busy > 0) {
-        load = std::make_unique<BusyCores>(busy);
+        load = std::make_unique<BusyCores>(2, busy);
         std::printf("%d busy processes with the helper on CPUs %s; the application's own bounds\n", busy,
                     qPrintable(load->cores()));
     }

@@ -2,6 +2,7 @@
 // session or come from Ctrl+C close its link as "Выход" does; after the tool
 // is killed outright, the simulator takes the next connect; and a program
 // that holds the simulator's line meanwhile keeps its exclusive mark.
+#include "boundprocess.h"
 #include "configfixture.h"
 #include "lineholder.h"
 #include "platform/serialport.h"
@@ -9,8 +10,9 @@
 #include "sim/simdevicejson.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,6 +52,18 @@ bool hasLine(QProcess& process, QByteArray* output, const QByteArray& line)
     return output->split('\n').contains(line);
 }
 
+// Whether process `pid` still runs: a child whose parent is gone may wait
+// as a zombie for whoever took it over.
+bool running(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const int end = text.lastIndexOf(')');
+    return end > 0 && text.mid(end + 2, 1) != "Z";
+}
+
 // The tool (signalledtool) connected to the port, with its settings under
 // configHome. Killed when the test leaves it running.
 struct Tool {
@@ -79,7 +93,7 @@ struct Tool {
     }
     bool connected() { return hasLine(process, &output, "connected"); }
     bool failed() { return hasLine(process, &output, "not connected"); }
-    QProcess process;
+    BoundProcess process;
     QByteArray output;
 };
 
@@ -110,7 +124,7 @@ struct Simulator {
         return process.waitForFinished(5000) && process.exitStatus() == QProcess::NormalExit
             && process.exitCode() == 0;
     }
-    QProcess process;
+    BoundProcess process;
     QByteArray output;
 };
 }
@@ -246,6 +260,37 @@ private slots:
         qInfo("the line was taken again %lld ms after the tool ended", static_cast<long long>(clock.elapsed()));
         port.close();
         QVERIFY(simulator.stop());
+    }
+
+    // A test killed outright (a CTest time-out, a stopped CI job) takes its
+    // children with it: the simulator program and a busy loop.
+    void killedTestLeavesNoChild()
+    {
+        BoundProcess test;
+        test.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        test.start(QStringLiteral(CHILDREN_PARENT), {QStringLiteral(SIMDEVICE_PROGRAM)});
+        QVERIFY(test.waitForStarted(5000));
+        QList<QByteArray> pids;
+        const auto started = [&] {
+            if (test.canReadLine())
+                pids = test.readLine().trimmed().split(' ');
+            return pids.size() == 3 && pids[0] == "children";
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(started(), 10000);
+        const qint64 simulator = pids[1].toLongLong();
+        const qint64 spinner = pids[2].toLongLong();
+        QVERIFY(simulator > 0 && spinner > 0);
+        // Should the test fail, nothing it started outlives it.
+        const auto reap = qScopeGuard([&] {
+            for (qint64 pid : {simulator, spinner})
+                if (running(pid))
+                    ::kill(pid_t(pid), SIGKILL);
+        });
+        QVERIFY(running(simulator) && running(spinner));
+        QCOMPARE(::kill(pid_t(test.processId()), SIGKILL), 0);
+        QVERIFY(test.waitForFinished(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!running(simulator), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!running(spinner), 5000);
     }
 
     // A program that holds the simulator's line, with the exclusive mark and

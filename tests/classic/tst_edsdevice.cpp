@@ -4,6 +4,7 @@
 // on the helper's CPU time, on a busy machine too, and its own (its command
 // line, its CPU limit, dying with its parent); work folders with a second
 // copy of the application at work; and the choice between it and a file.
+#include "busycores.h"
 #include "classic/edsdevice.h"
 #include "hostfixture.h"
 #include "link/canlink.h"
@@ -21,7 +22,6 @@
 #include <memory>
 #include <vector>
 
-#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -150,45 +150,6 @@ bool writeScript(const QString& path, const QByteArray& body)
     return writeFile(path, "#!/bin/sh\n" + body + "\n")
            && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
-
-// This thread, and so every process it starts, pinned to the first `cores`
-// CPUs it may use, with `count` processes spinning there, for as long as it
-// lives.
-class BusyCores {
-public:
-    BusyCores(int cores, int count)
-    {
-        CPU_ZERO(&m_allowed);
-        cpu_set_t pinned;
-        CPU_ZERO(&pinned);
-        m_pinned = ::sched_getaffinity(0, sizeof m_allowed, &m_allowed) == 0;
-        for (int cpu = 0; cpu < CPU_SETSIZE && CPU_COUNT(&pinned) < cores; ++cpu) {
-            if (CPU_ISSET(cpu, &m_allowed))
-                CPU_SET(cpu, &pinned);
-        }
-        m_pinned = m_pinned && ::sched_setaffinity(0, sizeof pinned, &pinned) == 0;
-        for (int i = 0; i < count && m_pinned; ++i) {
-            m_spinners.push_back(std::make_unique<QProcess>());
-            m_spinners.back()->start(QStringLiteral("/bin/sh"),
-                                     {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
-            m_pinned = m_spinners.back()->waitForStarted(5000);
-        }
-    }
-    ~BusyCores()
-    {
-        for (const auto& spinner : m_spinners) {
-            spinner->kill();
-            spinner->waitForFinished(5000);
-        }
-        ::sched_setaffinity(0, sizeof m_allowed, &m_allowed);
-    }
-    bool busy() const { return m_pinned; }
-
-private:
-    cpu_set_t m_allowed;
-    bool m_pinned = false;
-    std::vector<std::unique_ptr<QProcess>> m_spinners;
-};
 
 // Kills a helper a failed test would leave spinning.
 struct HelperReaper {
@@ -460,7 +421,7 @@ private slots:
         QTemporaryDir dir;
         const QString out = dir.filePath(QStringLiteral("out.eds"));
         arguments.replaceInStrings(QStringLiteral("PID"), QString::number(QCoreApplication::applicationPid()));
-        QProcess helper;
+        BoundProcess helper;
         helper.start(QStringLiteral(QUILL_EDS_UNPACKER), QStringList{out} + arguments);
         QVERIFY(helper.waitForStarted(5000));
         HelperReaper reaper{helper.processId()};
@@ -487,7 +448,7 @@ private slots:
         QTemporaryDir dir;
         const QString stream = dir.filePath(QStringLiteral("stream"));
         QVERIFY(writeFile(stream, selfJumpingStream(fixture())));
-        QProcess application;
+        BoundProcess application;
         application.start(QStringLiteral(QUILL_EDS_UNPACK_PARENT),
                           {QStringLiteral(QUILL_EDS_UNPACKER), stream, dir.filePath(QStringLiteral("out.eds")),
                            QStringLiteral("600000")});
@@ -572,7 +533,7 @@ private slots:
                                         .toUtf8()));
         rig.host.host.edsUnpacker = helper;
 
-        QProcess other;
+        BoundProcess other;
         other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         other.setStandardOutputFile(QProcess::nullDevice());
         other.start(QStringLiteral(QUILL_EDS_READ_COPY), {QStringLiteral(QUILL_EDS_UNPACKER), rig.dir.path(), stream,

@@ -1,10 +1,10 @@
 // A program that returns from main with the link open ends promptly, and the
 // link is closed on the way out (the adapter sees its close command).
+#include "boundprocess.h"
 #include "canopen/node.h"
 #include "sim/simdevice.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTest>
 
 namespace {
@@ -18,7 +18,7 @@ private slots:
     {
         SimDeviceOnPty sim(kDevice);
         sim.device.addObject(0x2001, 0, CO_UNSIGNED8, QByteArray(1, char(7)));
-        QProcess program;
+        BoundProcess program;
         program.setProcessChannelMode(QProcess::ForwardedChannels);
         QElapsedTimer clock;
         clock.start();

@@ -2,10 +2,10 @@
 #include "platform/oneshottimer.h"
 #include "platform/serialport.h"
 #include "platform/tick.h"
+#include "boundprocess.h"
 #include "heldline.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -245,7 +245,7 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QProcess test;
+        BoundProcess test;
         test.setStandardErrorFile(dir.filePath("stderr"));
         test.start(QStringLiteral(HOLDER_PARENT), QStringList());
         QVERIFY(test.waitForStarted(5000));
