@@ -6,6 +6,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -145,7 +146,7 @@ QString unpackEds(InZpaq& in, OutZpaq& out)
         while (d.findBlock(&modelBytes)) {
             if (modelBytes > kEdsUnpackModelBytes)
                 return QStringLiteral("модели распаковки нужно %1 МиБ памяти, допустимо %2 МиБ")
-                    .arg(qRound64(modelBytes / kMiB))
+                    .arg(QString::number(std::round(modelBytes / kMiB), 'f', 0))
                     .arg(kEdsUnpackModelBytes / kMiB);
             while (d.findFilename()) {
                 d.readComment();
