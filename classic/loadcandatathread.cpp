@@ -71,11 +71,13 @@ void LoadCanDataThread::work()
         for (ParamEntry* record : qAsConst(m_params)) {
             if (stopRequested())
                 return;
-            const QString failed = QStringLiteral("Не удалось получить данные параметра ") + record->caption
-                + QStringLiteral(". Ошибка: ");
+            const auto failed = [record](const QString& why) {
+                return QStringLiteral("Не удалось получить данные параметра ") + record->caption
+                    + QStringLiteral(". Ошибка: ") + why;
+            };
             SdoAddress at;
             if (!sdoAddressOf(*record, &at)) {
-                emit paramLoadingFail(failed + noSdoAddressText(*record));
+                emit paramLoadingFail(failed(noSdoAddressText(*record)));
                 continue;
             }
             uint32_t abortCode = 0;
@@ -93,7 +95,7 @@ void LoadCanDataThread::work()
             }
             qDebug() << "Не удалось получить данные параметра" << record->caption << "index" << at.index << "subindex"
                      << at.subIndex;
-            emit paramLoadingFail(failed + sdoAbortCodeName(abortCode));
+            emit paramLoadingFail(failed(sdoAbortCodeName(abortCode)));
         }
         emit paramsLoaded();
     }
