@@ -3,6 +3,7 @@
 #include "classic/canvalues.h"
 #include "classic/classichost.h"
 #include "classic/paramentry.h"
+#include "classic/sdoaddress.h"
 #include "link/subindexcount.h"
 
 #include <QFileInfo>
@@ -95,6 +96,16 @@ void readEds(const QString& edsPath, ParamEntryMap& map, const ClassicHost& host
                 ini.endGroup();
                 continue;
             }
+        }
+        // Cut down to what an SDO address holds, the number would name
+        // another object: "2000sub101" would read and write 2000sub1.
+        uint16_t sdoIndex = 0;
+        uint8_t sdoSubIndex = 0;
+        if (!sdoIndicesFrom(indexPart, subPart, &sdoIndex, &sdoSubIndex)) {
+            host.toLog(QStringLiteral("Ошибка! Индекс или субиндекс раздела вне диапазона, раздел пропущен: ") + section,
+                       false);
+            ini.endGroup();
+            continue;
         }
 
         const bool dynamic = dynamicCount != 0;

@@ -15,5 +15,7 @@ class ParamEntryMap;
 // digits for an object), with its sub-entries listed in the object's
 // childNames. A section "xxxxsub0" of an index from A000 to BFFF makes the
 // next section stand for as many sub-indices as the device reports. Sections
-// of 1021 (the stored EDS) make no record. A missing file is one red line.
+// of 1021 (the stored EDS) make no record. A missing file is one red line, and
+// so is each section whose index or sub-index is no number or does not fit an
+// SDO address (16 and 8 bits), which makes no record.
 void readEds(const QString& edsPath, ParamEntryMap& map, const ClassicHost& host);

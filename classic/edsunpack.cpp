@@ -6,6 +6,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -34,6 +35,7 @@ const int kPollMs = 50;
 const int kDecodeStep = 64;
 // Bytes written between two such looks, while a post-processor writes.
 const int kWriteStep = 1024;
+const int kMiB = 1024 * 1024;
 
 // A whole positive decimal number that fits an int, or 0.
 int positiveArgument(const char* text)
@@ -51,6 +53,31 @@ bool limitCpuTime(int limitMs)
     const rlimit cpu{seconds, seconds + 1};
     const rlimit core{0, 0};
     return ::setrlimit(RLIMIT_CPU, &cpu) == 0 && ::setrlimit(RLIMIT_CORE, &core) == 0;
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QUILL_SANITIZED_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define QUILL_SANITIZED_BUILD 1
+#endif
+#endif
+
+// The address space at most kEdsUnpackAddressSpaceBytes, or less where a
+// lower limit is set already.
+bool limitAddressSpace()
+{
+#ifdef QUILL_SANITIZED_BUILD
+    return true;
+#else
+    rlimit space{};
+    if (::getrlimit(RLIMIT_AS, &space) != 0)
+        return false;
+    const rlim_t bound = kEdsUnpackAddressSpaceBytes;
+    space.rlim_cur = std::min(space.rlim_cur, bound);
+    space.rlim_max = std::min(space.rlim_max, bound);
+    return ::setrlimit(RLIMIT_AS, &space) == 0;
+#endif
 }
 
 // The CPU time, user and system, that process `pid` has had, in ms; -1 when
@@ -113,7 +140,14 @@ QString unpackEds(InZpaq& in, OutZpaq& out)
         libzpaq::Decompresser d;
         libzpaq::SHA1 sha1;
         d.setInput(&in);
-        while (d.findBlock()) {
+        // The block's header sizes its model, which libzpaq takes and fills
+        // before the first byte: a damaged one may ask for gigabytes.
+        double modelBytes = 0;
+        while (d.findBlock(&modelBytes)) {
+            if (modelBytes > kEdsUnpackModelBytes)
+                return QStringLiteral("модели распаковки нужно %1 МиБ памяти, допустимо %2 МиБ")
+                    .arg(QString::number(std::round(modelBytes / kMiB), 'f', 0))
+                    .arg(kEdsUnpackModelBytes / kMiB);
             while (d.findFilename()) {
                 d.readComment();
                 d.setOutput(&out);
@@ -150,7 +184,7 @@ int runEdsUnpacker(int argc, char** argv)
         return kUnpackUsage;
     if (parent != 0 && ::getppid() != parent)
         return kUnpackParentGone;
-    if (!limitCpuTime(limitMs))
+    if (!limitCpuTime(limitMs) || !limitAddressSpace())
         return kUnpackUsage;
     // The whole input, up to its end: a pipe hands it over in pieces.
     QByteArray packed;

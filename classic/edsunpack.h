@@ -14,7 +14,10 @@
 // and marks its progress on its standard output.
 //
 // The helper does not rely on the application to end it: it bounds its own
-// CPU time, and the kernel kills it the moment the application goes.
+// CPU time, and the kernel kills it the moment the application goes. Its
+// memory it bounds itself: a block whose header asks for a model larger than
+// kEdsUnpackModelBytes is damaged before any of it is taken, and its address
+// space is limited beyond that (kEdsUnpackAddressSpaceBytes).
 //
 //   quillbex-edsunpack OUTPUT [LIMIT-MS [PARENT-PID]]
 //
@@ -81,9 +84,10 @@ private:
 
 // Every segment of every block into `out`, each checked against the hash
 // stored with it (a flipped byte may decompress without a word from the
-// library), telling `out` each time a few bytes were decoded. Empty when the
-// whole output is in `out`, else what went wrong. May run for ever on a
-// damaged stream: call it in the helper only.
+// library), telling `out` each time a few bytes were decoded. A block whose
+// model asks for more than kEdsUnpackModelBytes is refused before libzpaq
+// takes it. Empty when the whole output is in `out`, else what went wrong.
+// May run for ever on a damaged stream: call it in the helper only.
 QString unpackEds(InZpaq& in, OutZpaq& out);
 
 // The helper's exit codes.
@@ -98,8 +102,8 @@ enum EdsUnpackExit {
 
 // The helper's whole work, as its command line above says: the packed stream
 // from standard input into OUTPUT; on kUnpackDamaged the reason, UTF-8, on
-// standard error. Sets the process's own CPU limit and parent-death signal:
-// for the helper's main only.
+// standard error. Sets the process's own CPU and address-space limits and
+// parent-death signal: for the helper's main only.
 int runEdsUnpacker(int argc, char** argv);
 
 // What the application gets from the helper.

@@ -21,3 +21,15 @@ enum { kEdsUnpackMarkMs = 50 };
 // processes on the helper's two cores slow it about sevenfold; only a helper
 // that is stopped, or gets almost no CPU, runs into this.
 enum { kEdsUnpackWallFactor = 10 };
+// The memory a stream's block asks for its model, as libzpaq reckons it, at
+// most: libzpaq takes and fills it before the first byte, so a damaged header
+// could take gigabytes. EDS text that fills the buffer at libzpaq's largest
+// level (5) asks for 107 MB, and the helper peaks at 120 to 140 MB with it;
+// text of 8 MiB at that level, which fits the buffer when repetitive, asks
+// for 195 MB.
+enum { kEdsUnpackModelBytes = 256 * 1024 * 1024 };
+// The helper's address space at most, a net under that check for anything
+// else that could grow: the model's bound and room for the program itself
+// (about 50 MB) and its buffers. Left open in a sanitized build, whose
+// sanitizer reserves terabytes of address space up front.
+enum { kEdsUnpackAddressSpaceBytes = kEdsUnpackModelBytes + 128 * 1024 * 1024 };

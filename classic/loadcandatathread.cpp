@@ -35,9 +35,9 @@ void LoadCanDataThread::setPauseMs(int ms)
     m_pauseMs = ms;
 }
 
-LoadCanDataThread::Read LoadCanDataThread::readRecord(ParamEntry& record, uint32_t* abortCode)
+LoadCanDataThread::Read LoadCanDataThread::readRecord(ParamEntry& record, const SdoAddress& at,
+                                                      uint32_t* abortCode)
 {
-    const SdoAddress at = sdoAddressOf(record);
     for (int i = 0; i < SDO_TRIES; ++i) {
         if (i > 0 && stopRequested())
             return Read::Stopped;
@@ -71,8 +71,17 @@ void LoadCanDataThread::work()
         for (ParamEntry* record : qAsConst(m_params)) {
             if (stopRequested())
                 return;
+            const auto failed = [record](const QString& why) {
+                return QStringLiteral("Не удалось получить данные параметра ") + record->caption
+                    + QStringLiteral(". Ошибка: ") + why;
+            };
+            SdoAddress at;
+            if (!sdoAddressOf(*record, &at)) {
+                emit paramLoadingFail(failed(noSdoAddressText(*record)));
+                continue;
+            }
             uint32_t abortCode = 0;
-            const Read read = readRecord(*record, &abortCode);
+            const Read read = readRecord(*record, at, &abortCode);
             if (read == Read::Stopped)
                 return;
             if (read == Read::Done)
@@ -84,11 +93,9 @@ void LoadCanDataThread::work()
                 emit paramsLoadingFail();
                 return;
             }
-            const SdoAddress at = sdoAddressOf(*record);
             qDebug() << "Не удалось получить данные параметра" << record->caption << "index" << at.index << "subindex"
                      << at.subIndex;
-            emit paramLoadingFail(QStringLiteral("Не удалось получить данные параметра ") + record->caption
-                                  + QStringLiteral(". Ошибка: ") + sdoAbortCodeName(abortCode));
+            emit paramLoadingFail(failed(sdoAbortCodeName(abortCode)));
         }
         emit paramsLoaded();
     }

@@ -6,8 +6,10 @@
 // Each try waits at most the connection settings' response time-out; after
 // three failed tries of a record, object 0x1000 is probed (three tries): a
 // device that answers gets the record's failure message, one that does not
-// ends the thread with paramsLoadingFail. A stop is looked at between tries,
-// between records and in the pause, so the thread ends within one try.
+// ends the thread with paramsLoadingFail. A record whose index or sub-index
+// names no object (sdoaddress.h) is never sent: it gets its failure message
+// in each cycle. A stop is looked at between tries, between records and in
+// the pause, so the thread ends within one try.
 //
 // The records are not owned: they live in the window's maps and must outlive
 // the thread. Their value fields are written under canValueMutex().
@@ -21,6 +23,7 @@
 #include <cstdint>
 
 struct ParamEntry;
+struct SdoAddress;
 
 class LoadCanDataThread : public ClassicWorker {
     Q_OBJECT
@@ -53,7 +56,7 @@ private:
 
     void work() override;
     // Up to three tries; the last try's abort code in *abortCode on failure.
-    Read readRecord(ParamEntry& record, uint32_t* abortCode);
+    Read readRecord(ParamEntry& record, const SdoAddress& at, uint32_t* abortCode);
     // Up to three reads of 0x1000; Stopped when a stop came between them.
     Read probeDevice();
 

@@ -26,6 +26,9 @@ void SaveCanDataThread::startSave(const QVector<ParamEntry*>* list)
 QString SaveCanDataThread::save(const ParamEntry& record)
 {
     const QString failed = QStringLiteral("Ошиба записи параметра ") + record.caption + QStringLiteral(": ");
+    SdoAddress at;
+    if (!sdoAddressOf(record, &at))
+        return failed + noSdoAddressText(record);
     char bytes[CAN_STRING_MAX_BYTES];
     int length = 0;
     QString refusal;
@@ -33,7 +36,6 @@ QString SaveCanDataThread::save(const ParamEntry& record)
         return failed + refusal;
     if (isTracedCanRecord(record))
         qDebug() << "Перед сохранением:" << canValueOf(record).text;
-    const SdoAddress at = sdoAddressOf(record);
     const SdoOutcome out = sdoWrite(m_nodeId, at.index, at.subIndex, at.dataType, QByteArray(bytes, length),
                                     SDO_WAIT_STACK_TIMEOUT);
     return out.ok ? QString() : failed + sdoAbortCodeName(out.abortCode);

@@ -2,9 +2,10 @@
 // device by SDO download, one pass, three tries each, and reports each one.
 //
 // A try waits as long as the transfer goes on (the link's own time-out ends a
-// silent one). A value that cannot be sent (text outside Latin-1, a string
-// empty or over 70 bytes, a type without a size) is reported as failed and
-// nothing goes to the device. A stop is looked at after each record.
+// silent one). A record whose index or sub-index names no object
+// (sdoaddress.h), and a value that cannot be sent (text outside Latin-1, a
+// string empty or over 70 bytes, a type without a size), are reported as
+// failed and nothing goes to the device. A stop is looked at after each record.
 //
 // The list is copied at the start; the records are not owned and must
 // outlive the thread. Their value fields are read under canValueMutex().

@@ -1,9 +1,13 @@
 // The SDO address of a classic CAN record, as both workers send it: the
-// index and sub-index texts read as hexadecimal (their low 16 and 8 bits; a
-// text that is no number reads as 0) and the record's data-type code.
+// index and sub-index texts read as hexadecimal, and the record's data-type
+// code. Texts come from an EDS or a parameter file: one that is no number, or
+// does not fit the 16 bits of an index or the 8 of a sub-index, names no
+// object, and is never cut down to one that does.
 #pragma once
 
 #include "classic/paramentry.h"
+
+#include <QString>
 
 #include <cstdint>
 
@@ -13,8 +17,34 @@ struct SdoAddress {
     uint8_t dataType = 0;
 };
 
-inline SdoAddress sdoAddressOf(const ParamEntry& record)
+// True, with `index` and `subIndex` set, when both texts name an object.
+inline bool sdoIndicesFrom(const QString& indexText, const QString& subIndexText, uint16_t* index,
+                           uint8_t* subIndex)
 {
-    return SdoAddress{uint16_t(record.objectIndex.toUInt(nullptr, 16)),
-                      uint8_t(record.objectSubIndex.toUInt(nullptr, 16)), uint8_t(record.canDataType)};
+    bool indexOk = false;
+    bool subOk = false;
+    const uint i = indexText.toUInt(&indexOk, 16);
+    const uint s = subIndexText.toUInt(&subOk, 16);
+    if (!indexOk || !subOk || i > 0xFFFF || s > 0xFF)
+        return false;
+    *index = uint16_t(i);
+    *subIndex = uint8_t(s);
+    return true;
+}
+
+// The record's address into `at`; false, and `at` untouched, when its texts
+// name no object (noSdoAddressText says so in a worker's line).
+inline bool sdoAddressOf(const ParamEntry& record, SdoAddress* at)
+{
+    SdoAddress address;
+    if (!sdoIndicesFrom(record.objectIndex, record.objectSubIndex, &address.index, &address.subIndex))
+        return false;
+    address.dataType = uint8_t(record.canDataType);
+    *at = address;
+    return true;
+}
+
+inline QString noSdoAddressText(const ParamEntry& record)
+{
+    return QStringLiteral("индекс или субиндекс вне диапазона (%1 %2)").arg(record.objectIndex, record.objectSubIndex);
 }

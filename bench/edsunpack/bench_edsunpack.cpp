@@ -4,7 +4,8 @@
 //   - EDS-like text of 3.9 KB, 30 KB and 311 KB, and as long as still packs
 //     into the device's 102,400-byte buffer;
 //   - 16 MiB out, the writer's cap: a block of such text repeated (the
-//     stream still fits the buffer; the model works as hard on every byte);
+//     stream still fits the buffer; the model works as hard on every byte;
+//     at level 5 the model is past the helper's memory bound, so Damaged);
 // then a small EDS under a slow model, and a stream whose model loops.
 // Wall-clock time and the helper's CPU time (which the application's limit
 // and quiet bound count), printed beside the limit, which a good stream must
@@ -231,5 +232,7 @@ int main(int argc, char** argv)
     std::printf("quiet bound: %d ms of CPU time without a progress mark (one at most every %d ms while the stream"
                 " advances); wall-clock net: %d ms\n",
                 int(kEdsUnpackStallMs), int(kEdsUnpackMarkMs), limitMs * int(kEdsUnpackWallFactor));
+    std::printf("memory: a block's model of %d MiB at most, the helper's address space %d MiB\n",
+                int(kEdsUnpackModelBytes / (1024 * 1024)), int(kEdsUnpackAddressSpaceBytes / (1024 * 1024)));
     return 0;
 }

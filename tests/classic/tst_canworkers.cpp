@@ -245,6 +245,55 @@ private slots:
         QCOMPARE(rig.sim.device.requestsSeen() - seen, requests);
     }
 
+    // A record whose index or sub-index text (from an EDS or a parameter
+    // file) names no object goes to no object, least of all to the one it
+    // would name cut down to 16 and 8 bits (0x3001 sub-index 0 here); the
+    // records beside it go on.
+    void recordNamingNoObjectIsNotSent_data()
+    {
+        QTest::addColumn<QString>("index");
+        QTest::addColumn<QString>("subIndex");
+        QTest::newRow("sub-index 100") << "3001" << "100";
+        QTest::newRow("index 13001") << "13001" << "0";
+        QTest::newRow("sub-index past 32 bits") << "3001" << "100000000";
+    }
+    void recordNamingNoObjectIsNotSent()
+    {
+        QFETCH(QString, index);
+        QFETCH(QString, subIndex);
+        Rig rig;
+        QVERIFY(rig.open);
+        QVector<ParamEntry*> list{&addCanRecord(rig.map, "X", CanUnsigned32, 0)};
+        list.first()->objectIndex = index;
+        list.first()->objectSubIndex = subIndex;
+        setCanValue(*list.first(), CanValue{0x55, QString(), false});
+        list << rig.records(1);
+        const QString refusal = QStringLiteral("индекс или субиндекс вне диапазона (%1 %2)").arg(index, subIndex);
+        const QByteArray untouched = rig.sim.device.value(0x3001, 0);
+
+        LoadCanDataThread load;
+        Events loaded(load);
+        load.setPauseMs(20);
+        load.startLoad(list);
+        QTRY_VERIFY(loaded.count("cycle") >= 2);
+        load.stopProcess();
+        QVERIFY(load.wait(2000));
+        QCOMPARE(loaded.log.mid(0, 3), (QStringList{"failed Не удалось получить данные параметра cap X. Ошибка: "
+                                                        + refusal,
+                                                    "loaded A", "cycle"}));
+        QVERIFY(!loaded.log.contains("lost"));
+
+        SaveCanDataThread save;
+        Events saved(save);
+        save.startSave(&list);
+        QVERIFY(save.wait(5000));
+        QTRY_COMPARE(saved.log, (QStringList{"not saved X / Ошиба записи параметра cap X: " + refusal, "saved A"}));
+        QCOMPARE(rig.sim.device.uploadsOf(0x3001, 0), 0);
+        QCOMPARE(rig.sim.device.writesTo(0x3001, 0), 0);
+        QCOMPARE(rig.sim.device.value(0x3001, 0), untouched);
+        QCOMPARE(rig.sim.device.uploadsOf(0x1000, 0), 0); // no probe: the device was never asked
+    }
+
     void silentDeviceEndsWithinTheLinksBound()
     {
         Rig rig;

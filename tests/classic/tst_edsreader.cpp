@@ -2,12 +2,14 @@
 // answering the count of dynamic sub-indices.
 #include "classic/edsreader.h"
 #include "classic/paramentry.h"
+#include "classic/sdoaddress.h"
 #include "hostfixture.h"
 #include "link/canlink.h"
 #include "link/connectionsettings.h"
 #include "link/sdoaccess.h"
 #include "sim/simdevice.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -138,6 +140,52 @@ private slots:
         QVERIFY(map.contains("001 A000sub1 Channel 1"));
         QVERIFY(!map.contains("002 A000sub2 Channel 1"));
         QVERIFY(host.errors().contains("Не удалось считать количество субиндексов для индекса: A000"));
+    }
+
+    // A section whose index or sub-index is no number, or one past what an
+    // SDO address holds, would reach another object cut down: it is left out
+    // with one line, and only the record of 2000sub1 reads or writes it.
+    void sectionsNamingNoObjectAreLeftOut_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("kept"); // the record's name, empty when left out
+        QTest::newRow("sub-index 101") << "2000sub101" << "";
+        QTest::newRow("sub-index 100: the object itself cut down") << "2000sub100" << "";
+        QTest::newRow("sub-index past 32 bits") << "2000sub100000001" << "";
+        QTest::newRow("index no number") << "20|0sub1" << "";
+        QTest::newRow("sub-index FF with a leading zero") << "2000sub0FF" << "255 2000sub0FF Other";
+    }
+    void sectionsNamingNoObjectAreLeftOut()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, kept);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("device.eds"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[2000]\nParameterName=Block\nObjectType=0x9\n\n"
+                   "[2000sub1]\nParameterName=First\nDataType=0x0007\nAccessType=rw\n\n"
+                   "[" + section.toLatin1() + "]\nParameterName=Other\nDataType=0x0007\nAccessType=rw\n");
+        file.close();
+        HostFixture host;
+        ParamEntryMap map;
+        readEds(path, map, host.host);
+
+        QStringList names{" 2000 Block", "001 2000sub1 First"};
+        if (!kept.isEmpty())
+            names << kept;
+        names.sort();
+        QCOMPARE(map.keys(), names);
+        names.removeOne(QStringLiteral(" 2000 Block"));
+        QCOMPARE(map.find(" 2000 Block")->childNames, names);
+        for (const auto& [name, record] : map) {
+            SdoAddress at;
+            if (sdoAddressOf(record, &at) && at.index == 0x2000 && at.subIndex == 1)
+                QCOMPARE(name, QStringLiteral("001 2000sub1 First"));
+        }
+        const QString line = "Ошибка! Индекс или субиндекс раздела вне диапазона, раздел пропущен: " + section;
+        QCOMPARE(host.errors().filter("Ошибка!"), kept.isEmpty() ? QStringList{line} : QStringList());
+        QCOMPARE(host.errors().filter("index: subindex:").size(), names.size() + 1);
     }
 
     void missingFile()

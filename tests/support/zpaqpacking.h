@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+
 // libzpaq's writer into a byte array.
 struct ByteWriter : libzpaq::Writer {
     void put(int c) override { out.append(char(c)); }
@@ -55,6 +57,29 @@ inline QByteArray selfJumpingStream(const QByteArray& text)
     for (int i = 0; i < stream.size(); ++i) {
         if (stream[i] != other[i]) {
             stream[i] = char(-2);
+            return stream;
+        }
+    }
+    return QByteArray();
+}
+
+// `text` packed with the model `config` (with a number for "%1"), after
+// which that number's byte in the block's header says `value`: the header
+// asks for the model `value` makes, the data is packed with a small one, and
+// nothing of the large one is taken while packing. Packed with 1 and with 2
+// to find the byte; empty should it not be found.
+inline QByteArray streamAskingFor(const QByteArray& text, const char* config, int value)
+{
+    const auto packWith = [&](int n) {
+        return packWithModel(text, QByteArray(config).replace("%1", QByteArray::number(n)).constData());
+    };
+    QByteArray stream = packWith(1);
+    const QByteArray other = packWith(2);
+    for (int i = 0; i < std::min(stream.size(), other.size()); ++i) {
+        if (stream.at(i) != other.at(i)) {
+            if (stream.at(i) != char(1) || other.at(i) != char(2))
+                return QByteArray();
+            stream[i] = char(value);
             return stream;
         }
     }
