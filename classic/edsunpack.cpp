@@ -31,8 +31,10 @@ const int kKillWaitMs = 5000;
 // How often the application looks at the helper's CPU time.
 const int kPollMs = 50;
 // Bytes decoded between two looks at whether a mark is due: a few, so that
-// a slow model is seen at work after each of them.
-const int kDecodeStep = 64;
+// a slow model is seen at work after each of them. A model that takes a
+// millisecond a byte (busier caches, a sanitized build: several) still looks
+// many times within the quiet bound.
+const int kDecodeStep = 16;
 // Bytes written between two such looks, while a post-processor writes.
 const int kWriteStep = 1024;
 const int kMiB = 1024 * 1024;

@@ -4,13 +4,13 @@
 // limit; no single-bit damage to the header of a level-5 stream takes the
 // helper past its bound. Each helper's peak resident set is measured as
 // peakrss (a small process of its own) sees it.
+#include "boundprocess.h"
 #include "classic/classichost.h"
 #include "classic/edsunpack.h"
 #include "zpaqpacking.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -48,7 +48,7 @@ HelperRun runHelper(const QByteArray& packed, const QString& output, int limitMs
     HelperRun run;
     QTemporaryDir dir;
     const QString peakFile = dir.filePath(QStringLiteral("peak"));
-    QProcess helper;
+    BoundProcess helper;
     helper.start(QStringLiteral(QUILL_PEAK_RSS), {peakFile, QStringLiteral(QUILL_EDS_UNPACKER), output,
                                                   QString::number(limitMs)});
     if (!helper.waitForStarted(5000))
