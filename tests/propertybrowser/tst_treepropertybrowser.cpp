@@ -48,6 +48,8 @@ private slots:
     void typedValueReachesManagerAndRow();
     void escapeCancelsTheIntegerEditor_data();
     void escapeCancelsTheIntegerEditor();
+    void disabledEditorLosesTheFocus_data();
+    void disabledEditorLosesTheFocus();
     void teardownWithAnOpenEditor_data();
     void teardownWithAnOpenEditor();
 
@@ -774,6 +776,45 @@ void TstTreePropertyBrowser::escapeCancelsTheIntegerEditor()
     QTRY_COMPARE(openEditor(), nullptr);
     QCOMPARE(log.entries().filter(QStringLiteral("valueChanged")), changes);
     QCOMPARE(ints.value(number), value);
+}
+
+void TstTreePropertyBrowser::disabledEditorLosesTheFocus_data()
+{
+    QTest::addColumn<bool>("groupDisabled");
+    QTest::newRow("the property disabled") << false;
+    QTest::newRow("its group disabled") << true;
+}
+
+// The user typed into a spin box that commits on losing the focus; the property
+// (or its group) is then disabled, which closes the editor, and set-up code moves
+// the focus before the event loop runs again. The editor is closed once, and what
+// was typed is committed.
+void TstTreePropertyBrowser::disabledEditorLosesTheFocus()
+{
+    QFETCH(bool, groupDisabled);
+    QVERIFY(QTest::qWaitForWindowActive(m_browser.get()));
+    QtGroupPropertyManager groups;
+    QtIntPropertyManager ints;
+    QtSpinBoxFactory spinBoxes;
+    m_browser->setFactoryForManager(&ints, &spinBoxes);
+    QtProperty *group = groups.addProperty(QStringLiteral("G"));
+    QtProperty *number = ints.addProperty(QStringLiteral("N"));
+    ints.setValue(number, 5);
+    group->addSubProperty(number);
+    m_browser->addProperty(group);
+    m_browser->editItem(item(QStringLiteral("N")));
+    const QPointer<QSpinBox> spin = qobject_cast<QSpinBox *>(openEditor());
+    QVERIFY(spin);
+    QTRY_VERIFY(spin->hasFocus());
+    spin->selectAll();
+    QTest::keyClicks(spin, QStringLiteral("33"));
+
+    (groupDisabled ? group : number)->setEnabled(false);
+    m_view->setFocus();
+    QCOMPARE(ints.value(number), 33);
+    QTRY_VERIFY(!spin);
+    QCOMPARE(openEditor(), nullptr);
+    QCOMPARE(row(QStringLiteral("N"))->text(1), QStringLiteral("33"));
 }
 
 void TstTreePropertyBrowser::teardownWithAnOpenEditor_data()
