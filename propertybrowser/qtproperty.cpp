@@ -259,11 +259,16 @@ QtProperty *QtAbstractPropertyManager::addProperty(const QString &name)
     QtProperty *property = createProperty();
     if (!property)
         return nullptr;
-    property->setPropertyName(name);
+    // Owned before its name is announced: a handler of that may delete it or
+    // clear the manager, and must find it there.
     property->d_ptr->serial = d_ptr->nextSerial++;
     d_ptr->properties.insert(property);
+    const QtPropertyWatch alive(property);
+    property->setPropertyName(name);
+    if (!alive.isAlive())
+        return nullptr;
     initializeProperty(property);
-    return property;
+    return alive.isAlive() ? property : nullptr;
 }
 
 bool QtAbstractPropertyManager::hasValue(const QtProperty *) const { return true; }
