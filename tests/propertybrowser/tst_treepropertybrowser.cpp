@@ -780,23 +780,24 @@ void TstTreePropertyBrowser::escapeCancelsTheIntegerEditor()
 
 void TstTreePropertyBrowser::disabledEditorLosesTheFocus_data()
 {
-    QTest::addColumn<bool>("groupDisabled");
+    QTest::addColumn<QString>("closedBy");
     QTest::addColumn<QString>("onCommit");
-    QTest::newRow("the property disabled") << false << "";
-    QTest::newRow("its group disabled") << true << "";
-    QTest::newRow("the property disabled, the commit deletes it") << false << "delete";
-    QTest::newRow("the property disabled, the commit clears the page") << false << "clear";
+    QTest::newRow("the property disabled") << "property" << "";
+    QTest::newRow("its group disabled") << "group" << "";
+    QTest::newRow("closed by the browser") << "browser" << "";
+    QTest::newRow("the property disabled, the commit deletes it") << "property" << "delete";
+    QTest::newRow("the property disabled, the commit clears the page") << "property" << "clear";
 }
 
 // The user typed into a spin box that commits on losing the focus; the property
-// (or its group) is then disabled, which closes the editor, and set-up code moves
-// the focus before the event loop runs again. The property is shown in two
-// groups, and a handler of the commit may take it away while the browser is
-// refreshing the first of its rows. The editor is closed once, and what was typed
-// is committed.
+// (or its group) is then disabled, or the browser told to close the editor, and
+// set-up code moves the focus before the event loop runs again. The property is
+// shown in two groups, and a handler of the commit may take it away while the
+// browser is refreshing the first of its rows. The editor is closed once, and
+// what was typed is committed.
 void TstTreePropertyBrowser::disabledEditorLosesTheFocus()
 {
-    QFETCH(bool, groupDisabled);
+    QFETCH(QString, closedBy);
     QFETCH(QString, onCommit);
     QVERIFY(QTest::qWaitForWindowActive(m_browser.get()));
     QtGroupPropertyManager groups;
@@ -828,7 +829,10 @@ void TstTreePropertyBrowser::disabledEditorLosesTheFocus()
         }
     });
 
-    (groupDisabled ? group : number)->setEnabled(false);
+    if (closedBy == QLatin1String("browser"))
+        m_browser->closeEditor(number);
+    else
+        (closedBy == QLatin1String("group") ? group : number)->setEnabled(false);
     m_view->setFocus();
     QCOMPARE(committed, QList<int>{33});
     QTRY_VERIFY(!spin);
