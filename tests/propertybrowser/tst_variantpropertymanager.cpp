@@ -718,6 +718,7 @@ void TstVariantPropertyManager::compoundUndoneWhileItsPartsAreMade()
     QtVariantPropertyManager manager;
     QtProperty *compound = nullptr;
     QtProperty *part = nullptr;
+    QString partName;
     // The compound's own name comes first, then what its first part says.
     const auto act = [&](QtProperty *property, QtProperty *parent) {
         if (!compound) {
@@ -728,6 +729,7 @@ void TstVariantPropertyManager::compoundUndoneWhileItsPartsAreMade()
         if (part)
             return;
         part = property;
+        partName = part->propertyName();
         if (undo == QLatin1String("clear"))
             manager.clear();
         else if (undo == QLatin1String("compound"))
@@ -746,7 +748,8 @@ void TstVariantPropertyManager::compoundUndoneWhileItsPartsAreMade()
     if (undo == QLatin1String("part")) {
         QVERIFY(made);
         QCOMPARE(made, compound);
-        QVERIFY(!made->subProperties().contains(part));
+        // By name: a later part may be made where the deleted one was.
+        QVERIFY(!propertyNames(made->subProperties()).contains(partName));
         QCOMPARE(made->subProperties().size(), internalPropertyOf(made)->subProperties().size());
         QCOMPARE(manager.properties().size(), made->subProperties().size() + 1);
     } else {
