@@ -450,7 +450,8 @@ bool QtAbstractPropertyBrowser::bindFactory(QtAbstractPropertyManager *manager,
 void QtAbstractPropertyBrowser::slotPropertyInserted(QtProperty *property, QtProperty *parent,
                                                      QtProperty *after)
 {
-    if (!d_ptr->propertyToParents.contains(parent))
+    // A receiver that ran before this one may have undone the insertion.
+    if (!qtInsertionStands(property, parent) || !d_ptr->propertyToParents.contains(parent))
         return;
     // Followed before its items are made, as in insertProperty.
     d_ptr->insertSubTree(property, parent);

@@ -4,6 +4,8 @@
 #include "propertybrowser/qtpropertywatch_p.h"
 #include "propertybrowser/qtremovalbatch_p.h"
 
+#include <QVector>
+
 #include <algorithm>
 
 class QtPropertyPrivate
@@ -70,6 +72,24 @@ bool isInSubTree(QtProperty *root, QtProperty *target)
     return false;
 }
 
+// The insertions being announced, innermost last. One that is undone while its
+// announcement runs is marked, before the memory of a deleted property goes.
+struct Announcement
+{
+    const QtProperty *property;
+    const QtProperty *parent;
+    bool stands;
+};
+thread_local QVector<Announcement> announcements;
+
+void markUndone(const QtProperty *property, const QtProperty *parent)
+{
+    for (Announcement &a : announcements) {
+        if ((!property || a.property == property) && (!parent || a.parent == parent))
+            a.stands = false;
+    }
+}
+
 } // namespace
 
 QtProperty::QtProperty(QtAbstractPropertyManager *manager)
@@ -82,6 +102,10 @@ QtProperty::~QtProperty()
     // Out of its manager first: a handler of the signals below may clear the
     // manager, and must not find it there to delete it again.
     d_ptr->going = true;
+    if (!announcements.isEmpty()) {
+        markUndone(this, nullptr);
+        markUndone(nullptr, this);
+    }
     QtAbstractPropertyManager *manager = d_ptr->manager;
     const bool owned = manager->d_ptr->properties.remove(this);
 
@@ -162,7 +186,9 @@ void QtProperty::insertSubProperty(QtProperty *property, QtProperty *afterProper
     }
     d_ptr->subItems.insert(pos, property);
     property->d_ptr->parentItems.insert(this);
+    announcements.append({property, this, true});
     emit d_ptr->manager->propertyInserted(property, this, reportedAfter);
+    announcements.removeLast();
 }
 
 void QtProperty::removeSubProperty(QtProperty *property)
@@ -180,6 +206,7 @@ void QtProperty::removeSubProperty(QtProperty *property)
         return;
     d_ptr->subItems.removeAt(pos);
     property->d_ptr->parentItems.remove(this);
+    markUndone(property, this);
 }
 
 QtAbstractPropertyManager::QtAbstractPropertyManager(QObject *parent)
@@ -232,11 +259,16 @@ QtProperty *QtAbstractPropertyManager::addProperty(const QString &name)
     QtProperty *property = createProperty();
     if (!property)
         return nullptr;
-    property->setPropertyName(name);
+    // Owned before its name is announced: a handler of that may delete it or
+    // clear the manager, and must find it there.
     property->d_ptr->serial = d_ptr->nextSerial++;
     d_ptr->properties.insert(property);
+    const QtPropertyWatch alive(property);
+    property->setPropertyName(name);
+    if (!alive.isAlive())
+        return nullptr;
     initializeProperty(property);
-    return property;
+    return alive.isAlive() ? property : nullptr;
 }
 
 bool QtAbstractPropertyManager::hasValue(const QtProperty *) const { return true; }
@@ -249,6 +281,16 @@ void QtAbstractPropertyManager::uninitializeProperty(QtProperty *) {}
 QtProperty *QtAbstractPropertyManager::createProperty() { return new QtProperty(this); }
 
 bool qtPropertyIsGoing(const QtProperty *property) { return property->d_ptr->going; }
+
+bool qtInsertionStands(const QtProperty *property, const QtProperty *parent)
+{
+    for (int i = announcements.size() - 1; i >= 0; --i) {
+        const Announcement &a = announcements.at(i);
+        if (a.property == property && a.parent == parent)
+            return a.stands;
+    }
+    return true;
+}
 
 QtPropertyWatch::QtPropertyWatch(const QtProperty *property)
     : m_manager(property->d_ptr->manager), m_property(property), m_serial(property->d_ptr->serial)

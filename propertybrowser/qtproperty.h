@@ -91,7 +91,9 @@ public:
     void clear();
 
     // A new property named `name` (propertyChanged only for a non-empty name),
-    // initialised by the typed manager; null when createProperty gives none.
+    // initialised by the typed manager; null when createProperty gives none, and
+    // when a handler of what the call announces deleted it. It is among
+    // properties() from its name on.
     QtProperty *addProperty(const QString &name = QString());
 
     virtual bool hasValue(const QtProperty *property) const;

@@ -157,7 +157,15 @@ QtPropertyEditorDelegate::QtPropertyEditorDelegate(QObject *parent) : QItemDeleg
 
 void QtPropertyEditorDelegate::closeEditorOf(QtProperty *property)
 {
-    if (QWidget *editor = m_propertyToEditor.value(property))
+    QWidget *editor = m_propertyToEditor.value(property);
+    if (!editor)
+        return;
+    // The open editor is closed through the view, which would otherwise close it
+    // again on its next focus-out; one the view let go already only waits for the
+    // event loop.
+    if (editor == m_editedWidget)
+        closeEditorNow();
+    else
         editor->deleteLater();
 }
 

@@ -14,6 +14,12 @@ class QtProperty;
 // True from the start of the property's destruction.
 bool qtPropertyIsGoing(const QtProperty *property);
 
+// Whether the insertion that propertyInserted is announcing still stands: an
+// earlier receiver of the same signal may have deleted the sub-property or the
+// parent, or taken the one out of the other again. True for an insertion that is
+// not being announced.
+bool qtInsertionStands(const QtProperty *property, const QtProperty *parent);
+
 // Watches one property across the signals emitted about it. A property made
 // meanwhile at the same address is a different one and does not count.
 class QtPropertyWatch

@@ -300,10 +300,14 @@ void QtTreePropertyBrowserPrivate::disableRow(QTreeWidgetItem *row)
 
 void QtTreePropertyBrowserPrivate::closeEditorsFrom(QTreeWidgetItem *row)
 {
-    if (QtBrowserItem *item = rowToItem.value(row))
-        delegate->closeEditorOf(item->property());
-    for (int i = 0; i < row->childCount(); ++i)
-        closeEditorsFrom(row->child(i));
+    // The view has one editor open at most. Closing it runs handlers of what the
+    // editor commits, which may change the rows: nothing is read after it.
+    for (const QTreeWidgetItem *edited = delegate->editedRow(); edited; edited = edited->parent()) {
+        if (edited == row) {
+            delegate->closeEditorNow();
+            return;
+        }
+    }
 }
 
 void QtTreePropertyBrowserPrivate::applyResizeMode()

@@ -79,7 +79,9 @@ public:
 
     // Makes the item's row current and opens the editor of its value.
     void editItem(QtBrowserItem *item);
-    // Schedules the open editor of the property for deletion, if it has one.
+    // Closes the open editor of the property, if it has one, through the view: it
+    // is hidden at once and deleted from the event loop; what was typed into it is
+    // committed now.
     void closeEditor(QtProperty *property);
 
     // Marks the view as scrolled; nothing reads the mark.

@@ -115,7 +115,7 @@ public:
     void setEditorPrivate(QtTreePropertyBrowserPrivate *editorPrivate) { m_editorPrivate = editorPrivate; }
     // The row whose editor is open, or null.
     QTreeWidgetItem *editedRow() const { return m_editedRow; }
-    // Schedules the property's open editor for deletion.
+    // Closes the property's editor: the open one at once, as closeEditorNow does.
     void closeEditorOf(QtProperty *property);
     // Closes the open editor at once, as the view closes one: hidden, out of the
     // view, deleted from the event loop. Its handlers run now.

@@ -26,8 +26,11 @@
 
 #include <QGlobalStatic>
 #include <QPair>
+#include <QVector>
 
 #include <initializer_list>
+#include <optional>
+#include <utility>
 
 // Empty marker types whose meta-type ids name the enumeration, flag and group
 // property types.
@@ -132,14 +135,19 @@ public:
     void emitAttribute(QtProperty *internal, const QString &attribute, const QVariant &value);
     void emitRange(QtProperty *internal, const QVariant &minimum, const QVariant &maximum);
 
+    // The part of `parent` that mirrors `internal`; null when a handler of what the
+    // part announces deleted it (or its parent).
     QtVariantProperty *createSubProperty(QtVariantProperty *parent, QtVariantProperty *after, QtProperty *internal);
-    void destroySubProperty(QtVariantProperty *property);
+    // Parts its internal property as its own manager removes that one: the part is
+    // deleted, unless its destruction is already under way.
+    void releaseSubProperty(QtVariantProperty *property, QtProperty *internal);
 
     QtVariantPropertyManager *q_ptr;
+    // What the next createProperty makes; it takes them, so handlers that run
+    // before addProperty returns make properties of their own.
     bool creatingProperty = false;
-    bool creatingSubProperties = false;
-    bool destroyingSubProperties = false;
     int pendingPropertyType = 0;
+    QtProperty *pendingInternal = nullptr;
     QMap<int, QtAbstractPropertyManager *> managerByType;
     QMap<int, QMap<QString, int>> attributeTypesByType;
     QMap<const QtProperty *, QPair<QtVariantProperty *, int>> typeByProperty;
@@ -238,34 +246,37 @@ QtVariantProperty *QtVariantPropertyManagerPrivate::createSubProperty(QtVariantP
     const int type = variantTypeOfInternal(internal);
     if (!type)
         return nullptr;
-    QtVariantProperty *property = nullptr;
-    {
-        FlagScope creating(creatingSubProperties);
-        property = q_ptr->addProperty(type, internal->propertyName());
-    }
+    // Every text announced below may run a handler that deletes the part, its
+    // parent or the whole page; the part is paired with its internal property
+    // before the first, so either takes the other along.
+    const QtPropertyWatch parentAlive(parent);
+    pendingInternal = internal;
+    QtVariantProperty *property = q_ptr->addProperty(type, internal->propertyName());
+    pendingInternal = nullptr;
     if (!property)
         return nullptr;
-    property->setPropertyName(internal->propertyName());
-    property->setToolTip(internal->toolTip());
-    property->setStatusTip(internal->statusTip());
-    property->setWhatsThis(internal->whatsThis());
-    parent->insertSubProperty(property, after);
-    variantByInternal[internal] = property;
-    (*internalPropertyByVariant())[property] = internal;
-    return property;
+    const QtPropertyWatch alive(property);
+    const auto stands = [&] { return alive.isAlive() && parentAlive.isAlive(); };
+    const QString toolTip = internal->toolTip();
+    const QString statusTip = internal->statusTip();
+    const QString whatsThis = internal->whatsThis();
+    property->setToolTip(toolTip);
+    if (stands())
+        property->setStatusTip(statusTip);
+    if (stands())
+        property->setWhatsThis(whatsThis);
+    if (stands())
+        parent->insertSubProperty(property, after);
+    return alive.isAlive() ? property : nullptr;
 }
 
-void QtVariantPropertyManagerPrivate::destroySubProperty(QtVariantProperty *property)
+void QtVariantPropertyManagerPrivate::releaseSubProperty(QtVariantProperty *property, QtProperty *internal)
 {
-    QtProperty *internal = internalPropertyOf(property);
-    {
-        // Its internal property is already on its way out through its own manager.
-        FlagScope destroying(destroyingSubProperties);
-        delete property;
-    }
     variantByInternal.remove(internal);
     if (InternalMap *map = internalPropertyByVariant())
-        map->remove(property);
+        (*map)[property] = nullptr;
+    if (!qtPropertyIsGoing(property))
+        delete property;
 }
 
 QtVariantPropertyManager::QtVariantPropertyManager(QObject *parent)
@@ -532,10 +543,16 @@ void QtVariantPropertyManager::setAttribute(QtProperty *property, const QString 
 
 QtProperty *QtVariantPropertyManager::createProperty()
 {
-    if (!d_ptr->creatingProperty)
+    if (!std::exchange(d_ptr->creatingProperty, false))
         return nullptr;
     auto *property = new QtVariantProperty(this);
     d_ptr->typeByProperty[property] = qMakePair(property, d_ptr->pendingPropertyType);
+    // A part is paired at once: deleted while it is still being made, it takes its
+    // internal property along, as it does later.
+    if (QtProperty *internal = std::exchange(d_ptr->pendingInternal, nullptr)) {
+        d_ptr->variantByInternal[internal] = property;
+        (*internalPropertyByVariant())[property] = internal;
+    }
     return property;
 }
 
@@ -546,23 +563,36 @@ void QtVariantPropertyManager::initializeProperty(QtProperty *property)
     if (typed == d->typeByProperty.constEnd())
         return;
     QtVariantProperty *variant = typed.value().first;
-    QtAbstractPropertyManager *manager = d->managerByType.value(d->pendingPropertyType);
-    if (!manager)
+    // A part has its internal property from createProperty.
+    InternalMap *map = internalPropertyByVariant();
+    if (map->contains(variant))
         return;
-
-    // A mirrored sub-property gets its internal property from createSubProperty.
-    QtProperty *internal = nullptr;
-    if (!d->creatingSubProperties) {
-        internal = manager->addProperty();
-        d->variantByInternal[internal] = variant;
-    }
-    (*internalPropertyByVariant())[variant] = internal;
+    QtAbstractPropertyManager *manager = d->managerByType.value(typed.value().second);
+    QtProperty *internal = manager ? manager->addProperty() : nullptr;
+    (*map)[variant] = internal;
     if (!internal)
         return;
+    d->variantByInternal[internal] = variant;
+
+    // Making each part runs handlers, which may delete the property, a part made
+    // before, or an internal part yet to be mirrored, or mirror one themselves.
+    const QtPropertyWatch alive(variant);
+    QVector<QPair<QtProperty *, QtPropertyWatch>> parts;
+    for (QtProperty *sub : internal->subProperties())
+        parts.append({sub, QtPropertyWatch(sub)});
     QtVariantProperty *last = nullptr;
-    for (QtProperty *sub : internal->subProperties()) {
-        if (QtVariantProperty *mirrored = d->createSubProperty(variant, last, sub))
+    std::optional<QtPropertyWatch> lastAlive;
+    for (const auto &part : qAsConst(parts)) {
+        if (!alive.isAlive())
+            return;
+        if (!part.second.isAlive() || d->variantByInternal.contains(part.first))
+            continue;
+        if (lastAlive && !lastAlive->isAlive())
+            last = nullptr;
+        if (QtVariantProperty *mirrored = d->createSubProperty(variant, last, part.first)) {
             last = mirrored;
+            lastAlive.emplace(mirrored);
+        }
     }
 }
 
@@ -574,12 +604,10 @@ void QtVariantPropertyManager::uninitializeProperty(QtProperty *property)
     InternalMap *map = internalPropertyByVariant();
     if (map && map->contains(property)) {
         QtProperty *internal = map->value(property);
+        // A part released by its internal property holds none any more.
         if (internal) {
             d->variantByInternal.remove(internal);
-            // A mirrored sub-property's internal property is already being removed
-            // by its own manager.
-            if (!d->destroyingSubProperties)
-                delete internal;
+            delete internal;
         }
         map->remove(property);
     }
@@ -699,8 +727,10 @@ void QtVariantPropertyManager::slotTextVisibleChanged(QtProperty *p, bool textVi
 
 void QtVariantPropertyManager::slotPropertyInserted(QtProperty *property, QtProperty *parent, QtProperty *after)
 {
-    // The parent's own initializeProperty mirrors the sub-properties it is born with.
-    if (d_ptr->creatingProperty)
+    // The parent's own initializeProperty mirrors the sub-properties it is born
+    // with: the parent has no variant before that. A receiver that ran before this
+    // one may have undone the insertion.
+    if (!qtInsertionStands(property, parent))
         return;
     QtVariantProperty *variantParent = d_ptr->variantOf(parent);
     if (!variantParent)
@@ -717,5 +747,5 @@ void QtVariantPropertyManager::slotPropertyInserted(QtProperty *property, QtProp
 void QtVariantPropertyManager::slotPropertyRemoved(QtProperty *property, QtProperty *)
 {
     if (QtVariantProperty *variant = d_ptr->variantOf(property))
-        d_ptr->destroySubProperty(variant);
+        d_ptr->releaseSubProperty(variant, property);
 }

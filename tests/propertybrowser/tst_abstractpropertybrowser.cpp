@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QTest>
 
+#include <utility>
+
 class TstAbstractPropertyBrowser : public QObject
 {
     Q_OBJECT
@@ -22,7 +24,35 @@ private slots:
     void aDestroyedTopLevelPropertyLeaves();
     void aRemovedCurrentItemIsNoLongerCurrent();
     void teardownWithManagersItOwns();
+    void insertionUndoneByAnEarlierHandler_data();
+    void insertionUndoneByAnEarlierHandler();
 };
+
+namespace {
+
+// The tree the items show, as "A(B(C),D)".
+QString shapeOf(const QList<QtBrowserItem *> &items)
+{
+    QStringList parts;
+    for (const QtBrowserItem *item : items) {
+        const QList<QtBrowserItem *> children = item->children();
+        parts << item->property()->propertyName() + (children.isEmpty() ? QString() : '(' + shapeOf(children) + ')');
+    }
+    return parts.join(QLatin1Char(','));
+}
+
+// The same for the properties and their sub-properties.
+QString shapeOf(const QList<QtProperty *> &properties)
+{
+    QStringList parts;
+    for (const QtProperty *property : properties) {
+        const QList<QtProperty *> subs = property->subProperties();
+        parts << property->propertyName() + (subs.isEmpty() ? QString() : '(' + shapeOf(subs) + ')');
+    }
+    return parts.join(QLatin1Char(','));
+}
+
+} // namespace
 
 void TstAbstractPropertyBrowser::insertsParentsBeforeChildren()
 {
@@ -218,6 +248,49 @@ void TstAbstractPropertyBrowser::teardownWithManagersItOwns()
     QPointer<QtIntPropertyManager> guard(manager);
     delete browser;
     QVERIFY(guard.isNull());
+}
+
+void TstAbstractPropertyBrowser::insertionUndoneByAnEarlierHandler_data()
+{
+    QTest::addColumn<QString>("undo");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("the sub-property deleted") << "delete" << QStringList() << "A";
+    QTest::newRow("the manager cleared") << "clear" << QStringList{"removed(A)"} << "";
+    QTest::newRow("the sub-property taken out again") << "unlink" << QStringList() << "A";
+}
+
+// B, which has C below it, is put under the shown A; a handler connected before
+// the browser follows the manager runs first and undoes the insertion. The
+// browser, told of it afterwards, shows what the properties are.
+void TstAbstractPropertyBrowser::insertionUndoneByAnEarlierHandler()
+{
+    QFETCH(QString, undo);
+    QFETCH(QStringList, calls);
+    QFETCH(QString, shown);
+    QtGroupPropertyManager manager;
+    const auto [a, b, c] = namedProperties<3>(manager, "ABC");
+    b->addSubProperty(c);
+    bool ran = false;
+    connect(&manager, &QtAbstractPropertyManager::propertyInserted, this, [&](QtProperty *property) {
+        if (property != b || std::exchange(ran, true))
+            return;
+        if (undo == QLatin1String("delete"))
+            delete b;
+        else if (undo == QLatin1String("clear"))
+            manager.clear();
+        else
+            a->removeSubProperty(b);
+    });
+    RecordingBrowser browser;
+    browser.addProperty(a);
+    browser.calls.clear();
+
+    a->addSubProperty(b);
+    QVERIFY(ran);
+    QCOMPARE(browser.calls, calls);
+    QCOMPARE(shapeOf(browser.topLevelItems()), shown);
+    QCOMPARE(shapeOf(browser.properties()), shown);
 }
 
 QTEST_MAIN(TstAbstractPropertyBrowser)

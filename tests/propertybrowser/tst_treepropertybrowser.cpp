@@ -48,6 +48,8 @@ private slots:
     void typedValueReachesManagerAndRow();
     void escapeCancelsTheIntegerEditor_data();
     void escapeCancelsTheIntegerEditor();
+    void disabledEditorLosesTheFocus_data();
+    void disabledEditorLosesTheFocus();
     void teardownWithAnOpenEditor_data();
     void teardownWithAnOpenEditor();
 
@@ -774,6 +776,73 @@ void TstTreePropertyBrowser::escapeCancelsTheIntegerEditor()
     QTRY_COMPARE(openEditor(), nullptr);
     QCOMPARE(log.entries().filter(QStringLiteral("valueChanged")), changes);
     QCOMPARE(ints.value(number), value);
+}
+
+void TstTreePropertyBrowser::disabledEditorLosesTheFocus_data()
+{
+    QTest::addColumn<QString>("closedBy");
+    QTest::addColumn<QString>("onCommit");
+    QTest::newRow("the property disabled") << "property" << "";
+    QTest::newRow("its group disabled") << "group" << "";
+    QTest::newRow("closed by the browser") << "browser" << "";
+    QTest::newRow("the property disabled, the commit deletes it") << "property" << "delete";
+    QTest::newRow("the property disabled, the commit clears the page") << "property" << "clear";
+}
+
+// The user typed into a spin box that commits on losing the focus; the property
+// (or its group) is then disabled, or the browser told to close the editor, and
+// set-up code moves the focus before the event loop runs again. The property is
+// shown in two groups, and a handler of the commit may take it away while the
+// browser is refreshing the first of its rows. The editor is closed once, and
+// what was typed is committed.
+void TstTreePropertyBrowser::disabledEditorLosesTheFocus()
+{
+    QFETCH(QString, closedBy);
+    QFETCH(QString, onCommit);
+    QVERIFY(QTest::qWaitForWindowActive(m_browser.get()));
+    QtGroupPropertyManager groups;
+    QtIntPropertyManager ints;
+    QtSpinBoxFactory spinBoxes;
+    m_browser->setFactoryForManager(&ints, &spinBoxes);
+    QtProperty *group = groups.addProperty(QStringLiteral("G"));
+    QtProperty *other = groups.addProperty(QStringLiteral("H"));
+    QtProperty *number = ints.addProperty(QStringLiteral("N"));
+    ints.setValue(number, 5);
+    group->addSubProperty(number);
+    other->addSubProperty(number);
+    m_browser->addProperty(group);
+    m_browser->addProperty(other);
+    m_browser->editItem(item(QStringLiteral("N")));
+    const QPointer<QSpinBox> spin = qobject_cast<QSpinBox *>(openEditor());
+    QVERIFY(spin);
+    QTRY_VERIFY(spin->hasFocus());
+    spin->selectAll();
+    QTest::keyClicks(spin, QStringLiteral("33"));
+    QList<int> committed;
+    connect(&ints, &QtIntPropertyManager::valueChanged, this, [&](QtProperty *, int value) {
+        committed << value;
+        if (onCommit == QLatin1String("delete")) {
+            delete number;
+        } else if (onCommit == QLatin1String("clear")) {
+            ints.clear();
+            groups.clear();
+        }
+    });
+
+    if (closedBy == QLatin1String("browser"))
+        m_browser->closeEditor(number);
+    else
+        (closedBy == QLatin1String("group") ? group : number)->setEnabled(false);
+    m_view->setFocus();
+    QCOMPARE(committed, QList<int>{33});
+    QTRY_VERIFY(!spin);
+    QCOMPARE(openEditor(), nullptr);
+    if (onCommit.isEmpty()) {
+        QCOMPARE(row(QStringLiteral("N"))->text(1), QStringLiteral("33"));
+    } else {
+        QCOMPARE(row(QStringLiteral("N")), nullptr);
+        QVERIFY(m_browser->items(number).isEmpty());
+    }
 }
 
 void TstTreePropertyBrowser::teardownWithAnOpenEditor_data()

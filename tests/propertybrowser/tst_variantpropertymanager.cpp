@@ -41,6 +41,10 @@ private slots:
     void deletedByAHandlerIsAnnouncedNoFurther();
     void destroyingManagerFreesAll();
     void managersShareTheInternalMap();
+    void compoundUndoneWhileItsPartsAreMade_data();
+    void compoundUndoneWhileItsPartsAreMade();
+    void partsDestroyedDuringAClear_data();
+    void partsDestroyedDuringAClear();
 };
 
 namespace {
@@ -69,6 +73,26 @@ QStringList subTypes(const QtVariantProperty *property)
         out << sub->propertyName() + QLatin1Char(':') + typeName(variant->propertyType());
     }
     return out;
+}
+
+// The properties all the typed managers hold, the internal ones.
+int internalCount(const QtVariantPropertyManager &manager)
+{
+    int count = 0;
+    for (const QtAbstractPropertyManager *typed : manager.findChildren<QtAbstractPropertyManager *>())
+        count += typed->properties().size();
+    return count;
+}
+
+// Every variant property has its internal property, and there are no others.
+void checkPairs(const QtVariantPropertyManager &manager)
+{
+    const QSet<QtProperty *> variants = manager.properties();
+    for (const QtProperty *p : variants) {
+        QVERIFY(internalPropertyOf(p) || manager.propertyType(p) == QtVariantPropertyManager::groupTypeId());
+        QCOMPARE(manager.variantProperty(p), p);
+    }
+    QCOMPARE(internalCount(manager), variants.size());
 }
 
 } // namespace
@@ -663,6 +687,117 @@ void TstVariantPropertyManager::managersShareTheInternalMap()
     QCOMPARE(second.propertyType(a), 0);
     b->setValue(4);
     QCOMPARE(b->value(), QVariant(4));
+}
+
+void TstVariantPropertyManager::compoundUndoneWhileItsPartsAreMade_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("signal");
+    QTest::addColumn<QString>("undo");
+    const QList<QPair<const char *, int>> types{
+        {"point", QMetaType::QPoint},   {"size", QMetaType::QSize},     {"rect", QMetaType::QRect},
+        {"font", QMetaType::QFont},     {"colour", QMetaType::QColor},  {"locale", QMetaType::QLocale},
+        {"size policy", QMetaType::QSizePolicy}};
+    for (const auto &type : types) {
+        for (const char *signal : {"propertyInserted", "propertyChanged"}) {
+            for (const char *undo : {"clear", "compound", "part"})
+                QTest::addRow("%s, %s, %s", type.first, signal, undo) << type.second << signal << undo;
+        }
+    }
+}
+
+// While addProperty of a compound value makes its parts, a handler of what the
+// first part announces (its name, or its insertion under the compound) clears the
+// manager, deletes the compound or deletes the part. addProperty returns the
+// compound only while it lives; nothing freed is read and nothing made leaks.
+void TstVariantPropertyManager::compoundUndoneWhileItsPartsAreMade()
+{
+    QFETCH(int, type);
+    QFETCH(QString, signal);
+    QFETCH(QString, undo);
+    QtVariantPropertyManager manager;
+    QtProperty *compound = nullptr;
+    QtProperty *part = nullptr;
+    QString partName;
+    // The compound's own name comes first, then what its first part says.
+    const auto act = [&](QtProperty *property, QtProperty *parent) {
+        if (!compound) {
+            compound = parent ? parent : property;
+            if (!parent)
+                return;
+        }
+        if (part)
+            return;
+        part = property;
+        partName = part->propertyName();
+        if (undo == QLatin1String("clear"))
+            manager.clear();
+        else if (undo == QLatin1String("compound"))
+            delete compound;
+        else
+            delete part;
+    };
+    if (signal == QLatin1String("propertyInserted"))
+        connect(&manager, &QtAbstractPropertyManager::propertyInserted, this, act);
+    else
+        connect(&manager, &QtAbstractPropertyManager::propertyChanged, this,
+                [&](QtProperty *property) { act(property, nullptr); });
+
+    QtVariantProperty *made = manager.addProperty(type, QStringLiteral("P"));
+    QVERIFY(part);
+    if (undo == QLatin1String("part")) {
+        QVERIFY(made);
+        QCOMPARE(made, compound);
+        // By name: a later part may be made where the deleted one was.
+        QVERIFY(!propertyNames(made->subProperties()).contains(partName));
+        QCOMPARE(made->subProperties().size(), internalPropertyOf(made)->subProperties().size());
+        QCOMPARE(manager.properties().size(), made->subProperties().size() + 1);
+    } else {
+        QCOMPARE(made, nullptr);
+        QVERIFY(manager.properties().isEmpty());
+    }
+    checkPairs(manager);
+}
+
+void TstVariantPropertyManager::partsDestroyedDuringAClear_data()
+{
+    QTest::addColumn<QString>("deleted");
+    QTest::newRow("the point") << "point";
+    QTest::newRow("the point's group") << "group";
+    QTest::newRow("the manager cleared again") << "clear";
+}
+
+// A point in a group, in another group. As the manager's clear destroys the
+// point's X, a handler deletes the point or its group, or clears the manager
+// again: each property is deleted once.
+void TstVariantPropertyManager::partsDestroyedDuringAClear()
+{
+    QFETCH(QString, deleted);
+    QtVariantPropertyManager manager;
+    QtVariantProperty *outer = manager.addProperty(QtVariantPropertyManager::groupTypeId(), QStringLiteral("O"));
+    QtVariantProperty *group = manager.addProperty(QtVariantPropertyManager::groupTypeId(), QStringLiteral("G"));
+    QtVariantProperty *point = manager.addProperty(QMetaType::QPoint, QStringLiteral("P"));
+    outer->addSubProperty(group);
+    group->addSubProperty(point);
+    QtProperty *x = subNamed(point, QStringLiteral("X"));
+    QtProperty *victim = deleted == QLatin1String("point") ? point : deleted == QLatin1String("group") ? group : nullptr;
+    int destroyed = 0;
+    bool ran = false;
+    connect(&manager, &QtAbstractPropertyManager::propertyDestroyed, this, [&](QtProperty *property) {
+        ++destroyed;
+        if (property != x || std::exchange(ran, true))
+            return;
+        if (victim)
+            delete victim;
+        else
+            manager.clear();
+    });
+
+    manager.clear();
+    QVERIFY(ran);
+    QCOMPARE(destroyed, 5);
+    QVERIFY(manager.properties().isEmpty());
+    QCOMPARE(internalCount(manager), 0);
 }
 
 QTEST_MAIN(TstVariantPropertyManager)
