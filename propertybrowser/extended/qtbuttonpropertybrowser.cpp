@@ -276,6 +276,7 @@ void QtButtonPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *a
     QWidget *editor = createEditor(item->property(), this);
     if (itemLeftWhileItsEditorWasMade(item, editor))
         return;
+    afterItem = d->afterItemNow(item, afterItem);
     const QtButtonPropertyBrowserPrivate::Changing changing(*d);
     ButtonBrowserRow *after = d->rowByItem.value(afterItem);
     const int gridRow = after ? d->gridRowOf(after) + d->rowSpanOf(after) : 0;

@@ -216,11 +216,16 @@ public:
         QObject::connect(row->editor, SIGNAL(destroyed()), m_browser, SLOT(slotEditorDestroyed()));
         rowByEditor[row->editor] = row;
     }
-    // The item shown before `item` among its parent's children, skipping those
-    // without a row: what a new row goes after once handlers ran meanwhile.
-    QtBrowserItem *shownItemBefore(const QtBrowserItem *item) const
+    // The after item of a new row once handlers ran (editorCreated, or a commit
+    // as the focus left the parent's editor): the item before it among its
+    // siblings that has a row, when the one named went meanwhile.
+    QtBrowserItem *afterItemNow(const QtBrowserItem *item, QtBrowserItem *afterItem) const
     {
-        const QList<QtBrowserItem *> siblings = item->parent()->children();
+        if (!afterItem || rowByItem.contains(afterItem))
+            return afterItem;
+        const QList<QtBrowserItem *> siblings = item->parent()
+                                                    ? item->parent()->children()
+                                                    : static_cast<QtAbstractPropertyBrowser *>(m_browser)->topLevelItems();
         for (int i = siblings.indexOf(const_cast<QtBrowserItem *>(item)) - 1; i >= 0; --i) {
             if (rowByItem.contains(siblings.at(i)))
                 return siblings.at(i);

@@ -182,11 +182,9 @@ void QtGroupBoxPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem 
         const GroupBoxBrowserRow *parent = d->rowByItem.value(item->parent());
         return parent && !parent->groupBox ? focusInside(parent->editor) : nullptr;
     });
-    if (handlersRan) {
-        if (itemLeftWhileItsEditorWasMade(item, editor))
-            return;
-        afterItem = d->shownItemBefore(item);
-    }
+    if (handlersRan && itemLeftWhileItsEditorWasMade(item, editor))
+        return;
+    afterItem = d->afterItemNow(item, afterItem);
     const QtGroupBoxPropertyBrowserPrivate::Changing changing(*d);
     GroupBoxBrowserRow *row = d->newRow(item, afterItem);
     GroupBoxBrowserRow *parent = row->parentRow;

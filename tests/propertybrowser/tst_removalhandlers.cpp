@@ -157,7 +157,8 @@ struct Page
         return names;
     }
 
-    // The integer editor of G's sub-property of that name, given the focus.
+    // The integer editor of the property of that name (in the tree, of G's
+    // sub-property), given the focus.
     QSpinBox *focusedEditor(const QString &name)
     {
         if (auto *tree = qobject_cast<QtTreePropertyBrowser *>(browser.get())) {
@@ -361,22 +362,33 @@ void TstRemovalHandlers::shownAgainWhileItGoes()
 
 void TstRemovalHandlers::deletedWhileItIsShown_data()
 {
-    addBrowserKindRows();
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("deleted");
+    QTest::addColumn<QStringList>("left");
+    for (const int kind : {Tree, Button, GroupBox}) {
+        QTest::addRow("%s, the property shown", kindName(kind)) << kind << "N6" << QStringList{"G", "N3"};
+        // The new row goes after the one before that.
+        QTest::addRow("%s, the property before it", kindName(kind)) << kind << "N3" << QStringList{"G", "N6"};
+    }
 }
 
 // A handler of what showing a property tells (the tree's new row is expanded, a
-// grid's new editor is announced by editorCreated) deletes the property.
+// grid's new editor is announced by editorCreated) deletes the property, or the
+// one it is shown after.
 void TstRemovalHandlers::deletedWhileItIsShown()
 {
     QFETCH(int, kind);
+    QFETCH(QString, deleted);
+    QFETCH(QStringList, left);
     Page page(kind);
     page.browser->show();
     QVERIFY(QTest::qWaitForWindowExposed(page.browser.get()));
     QtProperty *n6 = page.ints.addProperty(QStringLiteral("N6"));
-    bool deleted = false;
+    QtProperty *gone = deleted == QLatin1String("N6") ? n6 : page.property(deleted);
+    bool ran = false;
     const auto deleteIt = [&] {
-        if (!std::exchange(deleted, true))
-            delete n6;
+        if (!std::exchange(ran, true))
+            delete gone;
     };
     if (auto *tree = qobject_cast<QtTreePropertyBrowser *>(page.browser.get()))
         connect(tree, &QtTreePropertyBrowser::expanded, this, deleteIt);
@@ -384,8 +396,8 @@ void TstRemovalHandlers::deletedWhileItIsShown()
         connect(&page.ints, &QtAbstractPropertyManager::editorCreated, this, deleteIt);
 
     page.browser->addProperty(n6);
-    QVERIFY(deleted);
-    QCOMPARE(propertyNames(page.browser->properties()), (QStringList{"G", "N3"}));
+    QVERIFY(ran);
+    QCOMPARE(propertyNames(page.browser->properties()), left);
     checkPage(page);
 }
 
