@@ -41,6 +41,9 @@ public:
     int gridRowOf(const ButtonBrowserRow *row);
 
     void makeParent(ButtonBrowserRow *row);
+    // The item's row, once the focus is off its open panel; null when the row went
+    // meanwhile.
+    ButtonBrowserRow *rowReadyToClose(QtBrowserItem *item);
     void applyExpanded(ButtonBrowserRow *row, bool expanded);
     // The records of a removed item's row; its widgets wait for finishRemoval.
     void removeRow(QtBrowserItem *item);
@@ -135,30 +138,48 @@ void QtButtonPropertyBrowserPrivate::makeParent(ButtonBrowserRow *row)
     place(layout, button, gridRow, 0, 1, row->editor || row->valueLabel ? 1 : 2);
 }
 
+// Closing a panel hides it, and an editor in it that holds typed text commits it
+// as it loses the focus: that, and whatever its handlers do, comes first.
+ButtonBrowserRow *QtButtonPropertyBrowserPrivate::rowReadyToClose(QtBrowserItem *item)
+{
+    takeFocusFirst([this, item]() -> QWidget * {
+        const ButtonBrowserRow *row = rowByItem.value(item);
+        return row && row->expanded ? focusInside(row->container) : nullptr;
+    });
+    return rowByItem.value(item);
+}
+
+// The focus is off a panel that closes (rowReadyToClose).
 void QtButtonPropertyBrowserPrivate::applyExpanded(ButtonBrowserRow *row, bool expanded)
 {
-    const Changing changing(*this);
-    row->expanded = expanded;
-    QtRowGridLayout *layout = layoutOf(row);
-    const int panelRow = gridRowOf(row) + 1;
-    if (expanded) {
-        shiftRowsDown(layout, panelRow);
-        layout->putWidget(row->container, panelRow, 0, 1, 2);
-        // Above the rows: at the next paint every widget shown in the panel is
-        // checked against the siblings stacked above its panel, and panels do not
-        // overlap rows, so only the panels opened after it are looked at.
-        row->container->raise();
-        show(row->container);
-    } else {
-        layout->removeWidget(row->container);
-        row->container->hide();
-        shiftRowsUp(layout, panelRow);
+    {
+        const Changing changing(*this);
+        row->expanded = expanded;
+        QtRowGridLayout *layout = layoutOf(row);
+        const int panelRow = gridRowOf(row) + 1;
+        if (expanded) {
+            shiftRowsDown(layout, panelRow);
+            layout->putWidget(row->container, panelRow, 0, 1, 2);
+            // Above the rows: at the next paint every widget shown in the panel is
+            // checked against the siblings stacked above its panel, and panels do not
+            // overlap rows, so only the panels opened after it are looked at.
+            row->container->raise();
+            show(row->container);
+        } else {
+            layout->removeWidget(row->container);
+            row->container->hide();
+            shiftRowsUp(layout, panelRow);
+        }
+        row->expandButton->setArrowType(expanded ? Qt::UpArrow : Qt::DownArrow);
     }
-    // Comes back through slotToggled, which finds the flag set already.
+    // Last, with the rows whole: the toggle comes back through slotToggled, which
+    // finds the flag set already and emits, and the handlers may change any row,
+    // this one and its button too.
+    QToolButton *button = row->expandButton;
+    const auto toggling = inSignal(button);
     togglingRow = row;
-    row->expandButton->setChecked(expanded);
+    button->setChecked(expanded);
     togglingRow = nullptr;
-    row->expandButton->setArrowType(expanded ? Qt::UpArrow : Qt::DownArrow);
 }
 
 void QtButtonPropertyBrowserPrivate::refreshRow(ButtonBrowserRow *row) const
@@ -237,9 +258,10 @@ QtButtonPropertyBrowser::~QtButtonPropertyBrowser() = default;
 
 void QtButtonPropertyBrowser::setExpanded(QtBrowserItem *item, bool expanded)
 {
-    ButtonBrowserRow *row = d_ptr->rowByItem.value(item);
+    QtButtonPropertyBrowserPrivate *d = d_ptr.get();
+    ButtonBrowserRow *row = expanded ? d->rowByItem.value(item) : d->rowReadyToClose(item);
     if (row && row->container && row->expanded != expanded)
-        d_ptr->applyExpanded(row, expanded);
+        d->applyExpanded(row, expanded);
 }
 
 bool QtButtonPropertyBrowser::isExpanded(QtBrowserItem *item) const
@@ -254,6 +276,7 @@ void QtButtonPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *a
     QWidget *editor = createEditor(item->property(), this);
     if (itemLeftWhileItsEditorWasMade(item, editor))
         return;
+    afterItem = d->afterItemNow(item, afterItem);
     const QtButtonPropertyBrowserPrivate::Changing changing(*d);
     ButtonBrowserRow *after = d->rowByItem.value(afterItem);
     const int gridRow = after ? d->gridRowOf(after) + d->rowSpanOf(after) : 0;
@@ -296,8 +319,18 @@ void QtButtonPropertyBrowser::itemRemoved(QtBrowserItem *item)
 
 void QtButtonPropertyBrowser::itemChanged(QtBrowserItem *item)
 {
-    if (ButtonBrowserRow *row = d_ptr->rowByItem.value(item))
-        d_ptr->refreshRow(row);
+    QtButtonPropertyBrowserPrivate *d = d_ptr.get();
+    // A disabled property locks its editor and its panel, which takes the focus
+    // out of them: what was typed there is committed first.
+    takeFocusFirst([d, item]() -> QWidget * {
+        const ButtonBrowserRow *row = d->rowByItem.value(item);
+        if (!row || item->property()->isEnabled())
+            return nullptr;
+        QWidget *focus = focusInside(row->editor);
+        return focus ? focus : focusInside(row->container);
+    });
+    if (ButtonBrowserRow *row = d->rowByItem.value(item))
+        d->refreshRow(row);
 }
 
 void QtButtonPropertyBrowser::slotUpdate()
@@ -317,16 +350,32 @@ void QtButtonPropertyBrowser::slotEditorDestroyed() { d_ptr->forgetEditor(sender
 
 void QtButtonPropertyBrowser::slotToggled(bool checked)
 {
-    // A handler of the signals below may toggle another button: that call finds
-    // no row waiting and looks its sender up.
-    ButtonBrowserRow *row = std::exchange(d_ptr->togglingRow, nullptr);
-    if (!row)
-        row = d_ptr->rowByButton.value(sender());
+    QtButtonPropertyBrowserPrivate *d = d_ptr.get();
+    // From applyExpanded, which has the state applied and the button marked.
+    if (ButtonBrowserRow *row = std::exchange(d->togglingRow, nullptr)) {
+        QtBrowserItem *item = d->itemByRow.value(row);
+        if (checked)
+            emit expanded(item);
+        else
+            emit collapsed(item);
+        return;
+    }
+    // A click, or a handler of the signals below toggling another button: the
+    // button is inside its own signal until this returns.
+    ButtonBrowserRow *row = d->rowByButton.value(sender());
     if (!row)
         return;
+    QToolButton *button = row->expandButton;
+    const auto toggled = d->inSignal(button);
+    QtBrowserItem *item = d->itemByRow.value(row);
+    if (!checked) {
+        row = d->rowReadyToClose(item);
+        // The row went, or lost its children and has a new button, meanwhile.
+        if (!row || row->expandButton != button)
+            return;
+    }
     if (row->container && row->expanded != checked)
-        d_ptr->applyExpanded(row, checked);
-    QtBrowserItem *item = d_ptr->itemByRow.value(row);
+        d->applyExpanded(row, checked);
     if (checked)
         emit expanded(item);
     else

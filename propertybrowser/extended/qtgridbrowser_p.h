@@ -10,6 +10,7 @@
 #include "propertybrowser/qtremovalbatch_p.h"
 #include "propertybrowser/qtwaitinglayout_p.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QList>
@@ -70,6 +71,47 @@ inline bool itemLeftWhileItsEditorWasMade(const QtBrowserItem *item, QWidget *ed
     if (editor) {
         editor->hide();
         editor->deleteLater();
+    }
+    return true;
+}
+
+// The widget with the focus when it is `widget` or inside it; null otherwise.
+inline QWidget *focusInside(const QWidget *widget)
+{
+    QWidget *focus = QApplication::focusWidget();
+    return widget && focus && (focus == widget || widget->isAncestorOf(focus)) ? focus : nullptr;
+}
+
+// Before a browser moves, hides or disables a widget that may hold the focus, it
+// takes the focus off it: an editor holding typed text commits it as it loses the
+// focus, and the handlers of that change may change any row, even delete the
+// widget. Inside the move that would pull the widgets from under Qt; done first,
+// the handlers run while the records are whole, and the caller looks its rows up
+// again afterwards. `findFocus` looks its row up anew each round and returns the
+// focus widget when it is in what is about to move, else null. A handler may hand
+// the focus back each time: after a few rounds it is taken with the signals of the
+// widgets around it blocked, so that the move never finds it there. True when any
+// focus was taken.
+template <class FindFocus>
+bool takeFocusFirst(FindFocus findFocus)
+{
+    enum { Rounds = 8 };
+    QWidget *focus = findFocus();
+    if (!focus)
+        return false;
+    for (int round = 0; focus && round < Rounds; ++round) {
+        focus->clearFocus();
+        focus = findFocus();
+    }
+    if (focus) {
+        QVarLengthArray<std::pair<QPointer<QWidget>, bool>, 8> blocked;
+        for (QWidget *w = focus; w; w = w->parentWidget())
+            blocked.append({w, w->blockSignals(true)});
+        focus->clearFocus();
+        for (const auto &[w, wasBlocked] : blocked) {
+            if (w)
+                w->blockSignals(wasBlocked);
+        }
     }
     return true;
 }
@@ -174,6 +216,27 @@ public:
         QObject::connect(row->editor, SIGNAL(destroyed()), m_browser, SLOT(slotEditorDestroyed()));
         rowByEditor[row->editor] = row;
     }
+    // The after item of a new row once handlers ran (editorCreated, or a commit
+    // as the focus left the parent's editor): the item before it among its
+    // siblings that has a row, when the one named went meanwhile.
+    QtBrowserItem *afterItemNow(const QtBrowserItem *item, QtBrowserItem *afterItem) const
+    {
+        if (!afterItem || rowByItem.contains(afterItem))
+            return afterItem;
+        const QList<QtBrowserItem *> siblings = item->parent()
+                                                    ? item->parent()->children()
+                                                    : static_cast<QtAbstractPropertyBrowser *>(m_browser)->topLevelItems();
+        for (int i = siblings.indexOf(const_cast<QtBrowserItem *>(item)) - 1; i >= 0; --i) {
+            if (rowByItem.contains(siblings.at(i)))
+                return siblings.at(i);
+        }
+        return nullptr;
+    }
+
+    // Marks a widget of the browser as inside a signal of its own while the result
+    // lives: one that goes meanwhile goes from the event loop.
+    QtHeldWidgets::InSignal inSignal(QWidget *widget) { return {m_held, widget}; }
+
     void forgetEditor(const QObject *editor)
     {
         if (Row *row = rowByEditor.take(editor))

@@ -171,9 +171,20 @@ QtGroupBoxPropertyBrowser::~QtGroupBoxPropertyBrowser() = default;
 void QtGroupBoxPropertyBrowser::itemInserted(QtBrowserItem *item, QtBrowserItem *afterItem)
 {
     QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
-    QWidget *editor = createEditor(item->property(), this);
+    // Handlers may run before the editor is placed, and take it along.
+    const QPointer<QWidget> editor = createEditor(item->property(), this);
     if (itemLeftWhileItsEditorWasMade(item, editor))
         return;
+    // The first child makes its parent a group, which moves the parent's editor
+    // into the group box: one that holds typed text commits it first, and what the
+    // handlers of that did is read again.
+    const bool handlersRan = takeFocusFirst([d, item]() -> QWidget * {
+        const GroupBoxBrowserRow *parent = d->rowByItem.value(item->parent());
+        return parent && !parent->groupBox ? focusInside(parent->editor) : nullptr;
+    });
+    if (handlersRan && itemLeftWhileItsEditorWasMade(item, editor))
+        return;
+    afterItem = d->afterItemNow(item, afterItem);
     const QtGroupBoxPropertyBrowserPrivate::Changing changing(*d);
     GroupBoxBrowserRow *row = d->newRow(item, afterItem);
     GroupBoxBrowserRow *parent = row->parentRow;
@@ -211,8 +222,17 @@ void QtGroupBoxPropertyBrowser::itemRemoved(QtBrowserItem *item)
 
 void QtGroupBoxPropertyBrowser::itemChanged(QtBrowserItem *item)
 {
-    if (GroupBoxBrowserRow *row = d_ptr->rowByItem.value(item))
-        d_ptr->refreshRow(row);
+    QtGroupBoxPropertyBrowserPrivate *d = d_ptr.get();
+    // A disabled property locks its editor and its group box, which takes the
+    // focus out of them: what was typed there is committed first.
+    takeFocusFirst([d, item]() -> QWidget * {
+        const GroupBoxBrowserRow *row = d->rowByItem.value(item);
+        if (!row || item->property()->isEnabled())
+            return nullptr;
+        return focusInside(row->groupBox ? static_cast<QWidget *>(row->groupBox) : row->editor);
+    });
+    if (GroupBoxBrowserRow *row = d->rowByItem.value(item))
+        d->refreshRow(row);
 }
 
 void QtGroupBoxPropertyBrowser::slotUpdate()

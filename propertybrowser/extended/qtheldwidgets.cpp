@@ -4,8 +4,10 @@
 #include "propertybrowser/qtremovalbatch_p.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QSet>
 
+#include <algorithm>
 #include <utility>
 
 QtHeldWidgets::QtHeldWidgets(QWidget *browser, QtRowGridLayout *layout) : m_browser(browser), m_layout(layout) {}
@@ -48,14 +50,20 @@ void QtHeldWidgets::hideLeaving(QWidget *widget, bool toBrowser)
 
 void QtHeldWidgets::dispose(QWidget *widget)
 {
-    for (const QPointer<QWidget> &focus : qAsConst(m_focusLeaving)) {
-        if (focus && (focus == widget || widget->isAncestorOf(focus))) {
-            widget->hide();
-            widget->deleteLater();
-            return;
-        }
+    const auto busyIn = [widget](const QVector<QPointer<QWidget>> &busy) {
+        return std::any_of(busy.cbegin(), busy.cend(), [widget](const QPointer<QWidget> &w) {
+            return w && (w == widget || widget->isAncestorOf(w));
+        });
+    };
+    if (!busyIn(m_focusLeaving) && !busyIn(m_inSignal)) {
+        delete widget;
+        return;
     }
-    delete widget;
+    // Deleting it would take it out of the layout at once; so does this.
+    if (QLayout *layout = widget->parentWidget() ? widget->parentWidget()->layout() : nullptr)
+        layout->removeWidget(widget);
+    widget->hide();
+    widget->deleteLater();
 }
 
 void QtHeldWidgets::waitForEnd()

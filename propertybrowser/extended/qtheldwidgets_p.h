@@ -8,7 +8,9 @@
 // editors moved into one hidden holder that is deleted from the event loop: an
 // editor may be the sender of the signal whose handler removed its property. Every
 // widget of a removed row is hidden through it as well (hideLeaving), so that an
-// editor committing as it loses the focus is never deleted inside its own signal.
+// editor committing as it loses the focus is never deleted inside its own signal;
+// and a widget of the browser inside a signal of its own (an expand button being
+// toggled) is marked with InSignal, so that it is not deleted inside it either.
 // Internal to the property browser; GUI thread only.
 #pragma once
 
@@ -43,8 +45,23 @@ public:
     // widget around that editor is deleted at once (dispose), so that it is never
     // deleted inside its own signal.
     void hideLeaving(QWidget *widget, bool toBrowser = false);
-    // Deletes a widget, or from the event loop while the focus leaves from inside it.
+    // Deletes a widget; from the event loop, out of its holder's layout and hidden
+    // meanwhile, while the focus leaves from inside it or a widget in it is inside
+    // a signal of its own.
     void dispose(QWidget *widget);
+
+    // Marks the widget as inside a signal of its own while it lives.
+    class InSignal
+    {
+    public:
+        InSignal(QtHeldWidgets &held, QWidget *widget) : m_held(held) { m_held.m_inSignal.append(widget); }
+        ~InSignal() { m_held.m_inSignal.removeLast(); }
+        InSignal(const InSignal &) = delete;
+        InSignal &operator=(const InSignal &) = delete;
+
+    private:
+        QtHeldWidgets &m_held;
+    };
 
 private:
     void waitForEnd();
@@ -59,4 +76,6 @@ private:
     bool m_waiting = false;
     // The widgets losing the focus in hideLeaving, innermost last.
     QVector<QPointer<QWidget>> m_focusLeaving;
+    // The widgets inside a signal of their own, innermost last.
+    QVector<QPointer<QWidget>> m_inSignal;
 };

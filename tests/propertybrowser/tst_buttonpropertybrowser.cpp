@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 // The button browser shown off-screen: grid places through a sequence of changes,
 // the expansion signals, what a row shows, and teardown.
@@ -29,6 +30,8 @@ private slots:
     void expansionSignals_data();
     void expansionSignals();
     void handlerClicksAnotherRow();
+    void expansionHandlerChangesTheRows_data();
+    void expansionHandlerChangesTheRows();
     void openPanelIsLaidOut_data();
     void openPanelIsLaidOut();
     void rowsStandInTheirOrderOnScreen();
@@ -327,6 +330,80 @@ void TstButtonPropertyBrowser::handlerClicksAnotherRow()
     QCOMPARE(log.entries(), (QStringList{"expanded(B)", "expanded(D)", "collapsed(D)", "collapsed(B)"}));
     QVERIFY(!m_f.browser->isExpanded(item(m_b)));
     QVERIFY(!m_f.browser->isExpanded(item(d)));
+}
+
+void TstButtonPropertyBrowser::expansionHandlerChangesTheRows_data()
+{
+    QTest::addColumn<bool>("openFirst");
+    QTest::addColumn<Steps>("steps");
+    QTest::addColumn<QString>("handler");
+    QTest::addColumn<QStringList>("places");
+
+    auto set = [](bool open) -> Steps {
+        return [open](QtButtonPropertyBrowser &browser, QtProperty *b, auto &, auto &) {
+            browser.setExpanded(browser.topLevelItem(b), open);
+        };
+    };
+    const Steps click = [](QtButtonPropertyBrowser &browser, QtProperty *b, auto &, auto &) {
+        QTest::mouseClick(widgetShowing<QToolButton>(&browser, b->propertyName()), Qt::LeftButton);
+    };
+    const QList<std::tuple<const char *, bool, Steps>> changes{
+        {"opened", false, set(true)},
+        {"closed", true, set(false)},
+        {"opened by a click", false, click},
+        {"closed by a click", true, click},
+    };
+    const QStringList a{"0,0,1,1 name:A", "0,1,1,1 editor"};
+    const QStringList c{"2,0,1,1 name:C", "2,1,1,1 value:c"};
+    const QStringList cUp{"1,0,1,1 name:C", "1,1,1,1 value:c"};
+    const QList<std::tuple<const char *, QStringList>> handlers{
+        {"browser cleared", {"0,0,1,1 spacer"}},
+        {"B deleted", a + cUp + QStringList{"2,0,1,1 spacer"}},
+        {"B shown again", a + cUp + QStringList{"2,0,1,2 button:B unchecked v", "3,0,1,1 spacer"}},
+        {"B1 deleted", a + QStringList{"1,0,1,2 name:B"} + c + QStringList{"3,0,1,1 spacer"}},
+    };
+    for (const auto &[change, openFirst, steps] : changes) {
+        for (const auto &[handler, places] : handlers)
+            QTest::addRow("%s, %s", change, handler) << openFirst << steps << QString::fromLatin1(handler) << places;
+    }
+}
+
+// A handler of expanded or collapsed changes the rows, down to B's own: B's button
+// is inside its own signal then, so it goes from the event loop.
+void TstButtonPropertyBrowser::expansionHandlerChangesTheRows()
+{
+    QFETCH(bool, openFirst);
+    QFETCH(Steps, steps);
+    QFETCH(QString, handler);
+    QFETCH(QStringList, places);
+    QtProperty *b1 = m_f.ints->addProperty(QStringLiteral("B1"));
+    m_b->addSubProperty(b1);
+    if (openFirst)
+        m_f.browser->setExpanded(item(m_b), true);
+    const QPointer<QToolButton> oldButton = button(QStringLiteral("B"));
+    int ran = 0;
+    const auto changeRows = [&] {
+        if (++ran > 1)
+            return;
+        if (handler == QLatin1String("browser cleared")) {
+            m_f.browser->clear();
+        } else if (handler == QLatin1String("B deleted")) {
+            delete m_b;
+            m_b = nullptr;
+        } else if (handler == QLatin1String("B shown again")) {
+            m_f.browser->removeProperty(m_b);
+            m_f.browser->addProperty(m_b);
+        } else {
+            delete b1;
+        }
+    };
+    connect(m_f.browser.get(), &QtButtonPropertyBrowser::expanded, this, changeRows);
+    connect(m_f.browser.get(), &QtButtonPropertyBrowser::collapsed, this, changeRows);
+
+    steps(*m_f.browser, m_b, *m_f.ints, *m_f.strings);
+    QCOMPARE(ran, 1);
+    QTRY_VERIFY(!oldButton);
+    QTRY_COMPARE(grid(), places);
 }
 
 // The rows of a panel are laid out in it once it opens, whether the browser is on

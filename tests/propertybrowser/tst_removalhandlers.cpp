@@ -22,7 +22,8 @@
 // Handlers that run inside a removal, in each of the three browsers: a clear
 // re-entered from the signals it emits, a property shown again while it goes, one
 // deleted while it is being shown, and an editor that commits what was typed as
-// the removal closes it, on a page that builds itself again on every change.
+// the removal closes it, or as the browser moves, hides or disables it, on a page
+// that builds itself again on every change.
 // Whatever they do, every property is deleted once and the rows shown are the
 // properties the browser lists. Checked for use after free by the sanitizer build.
 class TstRemovalHandlers : public QObject
@@ -40,6 +41,8 @@ private slots:
     void deletedWhileItIsShown();
     void typedValueCommittedAsTheRemovalClosesIt_data();
     void typedValueCommittedAsTheRemovalClosesIt();
+    void typedValueCommittedBeforeTheBrowserMovesIt_data();
+    void typedValueCommittedBeforeTheBrowserMovesIt();
 };
 
 namespace {
@@ -154,7 +157,8 @@ struct Page
         return names;
     }
 
-    // The integer editor of G's sub-property of that name, given the focus.
+    // The integer editor of the property of that name (in the tree, of G's
+    // sub-property), given the focus.
     QSpinBox *focusedEditor(const QString &name)
     {
         if (auto *tree = qobject_cast<QtTreePropertyBrowser *>(browser.get())) {
@@ -214,9 +218,37 @@ void checkPage(Page &page)
 
 using Action = std::function<void(Page &)>;
 
+// What a handler of the commit does, given the property whose editor committed.
+using Handler = std::function<void(Page &, QtProperty *)>;
+
+// The top-level property above a property of the page.
+QtProperty *topLevelOf(Page &page, QtProperty *property)
+{
+    for (QtProperty *top : page.browser->properties()) {
+        QList<QtProperty *> pending{top};
+        while (!pending.isEmpty()) {
+            QtProperty *p = pending.takeFirst();
+            if (p == property)
+                return top;
+            pending << p->subProperties();
+        }
+    }
+    return nullptr;
+}
+
+QtProperty *parentOf(Page &page, QtProperty *property)
+{
+    for (QtProperty *p : page.groups.properties() + page.ints.properties()) {
+        if (p->subProperties().contains(property))
+            return p;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
+Q_DECLARE_METATYPE(Handler)
 
 void TstRemovalHandlers::clearReenteredFromItsSignals_data()
 {
@@ -330,22 +362,33 @@ void TstRemovalHandlers::shownAgainWhileItGoes()
 
 void TstRemovalHandlers::deletedWhileItIsShown_data()
 {
-    addBrowserKindRows();
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("deleted");
+    QTest::addColumn<QStringList>("left");
+    for (const int kind : {Tree, Button, GroupBox}) {
+        QTest::addRow("%s, the property shown", kindName(kind)) << kind << "N6" << QStringList{"G", "N3"};
+        // The new row goes after the one before that.
+        QTest::addRow("%s, the property before it", kindName(kind)) << kind << "N3" << QStringList{"G", "N6"};
+    }
 }
 
 // A handler of what showing a property tells (the tree's new row is expanded, a
-// grid's new editor is announced by editorCreated) deletes the property.
+// grid's new editor is announced by editorCreated) deletes the property, or the
+// one it is shown after.
 void TstRemovalHandlers::deletedWhileItIsShown()
 {
     QFETCH(int, kind);
+    QFETCH(QString, deleted);
+    QFETCH(QStringList, left);
     Page page(kind);
     page.browser->show();
     QVERIFY(QTest::qWaitForWindowExposed(page.browser.get()));
     QtProperty *n6 = page.ints.addProperty(QStringLiteral("N6"));
-    bool deleted = false;
+    QtProperty *gone = deleted == QLatin1String("N6") ? n6 : page.property(deleted);
+    bool ran = false;
     const auto deleteIt = [&] {
-        if (!std::exchange(deleted, true))
-            delete n6;
+        if (!std::exchange(ran, true))
+            delete gone;
     };
     if (auto *tree = qobject_cast<QtTreePropertyBrowser *>(page.browser.get()))
         connect(tree, &QtTreePropertyBrowser::expanded, this, deleteIt);
@@ -353,8 +396,8 @@ void TstRemovalHandlers::deletedWhileItIsShown()
         connect(&page.ints, &QtAbstractPropertyManager::editorCreated, this, deleteIt);
 
     page.browser->addProperty(n6);
-    QVERIFY(deleted);
-    QCOMPARE(propertyNames(page.browser->properties()), (QStringList{"G", "N3"}));
+    QVERIFY(ran);
+    QCOMPARE(propertyNames(page.browser->properties()), left);
     checkPage(page);
 }
 
@@ -402,6 +445,119 @@ void TstRemovalHandlers::typedValueCommittedAsTheRemovalClosesIt()
 
     removal(page);
     QCOMPARE(commits, committed);
+    checkPage(page);
+}
+
+void TstRemovalHandlers::typedValueCommittedBeforeTheBrowserMovesIt_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("typedInto");
+    QTest::addColumn<Action>("setUp");
+    QTest::addColumn<Action>("move");
+    QTest::addColumn<Handler>("handler");
+
+    const auto expand = [](const QStringList &names) {
+        return [names](Page &page) {
+            auto *buttons = qobject_cast<QtButtonPropertyBrowser *>(page.browser.get());
+            for (const QString &name : names) {
+                for (QtBrowserItem *item : page.browser->items(page.property(name)))
+                    buttons->setExpanded(item, true);
+            }
+        };
+    };
+    const auto close = [](const QString &name) -> Action {
+        return [name](Page &page) {
+            auto *buttons = qobject_cast<QtButtonPropertyBrowser *>(page.browser.get());
+            buttons->setExpanded(page.browser->items(page.property(name)).value(0), false);
+        };
+    };
+    const Action clickG = [](Page &page) {
+        QTest::mouseClick(widgetShowing<QToolButton>(page.browser.get(), QStringLiteral("G")), Qt::LeftButton);
+    };
+    const auto firstChild = [](const QString &name) -> Action {
+        return [name](Page &page) { page.property(name)->addSubProperty(page.ints.addProperty(name + "a")); };
+    };
+    const auto disable = [](const QString &name) -> Action {
+        return [name](Page &page) { page.property(name)->setEnabled(false); };
+    };
+    // How the browser takes the focus from the editor: a group box takes a row that
+    // gets its first sub-property, a panel closes, a disabled row locks its editors.
+    struct Move
+    {
+        const char *name;
+        int kind;
+        QString typedInto;
+        Action setUp;
+        Action move;
+        bool addsSubProperty = false;
+    };
+    const Action none = [](Page &) {};
+    const QList<Move> moves{
+        {"into the group box of its first sub-property", GroupBox, "N1", none, firstChild("N1"), true},
+        {"into a group box, second level", GroupBox, "N5", none, firstChild("N5"), true},
+        {"its row disabled", GroupBox, "N1", none, disable("N1")},
+        {"its group disabled", GroupBox, "N5", none, disable("N3")},
+        {"panel closed", Button, "N1", none, close("G")},
+        {"panel closed by a click", Button, "N1", none, clickG},
+        {"outer panel closed, second level", Button, "N5", expand({"N3", "N4"}), close("N3")},
+        {"its row disabled", Button, "N1", none, disable("N1")},
+        {"its group disabled", Button, "N5", expand({"N3", "N4"}), disable("N3")},
+    };
+    // What the page does on the commit.
+    const QList<QPair<const char *, Handler>> handlers{
+        {"taken from its parent", [](Page &page, QtProperty *p) { parentOf(page, p)->removeSubProperty(p); }},
+        {"top-level row shown again",
+         [](Page &page, QtProperty *p) {
+             QtProperty *top = topLevelOf(page, p);
+             page.browser->removeProperty(top);
+             page.browser->addProperty(top);
+         }},
+        {"browser cleared", [](Page &page, QtProperty *) { page.browser->clear(); }},
+        {"property deleted", [](Page &, QtProperty *p) { delete p; }},
+        {"its new sub-property deleted", [](Page &, QtProperty *p) { qDeleteAll(p->subProperties()); }},
+        {"page rebuilt", [](Page &page, QtProperty *) { page.rebuild(); }},
+    };
+    for (const Move &move : moves) {
+        for (const auto &handler : handlers) {
+            if (!move.addsSubProperty && handler.first == QLatin1String("its new sub-property deleted"))
+                continue;
+            QTest::addRow("%s, %s, %s", kindName(move.kind), move.name, handler.first)
+                << move.kind << move.typedInto << move.setUp << move.move << handler.second;
+        }
+    }
+}
+
+// The user typed into an editor and has not pressed Enter when the browser moves
+// it into another widget, hides it or disables it: the editor commits as it loses
+// the focus, and the handler of that change takes rows away. The value is
+// committed once, whatever the handler does, and the browser shows what it lists.
+void TstRemovalHandlers::typedValueCommittedBeforeTheBrowserMovesIt()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, typedInto);
+    QFETCH(Action, setUp);
+    QFETCH(Action, move);
+    QFETCH(Handler, handler);
+    Page page(kind);
+    page.browser->show();
+    QVERIFY(QTest::qWaitForWindowActive(page.browser.get()));
+    setUp(page);
+    QtProperty *typed = page.property(typedInto);
+    QList<int> committed;
+    connect(&page.ints, &QtIntPropertyManager::valueChanged, this, [&](QtProperty *p, int value) {
+        if (p != typed)
+            return;
+        committed << value;
+        handler(page, p);
+    });
+    QSpinBox *editor = page.focusedEditor(typedInto);
+    QVERIFY(editor);
+    QTRY_VERIFY(editor->hasFocus());
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("33"));
+
+    move(page);
+    QCOMPARE(committed, QList<int>{33});
     checkPage(page);
 }
 
