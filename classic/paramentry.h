@@ -28,6 +28,8 @@ struct ParamEntry {
     enum Editor { TextBox = 1, Spin = 2, CheckBox = 3, ComboBox = 4, BinaryGroup = 5 };
     // Value kinds (`dataType`).
     enum Kind { Hex = 1, Int = 2, UInt = 3, Float = 4, SimpleFloat = 5, Double = 6, Bool = 7, Binary = 8 };
+    // The last register a Modbus request can address, zero-based.
+    static constexpr int kMaxRegisterAddress = 65535;
 
     ParamEntry();
 

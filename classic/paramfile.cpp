@@ -48,6 +48,11 @@ public:
 
     bool ok() const { return m_reason.isEmpty(); }
     QString reason() const { return m_reason; }
+    void fail(const QString& reason)
+    {
+        if (ok())
+            m_reason = reason;
+    }
 
     int integer()
     {
@@ -127,15 +132,27 @@ private:
             fail(QStringLiteral("файл обрывается посреди записи"));
         return ok();
     }
-    void fail(const QString& reason)
-    {
-        if (ok())
-            m_reason = reason;
-    }
 
     QDataStream& m_in;
     QString m_reason;
 };
+
+// Why a record read whole cannot be taken, or an empty text. Registers and
+// bits are counted and shifted by: a range past what Modbus addresses would
+// list registers without end, a bit past 63 shifts past the value.
+QString rangeFault(const ParamEntry& e)
+{
+    const auto outside = [](int a) { return a < -1 || a > ParamEntry::kMaxRegisterAddress; };
+    if (outside(e.addressBegin) || outside(e.addressEnd))
+        return QStringLiteral("регистры %1..%2 записи %3 вне диапазона 0..%4")
+            .arg(e.addressBegin)
+            .arg(e.addressEnd)
+            .arg(e.name)
+            .arg(ParamEntry::kMaxRegisterAddress);
+    if (e.bitIndex < -1 || e.bitIndex > 63)
+        return QStringLiteral("номер бита %1 записи %2 вне диапазона 0..63").arg(e.bitIndex).arg(e.name);
+    return QString();
+}
 
 void readRecord(SectionReader& r, ParamEntry& e)
 {
@@ -200,6 +217,8 @@ bool readParamMap(QDataStream& stream, ParamEntryMap& map, QString* reason)
         const QString key = r.text();
         ParamEntry entry;
         readRecord(r, entry);
+        if (r.ok())
+            r.fail(rangeFault(entry));
         if (r.ok())
             map.insert(key, entry);
     }

@@ -6,7 +6,7 @@
 
 
 namespace {
-const int kMaxRegisterAddress = 65535;
+const int kMaxRegisterAddress = ParamEntry::kMaxRegisterAddress;
 const int kReadRun = 30;
 
 QString attr(const QDomElement& e, const char* name)

@@ -164,6 +164,19 @@ private slots:
                                                  << QString("после разделов остались лишние данные (%1 байт)")
                                                         .arg(2 * 163); // extra and calibration
         QTest::newRow("empty file") << QByteArray() << true << "файл обрывается посреди записи";
+        // Whole records whose numbers would drive a register loop or a shift.
+        const int pAddresses = full.indexOf(QByteArray::fromHex("000000090000000a00000008")); // P's range 9..10
+        QByteArray hugeRange = full;
+        hugeRange.replace(pAddresses + 4, 4, QByteArray::fromHex("7fffffff"));
+        QTest::newRow("register range past Modbus") << hugeRange << true
+                                                    << "регистры 9..2147483647 записи P вне диапазона 0..65535";
+        QByteArray negativeRegister = full;
+        negativeRegister.replace(pAddresses, 4, QByteArray::fromHex("fffffffb"));
+        QTest::newRow("negative register") << negativeRegister << true
+                                           << "регистры -5..10 записи P вне диапазона 0..65535";
+        QByteArray wideBit = full;
+        wideBit.replace(10, 4, QByteArray::fromHex("00000040")); // P's bitIndex
+        QTest::newRow("bit past the value") << wideBit << true << "номер бита 64 записи P вне диапазона 0..63";
     }
     void brokenFileChangesNothing()
     {
