@@ -13,12 +13,14 @@ bool dfuse_read_memory(DfuInterface* dif, int xferSize, uint32_t address, uint32
     dfuse_special_command(dif, address, DFUSE_SET_ADDRESS);
     if (!dfu_abort_to_idle(dif))
         return false;
-    if (!dfu_resize_buffer(*out, length))
-        return false;
     uint32_t total = 0;
     uint16_t block = 2;
+    // The buffer grows with the bytes that come, not with the length asked
+    // for: a layout may claim gigabytes that the device never sends.
     while (total < length) {
         const int ask = int(std::min<uint32_t>(uint32_t(xferSize), length - total));
+        if (!dfu_resize_buffer(*out, size_t(total) + size_t(ask)))
+            return false;
         const int rc = dfuse_upload(dif, ask, out->data() + total, block++);
         if (rc < 0)
             return false;

@@ -416,6 +416,33 @@ private slots:
         QCOMPARE(buffer, device.memory(kFlashBase + 0x100, 5000));
         QVERIFY(f.nothingOpen());
     }
+
+    // A layout that claims far more memory than the device serves: the buffer
+    // holds what came, not the claim.
+    void readMemoryHoldsWhatCame()
+    {
+        DfuFixture f;
+        SimDfuConfig config = DfuFixture::runtimeDevice();
+        config.altNames = {"@Internal Flash  /0x08000000/256*1Mg"};
+        config.memory = {SimSegment{kFlashBase, 1000, 1}};
+        SimDfuDevice& device = f.bus.plug(config);
+        device.setMemory(kFlashBase, dfutest::pattern(1000, 5));
+        std::vector<uint8_t> buffer;
+        const DfuEntryOutcome out = dfu_run_entry(DfuRecorder::log, nullptr, nullptr, [&] {
+            dfu_session().settings.altIndex = 0;
+            if (!dfu_open_usb(kEngineEntryErrors))
+                return 1;
+            DfuInterface* dif = dfu_single_interface(kEngineEntryErrors);
+            const int xfer = dif ? dfu_enter_dfu_mode(dif, kEngineEntryErrors) : 0;
+            if (xfer <= 0)
+                return 1;
+            return dfuse_read_memory(dif, xfer, kFlashBase, 256u << 20, &buffer) ? 0 : 1;
+        });
+        QCOMPARE(out.result, 0);
+        QCOMPARE(buffer, device.memory(kFlashBase, 1000));
+        QVERIFY2(buffer.capacity() <= 4096, qPrintable(QString::number(buffer.capacity())));
+        QVERIFY(f.nothingOpen());
+    }
 };
 
 QTEST_GUILESS_MAIN(TstDfuEngine)
