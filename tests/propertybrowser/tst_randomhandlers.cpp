@@ -265,7 +265,13 @@ struct Driver
     }
 
     // ---- the mirror ----
-    bool alive(const QtProperty *p) const { return p && idOf.contains(const_cast<QtProperty *>(p)); }
+    // Made, not destroyed, and not being destroyed: a property leaves its manager's
+    // list as its destruction starts, before the signals it sends.
+    bool alive(const QtProperty *p) const
+    {
+        auto *property = const_cast<QtProperty *>(p);
+        return p && idOf.contains(property) && ownerOf.value(property)->properties().contains(property);
+    }
     // "name#id" while the property lives; the last one seen after.
     QString label(const QtProperty *p)
     {
@@ -280,8 +286,10 @@ struct Driver
     QList<QtProperty *> living() const
     {
         QList<QtProperty *> out;
-        for (const auto &entry : byId)
-            out << entry.second;
+        for (const auto &entry : byId) {
+            if (alive(entry.second))
+                out << entry.second;
+        }
         return out;
     }
     template <class T>
@@ -519,6 +527,11 @@ struct Driver
     {
         if (!typed.editor || !editorHadFocus || typed.editor->hasFocus())
             return;
+        // A value set meanwhile replaced what was typed: nothing is left to commit.
+        if (typed.editor->cleanText() != QString::number(typed.value)) {
+            typed = Typed();
+            return;
+        }
         if (!typed.committed && typed.editor->isVisible())
             fail(QStringLiteral("typed %1 not committed as the focus left").arg(typed.value));
         typed = Typed();
@@ -660,10 +673,10 @@ void deleteProperty(Driver &d, QRandomGenerator &rng)
 void reAdd(Driver &d, QRandomGenerator &)
 {
     const auto p = d.byId.find(d.removedId);
-    if (p == d.byId.end())
+    if (p == d.byId.end() || !d.alive(p->second))
         return d.say(QStringLiteral("reAdd: nothing"));
     const auto parent = d.byId.find(d.removedFromId);
-    if (parent != d.byId.end()) {
+    if (parent != d.byId.end() && d.alive(parent->second)) {
         d.say(QStringLiteral("reAdd %1 to %2").arg(d.label(p->second), d.label(parent->second)));
         parent->second->addSubProperty(p->second);
     } else {
