@@ -57,7 +57,8 @@ private slots:
 namespace {
 
 constexpr int defaultSteps = 80;
-const int defaultSeeds[] = {1, 2, 3, 4, 5, 6};
+// Seeds that each reach a handler in the middle of a browser's or manager's own work.
+const int defaultSeeds[] = {1, 2, 3, 4, 5, 6, 17, 156, 242, 273};
 
 struct Driver;
 
