@@ -72,11 +72,13 @@ public:
     std::function<void(QtProperty *)> born;
 
 protected:
-    void initializeProperty(QtProperty *property) override
+    // Told as it is made: a handler of its name may delete it before it is initialised.
+    QtProperty *createProperty() override
     {
-        if (born)
+        QtProperty *property = Manager::createProperty();
+        if (property && born)
             born(property);
-        Manager::initializeProperty(property);
+        return property;
     }
 };
 
