@@ -67,8 +67,9 @@ public:
 
     static bool isLeaving(const QtBrowserItem *item) { return item->d_ptr->leaving; }
 
-    // Open while items are being made; the items removed meanwhile are deleted
-    // when the outermost one ends.
+    // Open while items are being made or removed; the items removed meanwhile are
+    // deleted when the outermost one ends, so an item whose removal or insertion is
+    // under way keeps its parent item however a handler empties the browser.
     class InsertionScope
     {
     public:
@@ -313,6 +314,7 @@ void QtAbstractPropertyBrowserPrivate::removeBrowserIndexes(QtProperty *property
 
 void QtAbstractPropertyBrowserPrivate::removeBrowserIndex(QtBrowserItem *index)
 {
+    const InsertionScope removing(*this);
     index->d_ptr->leaving = true;
     // Out of every list before anything is told of it: a handler that runs during
     // the removal finds it nowhere, so it cannot remove it a second time.
@@ -342,10 +344,7 @@ void QtAbstractPropertyBrowserPrivate::removeBrowserIndex(QtBrowserItem *index)
     // A current item that is gone is no current item.
     if (currentItem == index)
         q_ptr->setCurrentItem(nullptr);
-    if (insertionDepth > 0)
-        removedWhileInserting.append(index);
-    else
-        delete index;
+    removedWhileInserting.append(index);
 }
 
 void QtAbstractPropertyBrowserPrivate::deleteIndex(QtBrowserItem *index)

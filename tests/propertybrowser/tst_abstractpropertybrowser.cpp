@@ -29,6 +29,7 @@ private slots:
     void insertionUndoneByAnEarlierHandler();
     void subPropertyAddedWhileTheBrowserWorks_data();
     void subPropertyAddedWhileTheBrowserWorks();
+    void browserClearedWhileASubTreeGoes();
 };
 
 namespace {
@@ -377,6 +378,29 @@ void TstAbstractPropertyBrowser::subPropertyAddedWhileTheBrowserWorks()
     QCOMPARE(shapeOf(browser.properties()), shown);
     QCOMPARE(shapeOf(browser.topLevelItems()), shown);
     QCOMPARE(browser.items(c).size(), 1);
+}
+
+// C, the current item, goes with B; the handler of the current item's change
+// clears the browser while B's removal is under way. B is still told of, under A.
+void TstAbstractPropertyBrowser::browserClearedWhileASubTreeGoes()
+{
+    QtGroupPropertyManager manager;
+    const auto [a, b, c] = namedProperties<3>(manager, "ABC");
+    a->addSubProperty(b);
+    b->addSubProperty(c);
+    RecordingBrowser browser;
+    browser.addProperty(a);
+    browser.setCurrentItem(browser.items(c).value(0));
+    connect(&browser, &QtAbstractPropertyBrowser::currentItemChanged, this, [&](QtBrowserItem *item) {
+        if (!item)
+            browser.clear();
+    });
+    browser.calls.clear();
+
+    a->removeSubProperty(b);
+    QCOMPARE(browser.calls, QStringList({"removed(C under B)", "removed(A)", "removed(B under A)"}));
+    QVERIFY(browser.topLevelItems().isEmpty());
+    QVERIFY(browser.properties().isEmpty());
 }
 
 QTEST_MAIN(TstAbstractPropertyBrowser)
