@@ -58,7 +58,7 @@ namespace {
 
 constexpr int defaultSteps = 80;
 // Seeds that each reach a handler in the middle of a browser's or manager's own work.
-const int defaultSeeds[] = {1, 2, 3, 4, 5, 6, 17, 156, 242, 273};
+const int defaultSeeds[] = {1, 2, 3, 4, 5, 6, 12, 17, 18, 140, 156, 198, 242, 273, 277};
 
 struct Driver;
 
