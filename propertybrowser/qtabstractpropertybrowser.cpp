@@ -59,14 +59,17 @@ public:
                               QtProperty *afterProperty);
     QtBrowserItem *createBrowserIndex(QtProperty *property, QtBrowserItem *parentIndex,
                                       QtBrowserItem *afterIndex);
+    QtBrowserItem *shownUnder(QtProperty *property, const QtBrowserItem *parentItem) const;
+    QtBrowserItem *itemBefore(QtProperty *property, QtBrowserItem *parentItem, int *at) const;
     void removeBrowserIndexes(QtProperty *property, QtProperty *parentProperty);
     void removeBrowserIndex(QtBrowserItem *index);
     void deleteIndex(QtBrowserItem *index);
 
     static bool isLeaving(const QtBrowserItem *item) { return item->d_ptr->leaving; }
 
-    // Open while items are being made; the items removed meanwhile are deleted
-    // when the outermost one ends.
+    // Open while items are being made or removed; the items removed meanwhile are
+    // deleted when the outermost one ends, so an item whose removal or insertion is
+    // under way keeps its parent item however a handler empties the browser.
     class InsertionScope
     {
     public:
@@ -190,38 +193,58 @@ void QtAbstractPropertyBrowserPrivate::createBrowserIndexes(QtProperty *property
                                                             QtProperty *parentProperty,
                                                             QtProperty *afterProperty)
 {
-    // Parent item -> after item, created in ascending order of the parent item.
-    // Nothing goes under an item that is being removed.
-    QMap<QtBrowserItem *, QtBrowserItem *> parentToAfter;
-    if (afterProperty) {
-        const QList<QtBrowserItem *> afterItems = propertyToIndexes.value(afterProperty);
-        for (QtBrowserItem *afterItem : afterItems) {
-            if (isUnder(afterItem, parentProperty) && !qtBrowserItemIsLeaving(afterItem->parent()))
-                parentToAfter[afterItem->parent()] = afterItem;
-        }
-    } else if (parentProperty) {
-        const QList<QtBrowserItem *> parentItems = propertyToIndexes.value(parentProperty);
-        for (QtBrowserItem *parentItem : parentItems) {
-            if (!parentItem->d_ptr->leaving)
-                parentToAfter[parentItem] = nullptr;
-        }
-    } else {
-        parentToAfter[nullptr] = nullptr;
-    }
-
     // A handler may remove a parent item or the after item, or delete the property,
     // while the first items are made.
     const InsertionScope inserting(*this);
     const QtPropertyWatch shown(property);
-    for (auto it = parentToAfter.cbegin(); it != parentToAfter.cend(); ++it) {
-        if (!shown.isAlive())
-            return;
-        QtBrowserItem *parentItem = it.key();
-        QtBrowserItem *afterItem = it.value();
-        if (parentItem && parentItem->d_ptr->leaving)
-            continue;
-        createBrowserIndex(property, parentItem, afterItem && !afterItem->d_ptr->leaving ? afterItem : nullptr);
+    if (!parentProperty) {
+        QtBrowserItem *afterItem = afterProperty ? topLevelPropertyToIndex.value(afterProperty) : nullptr;
+        createBrowserIndex(property, nullptr, afterItem && !afterItem->d_ptr->leaving ? afterItem : nullptr);
+        return;
     }
+    // Under each item of the parent, in the place its sub-property list gives now:
+    // a handler that ran before may have moved the siblings, and the items of those
+    // before it may be yet to come. A parent item that is still being made may show
+    // it already, or will once its own walk reaches it. Nothing goes under an item
+    // that is being removed.
+    const QList<QtBrowserItem *> parentItems = propertyToIndexes.value(parentProperty);
+    for (QtBrowserItem *parentItem : parentItems) {
+        if (!shown.isAlive() || !qtIsSubPropertyOf(property, parentProperty))
+            return;
+        if (parentItem->d_ptr->leaving || shownUnder(property, parentItem))
+            continue;
+        int at = -1;
+        createBrowserIndex(property, parentItem, itemBefore(property, parentItem, &at));
+    }
+}
+
+QtBrowserItem *QtAbstractPropertyBrowserPrivate::shownUnder(QtProperty *property,
+                                                           const QtBrowserItem *parentItem) const
+{
+    const auto it = propertyToIndexes.constFind(property);
+    if (it == propertyToIndexes.constEnd())
+        return nullptr;
+    for (QtBrowserItem *item : it.value()) {
+        if (item->parent() == parentItem && !item->d_ptr->leaving)
+            return item;
+    }
+    return nullptr;
+}
+
+// The item that a new item of the sub-property goes after: that of the nearest
+// sibling before it in its parent's list that the parent item shows. `at` is where
+// the sub-property is looked for first, and where it was found.
+QtBrowserItem *QtAbstractPropertyBrowserPrivate::itemBefore(QtProperty *property, QtBrowserItem *parentItem,
+                                                           int *at) const
+{
+    const QList<QtProperty *> siblings = parentItem->property()->subProperties();
+    int pos = siblings.value(*at) == property ? *at : siblings.lastIndexOf(property);
+    *at = pos;
+    while (--pos >= 0) {
+        if (QtBrowserItem *item = shownUnder(siblings.at(pos), parentItem))
+            return item;
+    }
+    return nullptr;
 }
 
 QtBrowserItem *QtAbstractPropertyBrowserPrivate::createBrowserIndex(QtProperty *property,
@@ -245,21 +268,22 @@ QtBrowserItem *QtAbstractPropertyBrowserPrivate::createBrowserIndex(QtProperty *
     // A handler of what itemInserted does may remove the new item, or one made
     // before it, or delete their properties: until the outermost insertion ends a
     // removed item is only marked, so the items here stay good, and an item that
-    // stays has its property.
+    // stays has its property. It may also change the sub-properties: one it
+    // inserts is shown by its own announcement, one it takes out is not shown.
     if (newIndex->d_ptr->leaving)
         return newIndex;
     QVector<QPair<QtProperty *, QtPropertyWatch>> subs;
     for (QtProperty *sub : property->subProperties())
         subs.append({sub, QtPropertyWatch(sub)});
-    QtBrowserItem *after = nullptr;
+    int at = 0;
     for (const auto &sub : qAsConst(subs)) {
         if (newIndex->d_ptr->leaving)
             break;
-        if (!sub.second.isAlive())
+        if (!sub.second.isAlive() || !qtIsSubPropertyOf(sub.first, property) || shownUnder(sub.first, newIndex))
             continue;
-        QtBrowserItem *made = createBrowserIndex(sub.first, newIndex, after && !after->d_ptr->leaving ? after : nullptr);
-        if (!made->d_ptr->leaving)
-            after = made;
+        QtBrowserItem *after = itemBefore(sub.first, newIndex, &at);
+        createBrowserIndex(sub.first, newIndex, after);
+        ++at;
     }
     return newIndex;
 }
@@ -290,6 +314,7 @@ void QtAbstractPropertyBrowserPrivate::removeBrowserIndexes(QtProperty *property
 
 void QtAbstractPropertyBrowserPrivate::removeBrowserIndex(QtBrowserItem *index)
 {
+    const InsertionScope removing(*this);
     index->d_ptr->leaving = true;
     // Out of every list before anything is told of it: a handler that runs during
     // the removal finds it nowhere, so it cannot remove it a second time.
@@ -319,10 +344,7 @@ void QtAbstractPropertyBrowserPrivate::removeBrowserIndex(QtBrowserItem *index)
     // A current item that is gone is no current item.
     if (currentItem == index)
         q_ptr->setCurrentItem(nullptr);
-    if (insertionDepth > 0)
-        removedWhileInserting.append(index);
-    else
-        delete index;
+    removedWhileInserting.append(index);
 }
 
 void QtAbstractPropertyBrowserPrivate::deleteIndex(QtBrowserItem *index)

@@ -292,6 +292,11 @@ bool qtInsertionStands(const QtProperty *property, const QtProperty *parent)
     return true;
 }
 
+bool qtIsSubPropertyOf(const QtProperty *property, const QtProperty *parent)
+{
+    return property->d_ptr->parentItems.contains(const_cast<QtProperty *>(parent));
+}
+
 QtPropertyWatch::QtPropertyWatch(const QtProperty *property)
     : m_manager(property->d_ptr->manager), m_property(property), m_serial(property->d_ptr->serial)
 {

@@ -71,6 +71,7 @@ private:
     friend class QtAbstractPropertyManager;
     friend class QtPropertyWatch;
     friend bool qtPropertyIsGoing(const QtProperty *property);
+    friend bool qtIsSubPropertyOf(const QtProperty *property, const QtProperty *parent);
     std::unique_ptr<QtPropertyPrivate> d_ptr;
 };
 

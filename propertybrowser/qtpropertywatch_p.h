@@ -20,6 +20,9 @@ bool qtPropertyIsGoing(const QtProperty *property);
 // not being announced.
 bool qtInsertionStands(const QtProperty *property, const QtProperty *parent);
 
+// Whether `property` is in the sub-property list of `parent` now.
+bool qtIsSubPropertyOf(const QtProperty *property, const QtProperty *parent);
+
 // Watches one property across the signals emitted about it. A property made
 // meanwhile at the same address is a different one and does not count.
 class QtPropertyWatch

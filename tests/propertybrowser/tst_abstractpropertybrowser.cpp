@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTest>
 
+#include <functional>
 #include <utility>
 
 class TstAbstractPropertyBrowser : public QObject
@@ -26,6 +27,9 @@ private slots:
     void teardownWithManagersItOwns();
     void insertionUndoneByAnEarlierHandler_data();
     void insertionUndoneByAnEarlierHandler();
+    void subPropertyAddedWhileTheBrowserWorks_data();
+    void subPropertyAddedWhileTheBrowserWorks();
+    void browserClearedWhileASubTreeGoes();
 };
 
 namespace {
@@ -51,6 +55,22 @@ QString shapeOf(const QList<QtProperty *> &properties)
     }
     return parts.join(QLatin1Char(','));
 }
+
+// A recording browser that runs a handler as each item is inserted, as a concrete
+// browser's editors and rows announce themselves from there.
+class HookedBrowser : public RecordingBrowser
+{
+public:
+    std::function<void(QtBrowserItem *)> onInserted;
+
+protected:
+    void itemInserted(QtBrowserItem *item, QtBrowserItem *afterItem) override
+    {
+        RecordingBrowser::itemInserted(item, afterItem);
+        if (onInserted)
+            onInserted(item);
+    }
+};
 
 } // namespace
 
@@ -291,6 +311,96 @@ void TstAbstractPropertyBrowser::insertionUndoneByAnEarlierHandler()
     QCOMPARE(browser.calls, calls);
     QCOMPARE(shapeOf(browser.topLevelItems()), shown);
     QCOMPARE(shapeOf(browser.properties()), shown);
+}
+
+void TstAbstractPropertyBrowser::subPropertyAddedWhileTheBrowserWorks_data()
+{
+    QTest::addColumn<QString>("subs");    // A's sub-properties at first
+    QTest::addColumn<QString>("trigger"); // what the test does with A shown (or shows A)
+    QTest::addColumn<QString>("when");    // where the handler runs
+    QTest::addColumn<QString>("after");   // C goes under A after this one, or first
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("first one, while the parent's item is made") << "" << "show" << "item A" << "" << "A(C)";
+    QTest::newRow("after the sibling whose item is made") << "BD" << "show" << "item B" << "B" << "A(B,C,D)";
+    QTest::newRow("after a sibling whose item is yet to come") << "BD" << "show" << "item B" << "D" << "A(B,D,C)";
+    QTest::newRow("after the one an earlier receiver hears inserted")
+        << "" << "add B" << "inserted B" << "B" << "A(B,C)";
+    QTest::newRow("after the one a later receiver hears removed") << "B" << "remove B" << "removed B" << "B" << "A(C)";
+}
+
+// A handler adds C to A while the browser is busy with A's sub-tree: C is shown
+// once, in its place.
+void TstAbstractPropertyBrowser::subPropertyAddedWhileTheBrowserWorks()
+{
+    QFETCH(QString, subs);
+    QFETCH(QString, trigger);
+    QFETCH(QString, when);
+    QFETCH(QString, after);
+    QFETCH(QString, shown);
+    QtGroupPropertyManager manager;
+    const auto [a, b, c, d] = namedProperties<4>(manager, "ABCD");
+    for (const QChar name : subs)
+        a->addSubProperty(name == QLatin1Char('B') ? b : d);
+    QtProperty *afterProperty = after.isEmpty() ? nullptr : after == QLatin1String("B") ? b : d;
+    bool ran = false;
+    const auto addC = [&] {
+        if (!std::exchange(ran, true))
+            a->insertSubProperty(c, afterProperty);
+    };
+
+    HookedBrowser browser;
+    if (when == QLatin1String("inserted B")) {
+        connect(&manager, &QtAbstractPropertyManager::propertyInserted, this, [&](QtProperty *property) {
+            if (property == b)
+                addC();
+        });
+    }
+    if (trigger != QLatin1String("show"))
+        browser.addProperty(a);
+    if (when == QLatin1String("removed B")) {
+        connect(&manager, &QtAbstractPropertyManager::propertyRemoved, this, [&](QtProperty *property) {
+            if (property == b)
+                addC();
+        });
+    }
+    browser.onInserted = [&](QtBrowserItem *item) {
+        if (when == QLatin1String("item ") + item->property()->propertyName())
+            addC();
+    };
+
+    if (trigger == QLatin1String("show"))
+        browser.addProperty(a);
+    else if (trigger == QLatin1String("add B"))
+        a->addSubProperty(b);
+    else
+        a->removeSubProperty(b);
+    QVERIFY(ran);
+    QCOMPARE(shapeOf(browser.properties()), shown);
+    QCOMPARE(shapeOf(browser.topLevelItems()), shown);
+    QCOMPARE(browser.items(c).size(), 1);
+}
+
+// C, the current item, goes with B; the handler of the current item's change
+// clears the browser while B's removal is under way. B is still told of, under A.
+void TstAbstractPropertyBrowser::browserClearedWhileASubTreeGoes()
+{
+    QtGroupPropertyManager manager;
+    const auto [a, b, c] = namedProperties<3>(manager, "ABC");
+    a->addSubProperty(b);
+    b->addSubProperty(c);
+    RecordingBrowser browser;
+    browser.addProperty(a);
+    browser.setCurrentItem(browser.items(c).value(0));
+    connect(&browser, &QtAbstractPropertyBrowser::currentItemChanged, this, [&](QtBrowserItem *item) {
+        if (!item)
+            browser.clear();
+    });
+    browser.calls.clear();
+
+    a->removeSubProperty(b);
+    QCOMPARE(browser.calls, QStringList({"removed(C under B)", "removed(A)", "removed(B under A)"}));
+    QVERIFY(browser.topLevelItems().isEmpty());
+    QVERIFY(browser.properties().isEmpty());
 }
 
 QTEST_MAIN(TstAbstractPropertyBrowser)
