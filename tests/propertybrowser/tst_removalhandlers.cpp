@@ -369,12 +369,15 @@ void TstRemovalHandlers::deletedWhileItIsShown_data()
         QTest::addRow("%s, the property shown", kindName(kind)) << kind << "N6" << QStringList{"G", "N3"};
         // The new row goes after the one before that.
         QTest::addRow("%s, the property before it", kindName(kind)) << kind << "N3" << QStringList{"G", "N6"};
+        // Nothing deleted: N7 is shown between N3 and N6, and the new row goes after N7's.
+        QTest::addRow("%s, another shown before it", kindName(kind)) << kind << QString()
+                                                                      << QStringList{"G", "N3", "N7", "N6"};
     }
 }
 
 // A handler of what showing a property tells (the tree's new row is expanded, a
 // grid's new editor is announced by editorCreated) deletes the property, or the
-// one it is shown after.
+// one it is shown after, or shows another one after that.
 void TstRemovalHandlers::deletedWhileItIsShown()
 {
     QFETCH(int, kind);
@@ -387,8 +390,12 @@ void TstRemovalHandlers::deletedWhileItIsShown()
     QtProperty *gone = deleted == QLatin1String("N6") ? n6 : page.property(deleted);
     bool ran = false;
     const auto deleteIt = [&] {
-        if (!std::exchange(ran, true))
+        if (std::exchange(ran, true))
+            return;
+        if (gone)
             delete gone;
+        else
+            page.browser->insertProperty(page.ints.addProperty(QStringLiteral("N7")), page.property(QStringLiteral("N3")));
     };
     if (auto *tree = qobject_cast<QtTreePropertyBrowser *>(page.browser.get()))
         connect(tree, &QtTreePropertyBrowser::expanded, this, deleteIt);
