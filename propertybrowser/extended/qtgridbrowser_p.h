@@ -380,6 +380,24 @@ public:
         labelRebuildQueue.removeAll(row);
     }
 
+    // Child rows still recorded as their parent row goes: a handler removed the
+    // parent (clearing the browser) while their own removal, already out of the
+    // parent's item, was under way. They go with the parent as in leaveWithParent,
+    // deepest first; `forget` drops what the browser keeps of a row besides these
+    // records. Their items, when their turn comes, find no row.
+    template <class Forget>
+    void leaveWithChildRows(Row *row, Forget forget)
+    {
+        while (!row->childRows.isEmpty()) {
+            Row *child = row->childRows.last();
+            leaveWithChildRows(child, forget);
+            forget(child);
+            takeRow(itemByRow.value(child));
+            leaveWithParent(child);
+            delete child;
+        }
+    }
+
     // An editor of a row that stays, to wait hidden on the browser widget until
     // slotUpdate puts it back; `holder`, the widget it is in, goes.
     void parkEditor(QWidget *editor, QWidget *holder)

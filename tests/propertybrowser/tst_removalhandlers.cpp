@@ -37,6 +37,8 @@ private slots:
     void clearReenteredFromItsSignals();
     void shownAgainWhileItGoes_data();
     void shownAgainWhileItGoes();
+    void clearedWhileASubTreeGoes_data();
+    void clearedWhileASubTreeGoes();
     void deletedWhileItIsShown_data();
     void deletedWhileItIsShown();
     void typedValueCommittedAsTheRemovalClosesIt_data();
@@ -357,6 +359,43 @@ void TstRemovalHandlers::shownAgainWhileItGoes()
     QCOMPARE(shown, 0);
     QCOMPARE(propertyNames(page.browser->properties()), QStringList{"G"});
     QCOMPARE(page.browser->currentItem(), nullptr);
+    checkPage(page);
+}
+
+void TstRemovalHandlers::clearedWhileASubTreeGoes_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("deleted");
+    for (const int kind : {Button, GroupBox}) {
+        QTest::addRow("%s, taken from its parent", kindName(kind)) << kind << false;
+        QTest::addRow("%s, deleted", kindName(kind)) << kind << true;
+    }
+}
+
+// N4 leaves N3, and as N5 below it goes, the current item, a handler clears the
+// browser: N3 goes while N4, already out of N3's list, is still on its way out.
+void TstRemovalHandlers::clearedWhileASubTreeGoes()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, deleted);
+    Page page(kind);
+    page.browser->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.browser.get()));
+    QtProperty *n3 = page.property(QStringLiteral("N3"));
+    QtProperty *n4 = page.property(QStringLiteral("N4"));
+    page.browser->setCurrentItem(page.browser->topLevelItem(n3)->children().value(0)->children().value(0));
+    bool cleared = false;
+    connect(page.browser.get(), &QtAbstractPropertyBrowser::currentItemChanged, this, [&](QtBrowserItem *item) {
+        if (!item && !std::exchange(cleared, true))
+            page.browser->clear();
+    });
+
+    if (deleted)
+        delete n4;
+    else
+        n3->removeSubProperty(n4);
+    QVERIFY(cleared);
+    QVERIFY(page.browser->properties().isEmpty());
     checkPage(page);
 }
 
