@@ -202,6 +202,7 @@ void QtButtonPropertyBrowserPrivate::removeRow(QtBrowserItem *item)
     ButtonBrowserRow *row = takeRow(item);
     if (!row)
         return;
+    leaveWithChildRows(row, [this](const ButtonBrowserRow *child) { rowByButton.remove(child->expandButton); });
 
     ButtonBrowserRow *parent = row->parentRow;
     if (parent && qtBrowserItemIsLeaving(item->parent())) {

@@ -217,16 +217,19 @@ public:
         rowByEditor[row->editor] = row;
     }
     // The after item of a new row once handlers ran (editorCreated, or a commit
-    // as the focus left the parent's editor): the item before it among its
-    // siblings that has a row, when the one named went meanwhile.
+    // as the focus left the parent's editor): the nearest item before it among
+    // its siblings that has a row. The handlers may have removed the one named, or
+    // shown others between it and the new item; their rows are in place already.
+    // Looked for from the end, where new items mostly go.
     QtBrowserItem *afterItemNow(const QtBrowserItem *item, QtBrowserItem *afterItem) const
     {
-        if (!afterItem || rowByItem.contains(afterItem))
-            return afterItem;
         const QList<QtBrowserItem *> siblings = item->parent()
                                                     ? item->parent()->children()
                                                     : static_cast<QtAbstractPropertyBrowser *>(m_browser)->topLevelItems();
-        for (int i = siblings.indexOf(const_cast<QtBrowserItem *>(item)) - 1; i >= 0; --i) {
+        const int at = siblings.lastIndexOf(const_cast<QtBrowserItem *>(item));
+        if (at < 0)
+            return rowByItem.contains(afterItem) ? afterItem : nullptr;
+        for (int i = at - 1; i >= 0; --i) {
             if (rowByItem.contains(siblings.at(i)))
                 return siblings.at(i);
         }
@@ -375,6 +378,24 @@ public:
             m_goingEditors.append(editor);
         }
         labelRebuildQueue.removeAll(row);
+    }
+
+    // Child rows still recorded as their parent row goes: a handler removed the
+    // parent (clearing the browser) while their own removal, already out of the
+    // parent's item, was under way. They go with the parent as in leaveWithParent,
+    // deepest first; `forget` drops what the browser keeps of a row besides these
+    // records. Their items, when their turn comes, find no row.
+    template <class Forget>
+    void leaveWithChildRows(Row *row, Forget forget)
+    {
+        while (!row->childRows.isEmpty()) {
+            Row *child = row->childRows.last();
+            leaveWithChildRows(child, forget);
+            forget(child);
+            takeRow(itemByRow.value(child));
+            leaveWithParent(child);
+            delete child;
+        }
     }
 
     // An editor of a row that stays, to wait hidden on the browser widget until

@@ -128,6 +128,7 @@ void QtGroupBoxPropertyBrowserPrivate::removeRow(QtBrowserItem *item)
     GroupBoxBrowserRow *row = takeRow(item);
     if (!row)
         return;
+    leaveWithChildRows(row, [](const GroupBoxBrowserRow *) {});
 
     GroupBoxBrowserRow *parent = row->parentRow;
     if (parent && qtBrowserItemIsLeaving(item->parent())) {

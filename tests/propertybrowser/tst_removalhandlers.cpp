@@ -37,6 +37,8 @@ private slots:
     void clearReenteredFromItsSignals();
     void shownAgainWhileItGoes_data();
     void shownAgainWhileItGoes();
+    void clearedWhileASubTreeGoes_data();
+    void clearedWhileASubTreeGoes();
     void deletedWhileItIsShown_data();
     void deletedWhileItIsShown();
     void typedValueCommittedAsTheRemovalClosesIt_data();
@@ -360,6 +362,43 @@ void TstRemovalHandlers::shownAgainWhileItGoes()
     checkPage(page);
 }
 
+void TstRemovalHandlers::clearedWhileASubTreeGoes_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("deleted");
+    for (const int kind : {Button, GroupBox}) {
+        QTest::addRow("%s, taken from its parent", kindName(kind)) << kind << false;
+        QTest::addRow("%s, deleted", kindName(kind)) << kind << true;
+    }
+}
+
+// N4 leaves N3, and as N5 below it goes, the current item, a handler clears the
+// browser: N3 goes while N4, already out of N3's list, is still on its way out.
+void TstRemovalHandlers::clearedWhileASubTreeGoes()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, deleted);
+    Page page(kind);
+    page.browser->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.browser.get()));
+    QtProperty *n3 = page.property(QStringLiteral("N3"));
+    QtProperty *n4 = page.property(QStringLiteral("N4"));
+    page.browser->setCurrentItem(page.browser->topLevelItem(n3)->children().value(0)->children().value(0));
+    bool cleared = false;
+    connect(page.browser.get(), &QtAbstractPropertyBrowser::currentItemChanged, this, [&](QtBrowserItem *item) {
+        if (!item && !std::exchange(cleared, true))
+            page.browser->clear();
+    });
+
+    if (deleted)
+        delete n4;
+    else
+        n3->removeSubProperty(n4);
+    QVERIFY(cleared);
+    QVERIFY(page.browser->properties().isEmpty());
+    checkPage(page);
+}
+
 void TstRemovalHandlers::deletedWhileItIsShown_data()
 {
     QTest::addColumn<int>("kind");
@@ -369,12 +408,15 @@ void TstRemovalHandlers::deletedWhileItIsShown_data()
         QTest::addRow("%s, the property shown", kindName(kind)) << kind << "N6" << QStringList{"G", "N3"};
         // The new row goes after the one before that.
         QTest::addRow("%s, the property before it", kindName(kind)) << kind << "N3" << QStringList{"G", "N6"};
+        // Nothing deleted: N7 is shown between N3 and N6, and the new row goes after N7's.
+        QTest::addRow("%s, another shown before it", kindName(kind)) << kind << QString()
+                                                                      << QStringList{"G", "N3", "N7", "N6"};
     }
 }
 
 // A handler of what showing a property tells (the tree's new row is expanded, a
 // grid's new editor is announced by editorCreated) deletes the property, or the
-// one it is shown after.
+// one it is shown after, or shows another one after that.
 void TstRemovalHandlers::deletedWhileItIsShown()
 {
     QFETCH(int, kind);
@@ -387,8 +429,12 @@ void TstRemovalHandlers::deletedWhileItIsShown()
     QtProperty *gone = deleted == QLatin1String("N6") ? n6 : page.property(deleted);
     bool ran = false;
     const auto deleteIt = [&] {
-        if (!std::exchange(ran, true))
+        if (std::exchange(ran, true))
+            return;
+        if (gone)
             delete gone;
+        else
+            page.browser->insertProperty(page.ints.addProperty(QStringLiteral("N7")), page.property(QStringLiteral("N3")));
     };
     if (auto *tree = qobject_cast<QtTreePropertyBrowser *>(page.browser.get()))
         connect(tree, &QtTreePropertyBrowser::expanded, this, deleteIt);
