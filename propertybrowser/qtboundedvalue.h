@@ -122,8 +122,13 @@ void setValue(Manager *manager, QtProperty *property, Record &record, const Valu
     record.value = record.bounded(v);
     if (onlyIfChanged && record.value == old)
         return;
+    // A copy: a receiver of what `sync` changes may delete the property, and its
+    // record with it.
+    const Value now = record.value;
+    const QtPropertyWatch watch(property);
     sync();
-    announceValue(manager, property, Value(record.value));
+    if (watch.isAlive())
+        announceValue(manager, property, now);
 }
 
 // rangeChanged always, then the value signals only when the value moved.

@@ -19,6 +19,8 @@ private slots:
     void sizes_data();
     void sizes();
     void sizeFChildren();
+    void sizeGoesWhileItsChildrenFollow_data();
+    void sizeGoesWhileItsChildrenFollow();
 };
 
 using DateStep = ManagerStep<QtDatePropertyManager>;
@@ -217,6 +219,33 @@ void TstRangedManagers::sizeFChildren()
     QCOMPARE(manager.value(p), QSizeF(8.25, 0));
     QCOMPARE(inner->maximum(width), 8.25);
     QCOMPARE(p->valueText(), QStringLiteral("8.25 x 0.00"));
+}
+
+void TstRangedManagers::sizeGoesWhileItsChildrenFollow_data()
+{
+    QTest::addColumn<bool>("clearAll");
+    QTest::newRow("the size deleted") << false;
+    QTest::newRow("the manager cleared") << true;
+}
+
+// A new size is handed to the children before it is announced; a handler of a
+// child's change may take the size away. Nothing more is read or announced of it.
+void TstRangedManagers::sizeGoesWhileItsChildrenFollow()
+{
+    QFETCH(bool, clearAll);
+    QtSizePropertyManager manager;
+    QtProperty *p = manager.addProperty(QStringLiteral("P"));
+    int announced = 0;
+    connect(&manager, &QtSizePropertyManager::valueChanged, this, [&] { ++announced; });
+    connect(manager.subIntPropertyManager(), &QtIntPropertyManager::valueChanged, this, [&] {
+        if (clearAll)
+            manager.clear();
+        else
+            delete p;
+    });
+    manager.setValue(p, QSize(4, 5));
+    QVERIFY(manager.properties().isEmpty());
+    QCOMPARE(announced, 0);
 }
 
 QTEST_MAIN(TstRangedManagers)
