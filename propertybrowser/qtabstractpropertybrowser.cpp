@@ -29,6 +29,8 @@ public:
     QList<QtBrowserItem *> children;
     // Set when its removal is decided: nothing is put under it or after it any more.
     bool leaving = false;
+    // Set while the concrete browser is told of it: it has no row of its own yet.
+    bool announcing = false;
 };
 
 QtBrowserItem::QtBrowserItem(QtAbstractPropertyBrowser *browser, QtProperty *property,
@@ -205,13 +207,14 @@ void QtAbstractPropertyBrowserPrivate::createBrowserIndexes(QtProperty *property
     // Under each item of the parent, in the place its sub-property list gives now:
     // a handler that ran before may have moved the siblings, and the items of those
     // before it may be yet to come. A parent item that is still being made may show
-    // it already, or will once its own walk reaches it. Nothing goes under an item
-    // that is being removed.
+    // it already, or will once its own walk reaches it; so does one whose browser is
+    // still being told of it (a handler of that adds the sub-property), which has
+    // nowhere to put a child yet. Nothing goes under an item that is being removed.
     const QList<QtBrowserItem *> parentItems = propertyToIndexes.value(parentProperty);
     for (QtBrowserItem *parentItem : parentItems) {
         if (!shown.isAlive() || !qtIsSubPropertyOf(property, parentProperty))
             return;
-        if (parentItem->d_ptr->leaving || shownUnder(property, parentItem))
+        if (parentItem->d_ptr->leaving || parentItem->d_ptr->announcing || shownUnder(property, parentItem))
             continue;
         int at = -1;
         createBrowserIndex(property, parentItem, itemBefore(property, parentItem, &at));
@@ -263,13 +266,15 @@ QtBrowserItem *QtAbstractPropertyBrowserPrivate::createBrowserIndex(QtProperty *
     }
     propertyToIndexes[property].append(newIndex);
 
+    newIndex->d_ptr->announcing = true;
     q_ptr->itemInserted(newIndex, afterIndex);
+    newIndex->d_ptr->announcing = false;
 
     // A handler of what itemInserted does may remove the new item, or one made
     // before it, or delete their properties: until the outermost insertion ends a
     // removed item is only marked, so the items here stay good, and an item that
     // stays has its property. It may also change the sub-properties: one it
-    // inserts is shown by its own announcement, one it takes out is not shown.
+    // inserts is shown here, one it takes out is not shown.
     if (newIndex->d_ptr->leaving)
         return newIndex;
     QVector<QPair<QtProperty *, QtPropertyWatch>> subs;

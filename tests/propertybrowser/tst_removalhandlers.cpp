@@ -411,12 +411,16 @@ void TstRemovalHandlers::deletedWhileItIsShown_data()
         // Nothing deleted: N7 is shown between N3 and N6, and the new row goes after N7's.
         QTest::addRow("%s, another shown before it", kindName(kind)) << kind << QString()
                                                                       << QStringList{"G", "N3", "N7", "N6"};
+        // Nothing deleted: N7 becomes N6's sub-property before N6 has a row, and is
+        // shown once, below N6.
+        QTest::addRow("%s, a sub-property added to it", kindName(kind)) << kind << "+N7" << QStringList{"G", "N3", "N6"};
     }
 }
 
 // A handler of what showing a property tells (the tree's new row is expanded, a
 // grid's new editor is announced by editorCreated) deletes the property, or the
-// one it is shown after, or shows another one after that.
+// one it is shown after, or shows another one after that, or gives it a
+// sub-property.
 void TstRemovalHandlers::deletedWhileItIsShown()
 {
     QFETCH(int, kind);
@@ -426,15 +430,21 @@ void TstRemovalHandlers::deletedWhileItIsShown()
     page.browser->show();
     QVERIFY(QTest::qWaitForWindowExposed(page.browser.get()));
     QtProperty *n6 = page.ints.addProperty(QStringLiteral("N6"));
-    QtProperty *gone = deleted == QLatin1String("N6") ? n6 : page.property(deleted);
+    const bool addSub = deleted == QLatin1String("+N7");
+    QtProperty *gone = deleted == QLatin1String("N6") ? n6 : addSub ? nullptr : page.property(deleted);
+    QtProperty *n7 = nullptr;
     bool ran = false;
     const auto deleteIt = [&] {
         if (std::exchange(ran, true))
             return;
-        if (gone)
+        if (gone) {
             delete gone;
-        else
+        } else if (addSub) {
+            n7 = page.ints.addProperty(QStringLiteral("N7"));
+            n6->addSubProperty(n7);
+        } else {
             page.browser->insertProperty(page.ints.addProperty(QStringLiteral("N7")), page.property(QStringLiteral("N3")));
+        }
     };
     if (auto *tree = qobject_cast<QtTreePropertyBrowser *>(page.browser.get()))
         connect(tree, &QtTreePropertyBrowser::expanded, this, deleteIt);
@@ -444,6 +454,10 @@ void TstRemovalHandlers::deletedWhileItIsShown()
     page.browser->addProperty(n6);
     QVERIFY(ran);
     QCOMPARE(propertyNames(page.browser->properties()), left);
+    if (n7) {
+        QCOMPARE(page.browser->items(n7).size(), 1);
+        QCOMPARE(page.browser->items(n7).first()->parent(), page.browser->topLevelItem(n6));
+    }
     checkPage(page);
 }
 
