@@ -101,7 +101,7 @@ void readEds(const QString& edsPath, ParamEntryMap& map, const ClassicHost& host
         // another object: "2000sub101" would read and write 2000sub1.
         uint16_t sdoIndex = 0;
         uint8_t sdoSubIndex = 0;
-        if (!sdoIndicesFrom(indexPart, subPart, &sdoIndex, &sdoSubIndex)) {
+        if (!parseObjectAddress(indexPart, subPart, &sdoIndex, &sdoSubIndex)) {
             host.toLog(QStringLiteral("Ошибка! Индекс или субиндекс раздела вне диапазона, раздел пропущен: ") + section,
                        false);
             ini.endGroup();

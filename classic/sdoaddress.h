@@ -6,6 +6,7 @@
 #pragma once
 
 #include "classic/paramentry.h"
+#include "link/objectaddress.h"
 
 #include <QString>
 
@@ -17,27 +18,12 @@ struct SdoAddress {
     uint8_t dataType = 0;
 };
 
-// True, with `index` and `subIndex` set, when both texts name an object.
-inline bool sdoIndicesFrom(const QString& indexText, const QString& subIndexText, uint16_t* index,
-                           uint8_t* subIndex)
-{
-    bool indexOk = false;
-    bool subOk = false;
-    const uint i = indexText.toUInt(&indexOk, 16);
-    const uint s = subIndexText.toUInt(&subOk, 16);
-    if (!indexOk || !subOk || i > 0xFFFF || s > 0xFF)
-        return false;
-    *index = uint16_t(i);
-    *subIndex = uint8_t(s);
-    return true;
-}
-
 // The record's address into `at`; false, and `at` untouched, when its texts
 // name no object (noSdoAddressText says so in a worker's line).
 inline bool sdoAddressOf(const ParamEntry& record, SdoAddress* at)
 {
     SdoAddress address;
-    if (!sdoIndicesFrom(record.objectIndex, record.objectSubIndex, &address.index, &address.subIndex))
+    if (!parseObjectAddress(record.objectIndex, record.objectSubIndex, &address.index, &address.subIndex))
         return false;
     address.dataType = uint8_t(record.canDataType);
     *at = address;

@@ -136,19 +136,6 @@ bool DataSourceWorker::linkAnswers(const WorkerSettings& s, bool* stopped)
     return false;
 }
 
-bool parseObjectAddress(const QString& index, const QString& subIndex, uint16_t* indexOut, uint8_t* subOut)
-{
-    bool indexOk = false;
-    bool subOk = false;
-    const uint idx = index.toUInt(&indexOk, 16);
-    const uint sub = subIndex.toUInt(&subOk, 16);
-    if (!indexOk || !subOk || idx > 0xFFFF || sub > 0xFF)
-        return false;
-    *indexOut = uint16_t(idx);
-    *subOut = uint8_t(sub);
-    return true;
-}
-
 void debugFailure(const CustomParam& param, uint16_t index, uint8_t subIndex)
 {
     qDebug().noquote() << QStringLiteral("Не удалось получить данные параметра ") + param.name();

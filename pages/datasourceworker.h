@@ -8,6 +8,7 @@
 // so that every hand-over is one the thread checker can see.
 #pragma once
 
+#include "link/objectaddress.h"
 #include "pages/sdochannel.h"
 
 #include <QObject>
@@ -109,10 +110,6 @@ private:
     bool m_active = false;
     WorkerSettings m_settings;
 };
-
-// Object index and sub-index texts (hexadecimal) as numbers; false when either
-// is no number or out of range.
-bool parseObjectAddress(const QString& index, const QString& subIndex, uint16_t* indexOut, uint8_t* subOut);
 
 class CustomParam;
 // The CANopen data-type code sent with a parameter's requests (DOMAIN without a type).
