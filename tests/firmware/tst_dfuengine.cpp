@@ -28,6 +28,22 @@ dfutest::Target target0(std::vector<dfutest::Element> elements)
     return t;
 }
 
+// Reads device memory as an entry of another module would: the first interface,
+// into DFU mode, then the read.
+DfuEntryOutcome readMemoryThroughEntry(uint32_t address, uint32_t length, std::vector<uint8_t>* buffer)
+{
+    return dfu_run_entry(DfuRecorder::log, nullptr, nullptr, [&] {
+        dfu_session().settings.altIndex = 0;
+        if (!dfu_open_usb(kEngineEntryErrors))
+            return 1;
+        DfuInterface* dif = dfu_single_interface(kEngineEntryErrors);
+        const int xfer = dif ? dfu_enter_dfu_mode(dif, kEngineEntryErrors) : 0;
+        if (xfer <= 0)
+            return 1;
+        return dfuse_read_memory(dif, xfer, address, length, buffer) ? 0 : 1;
+    });
+}
+
 } // namespace
 
 class TstDfuEngine : public QObject {
@@ -401,16 +417,7 @@ private slots:
         SimDfuDevice& device = f.bus.plug(DfuFixture::runtimeDevice());
         DfuFixture::fill(device, 9);
         std::vector<uint8_t> buffer;
-        const DfuEntryOutcome out = dfu_run_entry(DfuRecorder::log, nullptr, nullptr, [&] {
-            dfu_session().settings.altIndex = 0;
-            if (!dfu_open_usb(kEngineEntryErrors))
-                return 1;
-            DfuInterface* dif = dfu_single_interface(kEngineEntryErrors);
-            const int xfer = dif ? dfu_enter_dfu_mode(dif, kEngineEntryErrors) : 0;
-            if (xfer <= 0)
-                return 1;
-            return dfuse_read_memory(dif, xfer, kFlashBase + 0x100, 5000, &buffer) ? 0 : 1;
-        });
+        const DfuEntryOutcome out = readMemoryThroughEntry(kFlashBase + 0x100, 5000, &buffer);
         QCOMPARE(out.exitCode, int(DFU_NO_EXIT));
         QCOMPARE(out.result, 0);
         QCOMPARE(buffer, device.memory(kFlashBase + 0x100, 5000));
@@ -428,16 +435,7 @@ private slots:
         SimDfuDevice& device = f.bus.plug(config);
         device.setMemory(kFlashBase, dfutest::pattern(1000, 5));
         std::vector<uint8_t> buffer;
-        const DfuEntryOutcome out = dfu_run_entry(DfuRecorder::log, nullptr, nullptr, [&] {
-            dfu_session().settings.altIndex = 0;
-            if (!dfu_open_usb(kEngineEntryErrors))
-                return 1;
-            DfuInterface* dif = dfu_single_interface(kEngineEntryErrors);
-            const int xfer = dif ? dfu_enter_dfu_mode(dif, kEngineEntryErrors) : 0;
-            if (xfer <= 0)
-                return 1;
-            return dfuse_read_memory(dif, xfer, kFlashBase, 256u << 20, &buffer) ? 0 : 1;
-        });
+        const DfuEntryOutcome out = readMemoryThroughEntry(kFlashBase, 256u << 20, &buffer);
         QCOMPARE(out.result, 0);
         QCOMPARE(buffer, device.memory(kFlashBase, 1000));
         QVERIFY2(buffer.capacity() <= 4096, qPrintable(QString::number(buffer.capacity())));

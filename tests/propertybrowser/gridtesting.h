@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStringList>
 #include <QToolButton>
@@ -72,6 +73,20 @@ inline QStringList gridOf(const QLayout *layout)
     for (const auto &item : qAsConst(items))
         out << std::get<2>(item);
     return out;
+}
+
+// The names of a grid browser's top-level rows, top down, as gridOf reads them.
+inline QStringList gridRowNames(const QLayout *layout)
+{
+    QStringList names;
+    for (const QString &place : gridOf(layout)) {
+        const QString what = place.section(QLatin1Char(' '), 1);
+        for (const char *kind : {"name:", "button:", "group:"}) {
+            if (what.startsWith(QLatin1String(kind)))
+                names << what.mid(int(qstrlen(kind))).section(QRegularExpression(QStringLiteral("[ {]")), 0, 0);
+        }
+    }
+    return names;
 }
 
 // The widget of that class showing that text (a label's or button's text, a group's title).

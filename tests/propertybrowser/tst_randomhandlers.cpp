@@ -17,7 +17,6 @@
 #include <QMetaMethod>
 #include <QPointer>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTest>
 #include <QTreeWidget>
@@ -454,18 +453,7 @@ struct Driver
         return parts.join(QLatin1Char(','));
     }
     // The property names shown, top-level rows only for the grids.
-    QStringList shownNames() const
-    {
-        QStringList names;
-        for (const QString &place : gridOf(browser->layout())) {
-            const QString what = place.section(QLatin1Char(' '), 1);
-            for (const char *kind : {"name:", "button:", "group:"}) {
-                if (what.startsWith(QLatin1String(kind)))
-                    names << what.mid(int(qstrlen(kind))).section(QRegularExpression(QStringLiteral("[ {]")), 0, 0);
-            }
-        }
-        return names;
-    }
+    QStringList shownNames() const { return gridRowNames(browser->layout()); }
     QString namesTree(const QList<QtBrowserItem *> &items) const
     {
         QStringList parts;

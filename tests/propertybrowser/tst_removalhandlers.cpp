@@ -10,7 +10,6 @@
 #include "propertybrowser/qtintpropertymanager.h"
 #include "propertybrowser/qttreepropertybrowser.h"
 
-#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTest>
 #include <QTreeWidget>
@@ -149,14 +148,7 @@ struct Page
                 names << view->topLevelItem(i)->text(0);
             return names;
         }
-        for (const QString &place : gridOf(browser->layout())) {
-            const QString what = place.section(QLatin1Char(' '), 1);
-            for (const char *kind : {"name:", "button:", "group:"}) {
-                if (what.startsWith(QLatin1String(kind)))
-                    names << what.mid(int(qstrlen(kind))).section(QRegularExpression(QStringLiteral("[ {]")), 0, 0);
-            }
-        }
-        return names;
+        return gridRowNames(browser->layout());
     }
 
     // The integer editor of the property of that name (in the tree, of G's
