@@ -48,13 +48,15 @@ inline void connectEditor(QObject *editor, QObject *factory, std::initializer_li
 
 // Pushes a manager's value change into the property's editors, then announces it as
 // the manager's valueUpdated; nothing at all when the property has no editor, or
-// has gone while the change was being announced.
+// has gone while the change was being announced. Nor when a receiver that ran
+// before the factory changed the value again: the factory has heard of that newer
+// change already, and the one it overtook would put the editors back behind it.
 template <class Editor, class Manager, class Value, class Apply>
 void pushValue(const EditorRegistry<Editor> &registry, const QtAbstractEditorFactory<Manager> &factory,
                QtProperty *property, const Value &value, Apply apply)
 {
     Manager *manager = factory.findManager(property);
-    if (manager && registry.updateEditors(property, apply))
+    if (manager && manager->value(property) == value && registry.updateEditors(property, apply))
         emit manager->valueUpdated(property, value);
 }
 
