@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPersistentModelIndex>
+#include <QPointer>
 
 #include <utility>
 
@@ -246,9 +248,18 @@ QWidget *QtPropertyEditorDelegate::createEditor(QWidget *parent, const QStyleOpt
     QTreeWidgetItem *row = m_editorPrivate->rowOfIndex(index);
     if (!property || !row || !(row->flags() & Qt::ItemIsEnabled))
         return nullptr;
-    QWidget *editor = m_editorPrivate->createEditor(property, parent);
+    // A handler of the editor's creation may take the row away, lock it, or
+    // delete the editor: then no editor opens.
+    const QPersistentModelIndex stays(index);
+    const QPointer<QWidget> made = m_editorPrivate->createEditor(property, parent);
+    QWidget *editor = made;
     if (!editor)
         return nullptr;
+    if (!stays.isValid() || m_editorPrivate->rowOfIndex(stays) != row || !(row->flags() & Qt::ItemIsEnabled)) {
+        editor->hide();
+        editor->deleteLater();
+        return nullptr;
+    }
     editor->setAutoFillBackground(true);
     editor->installEventFilter(const_cast<QtPropertyEditorDelegate *>(this));
     connect(editor, SIGNAL(destroyed(QObject *)), this, SLOT(slotEditorDestroyed(QObject *)));

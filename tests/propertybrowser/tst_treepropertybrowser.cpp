@@ -50,6 +50,8 @@ private slots:
     void escapeCancelsTheIntegerEditor();
     void disabledEditorLosesTheFocus_data();
     void disabledEditorLosesTheFocus();
+    void rowTakenAwayWhileItsEditorIsMade_data();
+    void rowTakenAwayWhileItsEditorIsMade();
     void teardownWithAnOpenEditor_data();
     void teardownWithAnOpenEditor();
 
@@ -843,6 +845,44 @@ void TstTreePropertyBrowser::disabledEditorLosesTheFocus()
         QCOMPARE(row(QStringLiteral("N")), nullptr);
         QVERIFY(m_browser->items(number).isEmpty());
     }
+}
+
+void TstTreePropertyBrowser::rowTakenAwayWhileItsEditorIsMade_data()
+{
+    QTest::addColumn<QString>("handler");
+    QTest::newRow("the row removed") << "remove";
+    QTest::newRow("the property deleted") << "delete";
+    QTest::newRow("the row disabled") << "disable";
+}
+
+// A handler of editorCreated that takes the row away, or locks it, while the view
+// opens its editor: no editor stays open, and the view holds on to no row.
+void TstTreePropertyBrowser::rowTakenAwayWhileItsEditorIsMade()
+{
+    QFETCH(QString, handler);
+    QVERIFY(QTest::qWaitForWindowActive(m_browser.get()));
+    QtIntPropertyManager ints;
+    QtSpinBoxFactory spinBoxes;
+    m_browser->setFactoryForManager(&ints, &spinBoxes);
+    QtProperty *number = ints.addProperty(QStringLiteral("N"));
+    QtProperty *other = ints.addProperty(QStringLiteral("M"));
+    m_browser->addProperty(number);
+    m_browser->addProperty(other);
+    connect(&ints, &QtAbstractPropertyManager::editorCreated, this, [&](QtProperty *property) {
+        if (handler == QLatin1String("remove"))
+            m_browser->removeProperty(property);
+        else if (handler == QLatin1String("delete"))
+            delete property;
+        else
+            property->setEnabled(false);
+    }, Qt::UniqueConnection);
+    m_browser->editItem(item(QStringLiteral("N")));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(openEditor(), nullptr);
+    // A row the view still took for the edited one would be read here.
+    other->setEnabled(false);
+    m_view->setFocus();
+    QCOMPARE(row(QStringLiteral("N")) == nullptr, handler != QLatin1String("disable"));
 }
 
 void TstTreePropertyBrowser::teardownWithAnOpenEditor_data()
