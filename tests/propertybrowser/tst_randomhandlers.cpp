@@ -57,7 +57,7 @@ namespace {
 
 constexpr int defaultSteps = 80;
 // Seeds that each reach a handler in the middle of a browser's or manager's own work.
-const int defaultSeeds[] = {1, 2, 3, 4, 5, 6, 12, 17, 18, 126, 140, 156, 183, 198, 242, 273, 277, 571};
+const int defaultSeeds[] = {1, 2, 3, 4, 5, 6, 12, 17, 18, 126, 140, 156, 183, 198, 242, 273, 277, 571, 1351, 1472};
 
 struct Driver;
 
