@@ -60,6 +60,16 @@ void pushValue(const EditorRegistry<Editor> &registry, const QtAbstractEditorFac
         emit manager->valueUpdated(property, value);
 }
 
+// The same for a factory whose manager has no valueUpdated.
+template <class Editor, class Manager, class Value, class Apply>
+void pushValueQuietly(const EditorRegistry<Editor> &registry, const QtAbstractEditorFactory<Manager> &factory,
+                      QtProperty *property, const Value &value, Apply apply)
+{
+    Manager *manager = factory.findManager(property);
+    if (manager && manager->value(property) == value)
+        registry.updateEditors(property, apply);
+}
+
 // Applies a change that needs the manager (apply(editor, manager)) to the property's
 // editors; nothing when it has none or its manager is not served.
 template <class Editor, class Manager, class Apply>

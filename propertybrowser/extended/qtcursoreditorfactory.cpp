@@ -74,10 +74,12 @@ void QtCursorEditorFactory::slotPropertyChanged(QtProperty *property, const QCur
 {
     QtProperty *twin = d_ptr->propertyToEnum.value(property);
     QtCursorPropertyManager *manager = findManager(property);
-    if (!twin || !manager)
+    const int shape = cursorDatabase()->cursorToValue(cursor);
+    // Overtaken by a receiver that ran before: that newer cursor is shown already.
+    if (!twin || !manager || cursorDatabase()->cursorToValue(manager->value(property)) != shape)
         return;
     d_ptr->updatingEnum = true;
-    d_ptr->enumPropertyManager->setValue(twin, cursorDatabase()->cursorToValue(cursor));
+    d_ptr->enumPropertyManager->setValue(twin, shape);
     d_ptr->updatingEnum = false;
     emit manager->valueUpdated(property, cursor);
 }

@@ -50,7 +50,7 @@ QWidget *QtDateEditFactory::createEditor(QtDatePropertyManager *manager, QtPrope
 
 void QtDateEditFactory::slotPropertyChanged(QtProperty *property, const QDate &value)
 {
-    d_ptr->updateEditors(property, [&value](QDateEdit *editor) { editor->setDate(value); });
+    pushValueQuietly(*d_ptr, *this, property, value, [&value](QDateEdit *editor) { editor->setDate(value); });
 }
 
 void QtDateEditFactory::slotRangeChanged(QtProperty *property, const QDate &min, const QDate &max)
@@ -106,7 +106,7 @@ QWidget *QtTimeEditFactory::createEditor(QtTimePropertyManager *manager, QtPrope
 
 void QtTimeEditFactory::slotPropertyChanged(QtProperty *property, const QTime &value)
 {
-    d_ptr->updateEditors(property, [&value](QTimeEdit *editor) { editor->setTime(value); });
+    pushValueQuietly(*d_ptr, *this, property, value, [&value](QTimeEdit *editor) { editor->setTime(value); });
 }
 
 void QtTimeEditFactory::slotSetValue(const QTime &value) { writeBack(*d_ptr, *this, sender(), value); }
@@ -152,7 +152,7 @@ QWidget *QtDateTimeEditFactory::createEditor(QtDateTimePropertyManager *manager,
 
 void QtDateTimeEditFactory::slotPropertyChanged(QtProperty *property, const QDateTime &value)
 {
-    d_ptr->updateEditors(property, [&value](QDateTimeEdit *editor) { editor->setDateTime(value); });
+    pushValueQuietly(*d_ptr, *this, property, value, [&value](QDateTimeEdit *editor) { editor->setDateTime(value); });
 }
 
 void QtDateTimeEditFactory::slotSetValue(const QDateTime &value) { writeBack(*d_ptr, *this, sender(), value); }

@@ -43,7 +43,7 @@ QWidget *QtKeySequenceEditorFactory::createEditor(QtKeySequencePropertyManager *
 
 void QtKeySequenceEditorFactory::slotPropertyChanged(QtProperty *property, const QKeySequence &value)
 {
-    d_ptr->updateEditors(property, [&value](QtKeySequenceEdit *editor) { editor->setKeySequence(value); });
+    pushValueQuietly(*d_ptr, *this, property, value, [&value](QtKeySequenceEdit *editor) { editor->setKeySequence(value); });
 }
 
 void QtKeySequenceEditorFactory::slotSetValue(const QKeySequence &value)

@@ -36,6 +36,8 @@ private slots:
     void lineEditCommitsTheSendingEditorOnly();
     void lineEditFollowsTheStringManagersAttributes();
     void cursorTwinLivesWithItsEditors();
+    void changeOvertakenByAHandler_data();
+    void changeOvertakenByAHandler();
 
 private:
     void kinds();
@@ -465,6 +467,65 @@ void TstExtendedFactories::cursorTwinLivesWithItsEditors()
     auto *third = qobject_cast<QComboBox *>(factory.createEditor(p, &parent));
     QCOMPARE(twins->properties().size(), 1);
     QCOMPARE(third->currentIndex(), 13);
+}
+
+void TstExtendedFactories::changeOvertakenByAHandler_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"date", "time", "date and time", "key sequence"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+namespace {
+
+// A receiver of valueChanged that runs before the factory sets `second` as soon
+// as `first` is announced; the factory's editor is made, then `first` is set.
+// Returns the editor, which should show `second`.
+template <class Manager, class Factory, class Value>
+QWidget *overtaken(QWidget *parent, const Value &first, const Value &second, std::unique_ptr<QObject> *keep)
+{
+    auto *manager = new Manager;
+    auto *factory = new Factory(manager);
+    QtProperty *p = manager->addProperty(QStringLiteral("P"));
+    QObject::connect(manager, &Manager::valueChanged, manager, [manager, p, first, second](QtProperty *, const Value &v) {
+        if (v == first)
+            manager->setValue(p, second);
+    });
+    factory->addPropertyManager(manager);
+    QWidget *editor = factory->createEditor(p, parent);
+    manager->setValue(p, first);
+    keep->reset(manager);
+    return editor;
+}
+
+} // namespace
+
+// A change that a receiver running before the factory overtakes leaves the editor
+// on the value the property holds.
+void TstExtendedFactories::changeOvertakenByAHandler()
+{
+    QFETCH(QString, kind);
+    QWidget parent;
+    std::unique_ptr<QObject> keep;
+    if (kind == QLatin1String("date")) {
+        auto *editor = qobject_cast<QDateEdit *>(overtaken<QtDatePropertyManager, QtDateEditFactory>(
+            &parent, QDate(2020, 1, 2), QDate(2021, 3, 4), &keep));
+        QCOMPARE(editor->date(), QDate(2021, 3, 4));
+    } else if (kind == QLatin1String("time")) {
+        auto *editor = qobject_cast<QTimeEdit *>(overtaken<QtTimePropertyManager, QtTimeEditFactory>(
+            &parent, QTime(1, 2), QTime(3, 4), &keep));
+        QCOMPARE(editor->time(), QTime(3, 4));
+    } else if (kind == QLatin1String("date and time")) {
+        const QDateTime first(QDate(2020, 1, 2), QTime(1, 2));
+        const QDateTime second(QDate(2021, 3, 4), QTime(3, 4));
+        auto *editor = qobject_cast<QDateTimeEdit *>(
+            overtaken<QtDateTimePropertyManager, QtDateTimeEditFactory>(&parent, first, second, &keep));
+        QCOMPARE(editor->dateTime(), second);
+    } else {
+        auto *editor = qobject_cast<QtKeySequenceEdit *>(overtaken<QtKeySequencePropertyManager, QtKeySequenceEditorFactory>(
+            &parent, QKeySequence(QStringLiteral("Ctrl+A")), QKeySequence(QStringLiteral("Ctrl+B")), &keep));
+        QCOMPARE(editor->keySequence(), QKeySequence(QStringLiteral("Ctrl+B")));
+    }
 }
 
 QTEST_MAIN(TstExtendedFactories)
