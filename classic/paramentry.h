@@ -30,6 +30,8 @@ struct ParamEntry {
     enum Kind { Hex = 1, Int = 2, UInt = 3, Float = 4, SimpleFloat = 5, Double = 6, Bool = 7, Binary = 8 };
     // The last register a Modbus request can address, zero-based.
     static constexpr int kMaxRegisterAddress = 65535;
+    // A register number a record may hold: one Modbus addresses, or -1 for none.
+    static constexpr bool isRegisterOrNone(qint64 address) { return address >= -1 && address <= kMaxRegisterAddress; }
 
     ParamEntry();
 

@@ -142,8 +142,7 @@ private:
 // list registers without end, a bit past 63 shifts past the value.
 QString rangeFault(const ParamEntry& e)
 {
-    const auto outside = [](int a) { return a < -1 || a > ParamEntry::kMaxRegisterAddress; };
-    if (outside(e.addressBegin) || outside(e.addressEnd))
+    if (!ParamEntry::isRegisterOrNone(e.addressBegin) || !ParamEntry::isRegisterOrNone(e.addressEnd))
         return QStringLiteral("регистры %1..%2 записи %3 вне диапазона 0..%4")
             .arg(e.addressBegin)
             .arg(e.addressEnd)

@@ -6,7 +6,6 @@
 
 
 namespace {
-const int kMaxRegisterAddress = ParamEntry::kMaxRegisterAddress;
 const int kReadRun = 30;
 
 QString attr(const QDomElement& e, const char* name)
@@ -315,11 +314,10 @@ void XmlConfigReader::readAddress(const QDomElement& e, ParamEntry& record, int 
     const qint64 end = parts.size() == 2 ? offset + number(parts[1]) - 1 : -1;
     // A register the protocol cannot address would be asked for under another
     // address, and a huge range would list registers without end.
-    const auto outside = [](qint64 a) { return a < -1 || a > kMaxRegisterAddress; };
-    if ((begin != -1 || end != -1) && (outside(begin) || outside(end))) {
+    if ((begin != -1 || end != -1) && (!ParamEntry::isRegisterOrNone(begin) || !ParamEntry::isRegisterOrNone(end))) {
         reportBad(record.name, QStringLiteral("адрес %1 вне диапазона регистров 1..%2")
                                    .arg(attr(e, "Address"))
-                                   .arg(kMaxRegisterAddress + 1));
+                                   .arg(ParamEntry::kMaxRegisterAddress + 1));
         record.addressBegin = -1;
         record.addressEnd = -1;
         return;

@@ -72,19 +72,19 @@ public:
     // Open while items are being made or removed; the items removed meanwhile are
     // deleted when the outermost one ends, so an item whose removal or insertion is
     // under way keeps its parent item however a handler empties the browser.
-    class InsertionScope
+    class ItemWorkScope
     {
     public:
-        explicit InsertionScope(QtAbstractPropertyBrowserPrivate &d) : m_d(d) { ++m_d.insertionDepth; }
-        ~InsertionScope()
+        explicit ItemWorkScope(QtAbstractPropertyBrowserPrivate &d) : m_d(d) { ++m_d.itemWorkDepth; }
+        ~ItemWorkScope()
         {
-            if (--m_d.insertionDepth > 0)
+            if (--m_d.itemWorkDepth > 0)
                 return;
-            for (QtBrowserItem *item : std::exchange(m_d.removedWhileInserting, {}))
+            for (QtBrowserItem *item : std::exchange(m_d.removedMeanwhile, {}))
                 delete item;
         }
-        InsertionScope(const InsertionScope &) = delete;
-        InsertionScope &operator=(const InsertionScope &) = delete;
+        ItemWorkScope(const ItemWorkScope &) = delete;
+        ItemWorkScope &operator=(const ItemWorkScope &) = delete;
 
     private:
         QtAbstractPropertyBrowserPrivate &m_d;
@@ -100,8 +100,8 @@ public:
     QList<QtBrowserItem *> topLevelIndexes;
     QMap<QtProperty *, QList<QtBrowserItem *>> propertyToIndexes;
     QtBrowserItem *currentItem = nullptr;
-    int insertionDepth = 0;
-    QList<QtBrowserItem *> removedWhileInserting;
+    int itemWorkDepth = 0;
+    QList<QtBrowserItem *> removedMeanwhile;
 };
 
 namespace {
@@ -197,7 +197,7 @@ void QtAbstractPropertyBrowserPrivate::createBrowserIndexes(QtProperty *property
 {
     // A handler may remove a parent item or the after item, or delete the property,
     // while the first items are made.
-    const InsertionScope inserting(*this);
+    const ItemWorkScope inserting(*this);
     const QtPropertyWatch shown(property);
     if (!parentProperty) {
         QtBrowserItem *afterItem = afterProperty ? topLevelPropertyToIndex.value(afterProperty) : nullptr;
@@ -254,7 +254,7 @@ QtBrowserItem *QtAbstractPropertyBrowserPrivate::createBrowserIndex(QtProperty *
                                                                   QtBrowserItem *parentIndex,
                                                                   QtBrowserItem *afterIndex)
 {
-    const InsertionScope inserting(*this);
+    const ItemWorkScope inserting(*this);
     auto *newIndex = new QtBrowserItem(q_ptr, property, parentIndex);
     // The item before is looked for from the end, where adding puts it.
     if (parentIndex) {
@@ -319,7 +319,7 @@ void QtAbstractPropertyBrowserPrivate::removeBrowserIndexes(QtProperty *property
 
 void QtAbstractPropertyBrowserPrivate::removeBrowserIndex(QtBrowserItem *index)
 {
-    const InsertionScope removing(*this);
+    const ItemWorkScope removing(*this);
     index->d_ptr->leaving = true;
     // Out of every list before anything is told of it: a handler that runs during
     // the removal finds it nowhere, so it cannot remove it a second time.
@@ -349,7 +349,7 @@ void QtAbstractPropertyBrowserPrivate::removeBrowserIndex(QtBrowserItem *index)
     // A current item that is gone is no current item.
     if (currentItem == index)
         q_ptr->setCurrentItem(nullptr);
-    removedWhileInserting.append(index);
+    removedMeanwhile.append(index);
 }
 
 void QtAbstractPropertyBrowserPrivate::deleteIndex(QtBrowserItem *index)

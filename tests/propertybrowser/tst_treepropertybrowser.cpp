@@ -875,7 +875,7 @@ void TstTreePropertyBrowser::rowTakenAwayWhileItsEditorIsMade()
             delete property;
         else
             property->setEnabled(false);
-    }, Qt::UniqueConnection);
+    });
     m_browser->editItem(item(QStringLiteral("N")));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(openEditor(), nullptr);
